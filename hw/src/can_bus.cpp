@@ -177,12 +177,24 @@ void CanBus::Run() {
         uint64_t end = now + wire_us;
         if (wire_us > 0) {
             lk.lock();
-            while (!stop_ && clock_.NowUs() < end) clock_.WaitUntil(lk, cv_, end);
-            bool stopping = stop_;
+            // No port is being called while the frame is on the wire, and nothing is due
+            // before it ends: Detach may proceed and the bus counts as idle meanwhile.
+            busy_ = false;
+            while (!stop_ && clock_.NowUs() < end) {
+                idle_seq_ = std::max(idle_seq_, request_seq_);
+                idle_cv_.notify_all();
+                clock_.WaitUntil(lk, cv_, end);
+            }
+            if (stop_) break;
+            busy_ = true;
+            // Ports detached while the frame was on the wire get no outcome.
+            ports = ports_;
             lk.unlock();
-            if (stopping) {
+            if (std::find(ports.begin(), ports.end(), sender) == ports.end()) {
                 lk.lock();
-                break;
+                busy_ = false;
+                idle_cv_.notify_all();
+                continue;
             }
         }
 
