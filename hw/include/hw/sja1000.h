@@ -139,6 +139,8 @@ protected:
     void Locked(F&& f);
     void KickLater() { kick_ = true; }
     bool ControllerInterruptPending() const;
+    // The board reads the captures for its error FIFO, which re-arms them as a read would.
+    void ReleaseCaptures() { alc_held_ = ecc_held_ = false; }
     bool Operating() const { return !(mod_ & MOD_RM) && !bus_off_ && !recovering_; }
     bool BusOff() const { return bus_off_; }
     bool InResetMode() const { return (mod_ & MOD_RM) != 0; }
