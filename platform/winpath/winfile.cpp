@@ -358,6 +358,7 @@ bool RemoveDirectory(std::string_view path) {
     struct stat st {};
     if (::lstat(host->c_str(), &st) != 0) return FailErrno(errno, *host);
     if (!S_ISDIR(st.st_mode)) return Fail(kErrorDirectoryNameInvalid);
+    if (detail::ReadFlags(*host).value_or(0) & kAttrReadOnly) return Fail(kErrorAccessDenied);
     // A folder whose only entry is the flags' sidecar is empty to its users.
     fs::path sidecar = *host / detail::kSidecarName;
     if (::access(sidecar.c_str(), F_OK) == 0) {

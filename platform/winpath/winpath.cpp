@@ -23,8 +23,37 @@ bool IsAscii(std::string_view s) {
     return true;
 }
 
+// True when the bytes are well-formed UTF-8 (host names written by a tool that used
+// Shift-JIS bytes directly are not).
+bool IsUtf8(std::string_view s) {
+    for (std::size_t i = 0; i < s.size();) {
+        unsigned char c = static_cast<unsigned char>(s[i]);
+        std::size_t len = c < 0x80 ? 1 : (c >= 0xC2 && c <= 0xDF) ? 2 : (c >= 0xE0 && c <= 0xEF) ? 3
+                                       : (c >= 0xF0 && c <= 0xF4)   ? 4 : 0;
+        if (len == 0 || i + len > s.size()) return false;
+        for (std::size_t k = 1; k < len; ++k) {
+            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+        }
+        i += len;
+    }
+    return true;
+}
+
+// Byte-wise equality ignoring the case of ASCII letters. In UTF-8 every byte below 0x80 is an
+// ASCII character of its own, so this is the comparison Windows names need.
+bool EqualsAsciiNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
+        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
+        if (x != y) return false;
+    }
+    return true;
+}
+
 // Host name of the entry of `folder` that stands for the Windows name `name` (see the header);
-// nullopt when there is none.
+// nullopt when there is none. `hostName` is `name` in UTF-8.
 std::optional<std::string> FindEntry(const fs::path& folder, std::string_view name, const std::string& hostName) {
     struct stat st {};
     if (::lstat((folder / hostName).c_str(), &st) == 0) return hostName;
@@ -34,9 +63,11 @@ std::optional<std::string> FindEntry(const fs::path& folder, std::string_view na
     while (const dirent* entry = ::readdir(dir.get())) {
         std::string_view candidate = entry->d_name;
         if (candidate == "." || candidate == "..") continue;
-        // ASCII names read the same in both encodings; spare them the conversion.
-        bool equal = IsAscii(candidate) ? sjis::EqualsNoCase(candidate, name)
-                                        : sjis::EqualsNoCase(HostNameToWindows(candidate), name);
+        // Compared in UTF-8 without converting every entry; only host names that are not
+        // UTF-8 need to go to Shift-JIS to be compared.
+        bool equal = (IsAscii(candidate) || IsUtf8(candidate))
+                         ? EqualsAsciiNoCase(candidate, hostName)
+                         : sjis::EqualsNoCase(HostNameToWindows(candidate), name);
         if (equal && (!best || candidate < *best)) best = std::string(candidate);
     }
     return best;
@@ -94,9 +125,13 @@ std::optional<Drive> HoldingDrive(const fs::path& path, const std::vector<Drive>
 
 }  // namespace
 
-std::string WindowsNameToHost(std::string_view name) { return sjis::ToUtf8(name, sjis::Unconvertible::Keep); }
+std::string WindowsNameToHost(std::string_view name) {
+    if (IsAscii(name)) return std::string(name);
+    return sjis::ToUtf8(name, sjis::Unconvertible::Keep);
+}
 
 std::string HostNameToWindows(std::string_view hostName) {
+    if (IsAscii(hostName)) return std::string(hostName);
     return sjis::FromUtf8(hostName, sjis::Unconvertible::Keep);
 }
 

@@ -239,6 +239,10 @@ TEST_F(Files, FoldersOneLevelAndAllLevels) {
     EXPECT_FALSE(RemoveDirectory("C:\\one"));
     EXPECT_EQ(LastError(), kErrorDirNotEmpty);
     EXPECT_FALSE(RemoveDirectory("C:\\one\\file"));
+    ASSERT_TRUE(SetFileAttributes("C:\\one\\a\\" + S("表") + "\\b", kAttrReadOnly));
+    EXPECT_FALSE(RemoveDirectory("C:\\one\\a\\" + S("表") + "\\b"));
+    EXPECT_EQ(LastError(), kErrorAccessDenied);
+    ASSERT_TRUE(SetFileAttributes("C:\\one\\a\\" + S("表") + "\\b", kAttrNormal));
     EXPECT_TRUE(RemoveDirectory("C:\\one\\a\\" + S("表") + "\\B"));
     EXPECT_FALSE(RemoveDirectory("C:\\"));
     EXPECT_TRUE(fs::is_directory(root_ / "drive_c"));

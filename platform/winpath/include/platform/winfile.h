@@ -89,7 +89,7 @@ std::optional<DiskSpace> GetDiskFreeSpace(std::string_view path);
 bool CreateDirectory(std::string_view path);
 // The folder and every missing folder above it; true when it exists already as a folder.
 bool CreateDirectoryTree(std::string_view path);
-// An empty folder (a read-only one too, like RemoveDirectory on Windows does not).
+// An empty folder; fails for a read-only one (clear READONLY first, as on Windows).
 bool RemoveDirectory(std::string_view path);
 // A file; fails for a read-only file and for a folder.
 bool DeleteFile(std::string_view path);
