@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <memory>
 #include <random>
 #include <sstream>
@@ -285,6 +286,8 @@ std::optional<std::uint64_t> GetLastWriteTime(std::string_view path) {
 bool SetLastWriteTime(std::string_view path, std::uint64_t fileTime) {
     std::optional<fs::path> host = Resolve(path);
     if (!host) return false;
+    // FILETIME is signed on the way to the host's seconds; larger values name no time.
+    if (fileTime > static_cast<std::uint64_t>(INT64_MAX)) return Fail(kErrorInvalidParameter);
     struct timespec times[2];
     times[0].tv_sec = 0;
     times[0].tv_nsec = UTIME_OMIT;

@@ -195,6 +195,10 @@ TEST_F(Files, TimeStampsInFileTimeUnits) {
         ASSERT_TRUE(SetLastWriteTime("C:\\T.TXT", t)) << t;
         EXPECT_EQ(GetLastWriteTime("C:\\t.txt").value(), t) << t;
     }
+    const std::uint64_t last = cases[std::size(cases) - 1];
+    EXPECT_FALSE(SetLastWriteTime("C:\\t.txt", UINT64_MAX));
+    EXPECT_EQ(LastError(), kErrorInvalidParameter);
+    EXPECT_EQ(GetLastWriteTime("C:\\t.txt").value(), last);
     // A copy keeps the time unless told otherwise.
     ASSERT_TRUE(CopyFile("C:\\t.txt", "C:\\copy.txt"));
     EXPECT_EQ(GetLastWriteTime("C:\\copy.txt"), GetLastWriteTime("C:\\t.txt"));
