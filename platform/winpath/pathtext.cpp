@@ -132,7 +132,9 @@ bool IsValidElement(std::string_view name, bool allowWildcards) {
     for (std::size_t i = 0; i < name.size(); i = sjis::NextChar(name, i)) {
         unsigned char c = static_cast<unsigned char>(name[i]);
         if (sjis::CharLength(name, i) == 2) {
-            if (name[i + 1] == '\0') return false;
+            // No character has 00 or 2F as its second byte; letting one through would put a
+            // host separator into the host name.
+            if (name[i + 1] == '\0' || name[i + 1] == '/') return false;
             continue;
         }
         if (c < 0x20) return false;
@@ -231,6 +233,7 @@ bool HasWildcards(std::string_view text) {
 
 bool MatchesMask(std::string_view name, std::string_view mask) {
     if (mask == "*" || mask == "*.*") return true;
+    if (mask == "*.") return sjis::FindChar(name, '.') == sjis::npos;
     // Greedy match with one backtrack point: the position after the last '*' seen.
     std::size_t n = 0, m = 0;
     std::size_t starMask = sjis::npos, starName = 0;

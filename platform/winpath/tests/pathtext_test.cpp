@@ -113,6 +113,8 @@ TEST(PathNormalize, InvalidPathsGiveNothing) {
         "\\\\srv",   "\\\\srv\\",   "\\\\\\\\",      "C:\\a*b",                  "C:\\a?",
         "C:\\a|b",   "C:\\a<b",     "C:\\a>b",       "C:\\a\"b",                 "C:\\a\tb",
         "\\\\?\\",
+        // A lead byte before '/' must not hide a host separator: 81 2F is no character.
+        "C:\\\x81/..",
     };
     for (const std::string& path : bad) {
         EXPECT_FALSE(ParsePath(path).has_value()) << path;
@@ -132,6 +134,7 @@ TEST(PathNormalize, ElementNames) {
     EXPECT_FALSE(IsValidElement("a*"));
     EXPECT_TRUE(IsValidElement("a*", true));
     EXPECT_FALSE(IsValidElement(std::string("\x95\0", 2)));
+    EXPECT_FALSE(IsValidElement("\x81/"));
 }
 
 TEST(Mask, FindFirstFileRules) {
@@ -141,7 +144,7 @@ TEST(Mask, FindFirstFileRules) {
     } cases[] = {
         {"a.txt", "*.txt", true},      {"A.TXT", "*.txt", true},        {"a.txt.bak", "*.txt", false},
         {"readme", "*.*", true},       {"readme", "*", true},           {"ab", "a?", true},
-        {"a", "a?", false},            {"abc", "a?", false},            {kHyo + "1", "?1", true},
+        {"readme", "*.", true},        {"a.txt", "*.", false},          {"abc", "a?", false},            {kHyo + "1", "?1", true},
         {kHyo + ".x", kHyo + "*", true}, {kSo + ".x", kHyo + "*", false}, {"x" + kHyo, "X*", true},
         {"aXbXc", "a*b*c", true},      {"abcbd", "a*bd", true},         {"abc", "a*d", false},
         {"", "*", true},               {"name", "NAME", true},          {"name", "nam", false},

@@ -80,7 +80,8 @@ std::string NormalizePath(std::string_view path);
 
 // FindFirstFile-style match of a name against a mask, ignoring the case of single-byte
 // letters: '*' any run of characters, '?' exactly one character (a double-byte character is
-// one). "*.*" matches every name, with or without a point.
+// one, and '?' always takes one). "*.*" matches every name, with or without a point; "*."
+// matches the names without a point.
 bool MatchesMask(std::string_view name, std::string_view mask);
 // True when the text holds '*' or '?' (character-wise).
 bool HasWildcards(std::string_view text);
