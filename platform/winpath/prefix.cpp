@@ -52,7 +52,7 @@ constexpr LayoutEntry kLayout[] = {
     {PrefixFolder::UserStartup,
      "users\\<user>\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup"},
     {PrefixFolder::UserSendTo, "users\\<user>\\AppData\\Roaming\\Microsoft\\Windows\\SendTo"},
-    {PrefixFolder::UserTemplates, "users\\<user>\\AppData\\Roaming\\Microsoft\\Windows\\Templates"},
+    {PrefixFolder::UserTemplates, "users\\<user>\\Templates"},
     {PrefixFolder::UserQuickLaunch,
      "users\\<user>\\AppData\\Roaming\\Microsoft\\Internet Explorer\\Quick Launch"},
     {PrefixFolder::UserInternetCache,

@@ -142,12 +142,25 @@ TEST(Mask, FindFirstFileRules) {
         std::string name, mask;
         bool match;
     } cases[] = {
-        {"a.txt", "*.txt", true},      {"A.TXT", "*.txt", true},        {"a.txt.bak", "*.txt", false},
-        {"readme", "*.*", true},       {"readme", "*", true},           {"ab", "a?", true},
-        {"readme", "*.", true},        {"a.txt", "*.", false},          {"abc", "a?", false},            {kHyo + "1", "?1", true},
-        {kHyo + ".x", kHyo + "*", true}, {kSo + ".x", kHyo + "*", false}, {"x" + kHyo, "X*", true},
-        {"aXbXc", "a*b*c", true},      {"abcbd", "a*bd", true},         {"abc", "a*d", false},
-        {"", "*", true},               {"name", "NAME", true},          {"name", "nam", false},
+        {"a.txt", "*.txt", true},
+        {"A.TXT", "*.txt", true},
+        {"a.txt.bak", "*.txt", false},
+        {"readme", "*.*", true},
+        {"readme", "*", true},
+        {"readme", "*.", true},
+        {"a.txt", "*.", false},
+        {"ab", "a?", true},
+        {"abc", "a?", false},
+        {kHyo + "1", "?1", true},  // a double-byte character is one
+        {kHyo + ".x", kHyo + "*", true},
+        {kSo + ".x", kHyo + "*", false},
+        {"x" + kHyo, "X*", true},
+        {"aXbXc", "a*b*c", true},
+        {"abcbd", "a*bd", true},  // needs the backtrack
+        {"abc", "a*d", false},
+        {"", "*", true},
+        {"name", "NAME", true},
+        {"name", "nam", false},
     };
     for (const Case& c : cases) EXPECT_EQ(MatchesMask(c.name, c.mask), c.match) << c.name << " ~ " << c.mask;
     EXPECT_TRUE(HasWildcards("a*"));

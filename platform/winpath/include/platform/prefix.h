@@ -4,7 +4,7 @@
 //   <prefix>/drive_c/Program Files/Zuzoruve/{Module,Project,Temporary,log}   programs' folder
 //   <prefix>/drive_c/Program Files/Common Files
 //   <prefix>/drive_c/windows, windows/system32, windows/temp
-//   <prefix>/drive_c/users/<user>/{Desktop,Documents,Favorites,Music,Pictures,AppData/...}
+//   <prefix>/drive_c/users/<user>/{Desktop,Documents,Favorites,Templates,Music,Pictures,AppData/...}
 //   <prefix>/drive_c/users/Public/{Desktop,Documents,Favorites,Music,Pictures}
 //   <prefix>/drive_c/ProgramData/Microsoft/Windows/{Start Menu/Programs/Startup,Templates}
 //   <prefix>/registry/                                                       the hives
@@ -70,7 +70,7 @@ enum class PrefixFolder {
     UserPrograms,        // ...\Start Menu\Programs
     UserStartup,         // ...\Start Menu\Programs\Startup
     UserSendTo,          // ...\AppData\Roaming\Microsoft\Windows\SendTo
-    UserTemplates,       // ...\AppData\Roaming\Microsoft\Windows\Templates
+    UserTemplates,       // C:\users\<user>\Templates
     UserQuickLaunch,     // ...\AppData\Roaming\Microsoft\Internet Explorer\Quick Launch
     UserInternetCache,   // ...\AppData\Local\Microsoft\Windows\Temporary Internet Files
     UserCookies,         // ...\AppData\Roaming\Microsoft\Windows\Cookies
