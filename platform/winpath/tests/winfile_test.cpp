@@ -5,6 +5,8 @@
 #include "prefix_fixture.h"
 
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <sys/xattr.h>
 
 #include <fstream>
@@ -141,6 +143,67 @@ TEST_P(Attributes, ListedByFindFiles) {
     EXPECT_EQ(found[1].name, "sub");
     EXPECT_EQ(found[1].attributes, kAttrDirectory | kAttrSystem);
     EXPECT_EQ(found[1].size, 0u);
+}
+
+TEST_P(Attributes, SeveralProcessesSettingFlagsInOneFolderLoseNone) {
+    constexpr int kProcesses = 4, kFilesEach = 5;
+    for (int p = 0; p < kProcesses; ++p) {
+        for (int f = 0; f < kFilesEach; ++f) {
+            std::ofstream(C("f" + std::to_string(p) + "_" + std::to_string(f)));
+        }
+    }
+    std::vector<pid_t> children;
+    for (int p = 0; p < kProcesses; ++p) {
+        pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            bool ok = true;
+            for (int f = 0; f < kFilesEach; ++f) {
+                ok &= SetFileAttributes("C:\\f" + std::to_string(p) + "_" + std::to_string(f), kAttrHidden);
+            }
+            ::_exit(ok ? 0 : 1);
+        }
+        children.push_back(pid);
+    }
+    for (pid_t pid : children) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    for (int p = 0; p < kProcesses; ++p) {
+        for (int f = 0; f < kFilesEach; ++f) {
+            std::string name = "C:\\f" + std::to_string(p) + "_" + std::to_string(f);
+            EXPECT_EQ(GetFileAttributes(name), kAttrHidden) << name;
+        }
+    }
+}
+
+TEST_P(Attributes, MoveToAnotherFileSystemCopiesAndDeletes) {
+    // /dev/shm is a memory file system, a different device from the prefix's.
+    struct stat shm {}, prefix {};
+    if (::stat("/dev/shm", &shm) != 0 || ::stat(root_.c_str(), &prefix) != 0 || shm.st_dev == prefix.st_dev ||
+        ::access("/dev/shm", W_OK) != 0) {
+        GTEST_SKIP() << "no second file system to move to";
+    }
+    char tmpl[] = "/dev/shm/winpath_test_XXXXXX";
+    ASSERT_NE(::mkdtemp(tmpl), nullptr);
+    ASSERT_TRUE(SetDrive('M', tmpl, DriveType::RamDisk));
+    ASSERT_TRUE(WriteWholeFile("C:\\a.dat", "moved"));
+    ASSERT_TRUE(SetFileAttributes("C:\\a.dat", kAttrHidden | kAttrReadOnly));
+    ASSERT_TRUE(SetLastWriteTime("C:\\a.dat", 130000000000000000ULL));
+    ASSERT_TRUE(CreateDirectory("C:\\folder"));
+
+    EXPECT_TRUE(MoveFile("C:\\a.dat", "M:\\b.dat"));
+    EXPECT_FALSE(FileExists("C:\\a.dat"));
+    EXPECT_EQ(ReadWholeFile("M:\\B.DAT").value(), "moved");
+    EXPECT_EQ(GetFileAttributes("M:\\b.dat"), kAttrHidden | kAttrReadOnly);
+    EXPECT_EQ(GetLastWriteTime("M:\\b.dat").value(), 130000000000000000ULL);
+    EXPECT_FALSE(MoveFile("C:\\folder", "M:\\folder"));
+    EXPECT_EQ(LastError(), kErrorNotSameDevice);
+    EXPECT_TRUE(DirectoryExists("C:\\folder"));
+    std::error_code ec;
+    fs::permissions(fs::path(tmpl) / "b.dat", fs::perms::owner_write, fs::perm_options::add, ec);
+    fs::remove_all(tmpl, ec);
 }
 
 using Files = PrefixTest;
