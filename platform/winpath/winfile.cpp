@@ -72,7 +72,7 @@ std::optional<fs::path> Resolve(std::string_view path) {
         return std::nullopt;
     }
     std::optional<fs::path> host = ToHostPath(path);
-    if (!host) Fail(parts->root == PathParts::Root::Drive ? kErrorInvalidDrive : kErrorPathNotFound);
+    if (!host) Fail(parts->root == PathParts::Root::Drive ? kErrorInvalidDrive : kErrorBadNetPath);
     return host;
 }
 

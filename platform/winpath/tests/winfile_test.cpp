@@ -410,4 +410,16 @@ TEST_F(Files, InvalidPathsFailWithoutTouchingTheDisk) {
     }
     EXPECT_TRUE(DirectoryExists("C:\\windows"));
     EXPECT_FALSE(HostExists(C("x")));
+    struct Why {
+        std::string path;
+        std::uint32_t error;
+    } reasons[] = {
+        {"C:", kErrorInvalidName},        {"C:\\a|b", kErrorInvalidName}, {"a.txt", kErrorInvalidName},
+        {"Q:\\x", kErrorInvalidDrive},   {"\\\\srv\\share\\a", kErrorBadNetPath},
+        {"C:\\nothing", kErrorFileNotFound}, {"C:\\no\\thing", kErrorPathNotFound},
+    };
+    for (const Why& w : reasons) {
+        EXPECT_EQ(GetFileAttributes(w.path), kInvalidAttributes);
+        EXPECT_EQ(LastError(), w.error) << w.path;
+    }
 }

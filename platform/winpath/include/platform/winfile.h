@@ -48,6 +48,7 @@ inline constexpr std::uint32_t kErrorPathNotFound = 3;
 inline constexpr std::uint32_t kErrorAccessDenied = 5;
 inline constexpr std::uint32_t kErrorInvalidDrive = 15;
 inline constexpr std::uint32_t kErrorNotSameDevice = 17;
+inline constexpr std::uint32_t kErrorBadNetPath = 53;  // a UNC share that is not configured
 inline constexpr std::uint32_t kErrorFileExists = 80;
 inline constexpr std::uint32_t kErrorInvalidParameter = 87;
 inline constexpr std::uint32_t kErrorDiskFull = 112;
