@@ -1,4 +1,17 @@
-// The key tree and the hive file's text form (see README.md for the format).
+// The key tree and the hive file's text form. README.md beside this file has the full
+// description; in short (Shift-JIS, LF line ends):
+//
+//   ZUZORUVE-REGISTRY-HIVE 1 HKEY_CURRENT_USER      header: format version and root
+//   []                                              the root key
+//   [Software\Zuzoruve\Option]                      one section per key, %HH escapes
+//   @=sz:"default value"                            the unnamed value
+//   "Mode"=dword:00000001                           sz expand_sz dword binary multi_sz
+//   "Blob"=binary:00,5c,ff                          none hex(N)
+//   "List"=multi_sz:"a","","b"
+//   END-OF-HIVE                                     a file without it was cut short
+//
+// Keys are written depth-first, sub-keys sorted by upper-case name; values in the order they
+// were first set. Texts are quoted with \" \\ \r \n \t \xHH escapes.
 #include "hive.h"
 
 #include "platform/sjis.h"

@@ -134,13 +134,14 @@ Status LoadHive(const std::filesystem::path& path, Root root, LoadedHive* out) {
 }
 
 // Walks to a key; NotFound or InvalidName when it cannot.
-const KeyNode* FindKey(const KeyNode& root, std::string_view path, Status* status) {
+template <typename Node>
+Node* FindKey(Node& root, std::string_view path, Status* status) {
     std::vector<std::string> names;
     if (!detail::SplitKeyPath(path, &names)) {
         *status = Fail(Status::InvalidName, "invalid key path");
         return nullptr;
     }
-    const KeyNode* key = &root;
+    Node* key = &root;
     for (const std::string& name : names) {
         key = key->FindSubKey(name);
         if (!key) {
@@ -259,7 +260,7 @@ Status HiveEdit::SetValue(std::string_view path, std::string_view name, const Va
     if (name.size() > detail::kMaxValueNameBytes) return Fail(Status::InvalidName, "value name too long");
     if (Status s = CreateKey(path); s != Status::Ok) return s;
     Status status;
-    KeyNode* key = const_cast<KeyNode*>(FindKey(*mutableRoot_, path, &status));
+    KeyNode* key = FindKey(*mutableRoot_, path, &status);
     if (NamedValue* nv = key->FindValue(name)) {
         if (nv->value == value) return Status::Ok;
         nv->value = value;
@@ -272,7 +273,7 @@ Status HiveEdit::SetValue(std::string_view path, std::string_view name, const Va
 
 Status HiveEdit::DeleteValue(std::string_view path, std::string_view name) {
     Status status;
-    KeyNode* key = const_cast<KeyNode*>(FindKey(*mutableRoot_, path, &status));
+    KeyNode* key = FindKey(*mutableRoot_, path, &status);
     if (!key) return status;
     for (auto it = key->values.begin(); it != key->values.end(); ++it) {
         if (sjis::EqualsNoCase(it->name, name)) {
