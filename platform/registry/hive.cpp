@@ -367,6 +367,7 @@ bool SplitKeyPath(std::string_view path, std::vector<std::string>* names) {
     if (path.empty()) return true;
     *names = sjis::SplitSjis(path, '\\');
     if (names->size() > 1 && names->back().empty()) names->pop_back();  // one trailing '\'
+    if (names->size() > kMaxKeyDepth) return false;
     for (const std::string& name : *names) {
         if (name.empty() || name.size() > kMaxKeyNameBytes) return false;
     }
@@ -430,9 +431,13 @@ bool ParseHive(std::string_view text, Root root, KeyNode* tree, std::string* err
             std::string_view path = line.substr(1, line.size() - 2);
             current = tree;
             if (!path.empty()) {
-                for (const std::string& escaped : sjis::SplitSjis(path, '\\')) {
+                std::vector<std::string> parts = sjis::SplitSjis(path, '\\');
+                if (parts.size() > kMaxKeyDepth) return fail(lineNo, "key path too deep");
+                for (const std::string& escaped : parts) {
                     std::string name;
-                    if (!UnescapeKeyName(escaped, &name) || name.empty() || name.size() > kMaxKeyNameBytes) {
+                    // An escaped '\' would make a key that no path can reach.
+                    if (!UnescapeKeyName(escaped, &name) || name.empty() || name.size() > kMaxKeyNameBytes ||
+                        sjis::FindChar(name, '\\') != sjis::npos) {
                         return fail(lineNo, "bad key name \"" + escaped + "\"");
                     }
                     current = &current->AddSubKey(name);

@@ -13,6 +13,8 @@ namespace platform::registry::detail {
 
 // Longest key name, bytes (as Windows allows).
 inline constexpr std::size_t kMaxKeyNameBytes = 255;
+// Deepest key path, names (as Windows allows); also bounds the recursion over the tree.
+inline constexpr std::size_t kMaxKeyDepth = 512;
 // Longest value name, bytes.
 inline constexpr std::size_t kMaxValueNameBytes = 16383;
 
@@ -28,7 +30,8 @@ struct KeyNode {
     const NamedValue* FindValue(std::string_view name) const;
 };
 
-// Splits a key path into names; false for a leading '\', an empty or over-long name.
+// Splits a key path into names; false for a leading '\', an empty or over-long name, or a
+// path deeper than kMaxKeyDepth.
 bool SplitKeyPath(std::string_view path, std::vector<std::string>* names);
 
 // The hive file's text for `root`, and back. Parse fills `tree` (which must be empty) and

@@ -14,6 +14,13 @@ const std::string kHyou = "\x95\x5C";
 const std::string kSo = "\x83\x5C";
 const std::string kKou = "\x8D\x7C";
 
+// A key path of `levels` names "k".
+std::string Deep(std::size_t levels) {
+    std::string path = "k";
+    for (std::size_t i = 1; i < levels; ++i) path += "\\k";
+    return path;
+}
+
 KeyNode Reparse(const KeyNode& tree, Root root, std::string* text = nullptr) {
     std::string written = FormatHive(tree, root);
     if (text) *text = written;
@@ -107,6 +114,8 @@ TEST(HiveText, SplitKeyPathWalksCharacters) {
         {"a\\\\", false, {}},
         {std::string(256, 'k'), false, {}},
         {std::string(255, 'k'), true, {std::string(255, 'k')}},
+        {Deep(512), true, std::vector<std::string>(512, "k")},
+        {Deep(513), false, {}},
     };
     for (const Case& c : cases) {
         std::vector<std::string> names;
@@ -142,6 +151,8 @@ TEST(HiveText, DamagedTextIsRefused) {
         {"trailing text", header + "[]\n\"v\"=dword:00000001 x\nEND-OF-HIVE\n"},
         {"header without bracket", header + "[Software\nEND-OF-HIVE\n"},
         {"empty key name", header + "[a\\\\b]\nEND-OF-HIVE\n"},
+        {"escaped separator in a name", header + "[a%5cb]\nEND-OF-HIVE\n"},
+        {"key path too deep", header + "[" + Deep(513) + "]\nEND-OF-HIVE\n"},
         {"text after the end", good + "[more]\n"},
     };
     for (const Case& c : cases) {
