@@ -367,49 +367,72 @@ int GetPrivateProfileInt(std::string_view section, std::string_view key, int fal
     return static_cast<int>(n);
 }
 
-bool WritePrivateProfileString(const char* section, const char* key, const char* value,
-                               const std::filesystem::path& file, std::string* error) {
+PrivateProfileBatch::PrivateProfileBatch(std::filesystem::path file) : file_(std::move(file)) {}
+
+bool PrivateProfileBatch::Write(const char* section, const char* key, const char* value, std::string* error) {
     if (!section) {
-        if (!key && !value) return true;
+        if (!key && !value) return true;  // "flush": there is no cache
         return Refuse(error, "no section name");
     }
-    std::string_view sec = Trim(section);
-    if (sjis::FindChar(sec, ']') != sjis::npos || HasLineBreak(sec)) {
+    Change change;
+    change.section = std::string(Trim(section));
+    if (sjis::FindChar(change.section, ']') != sjis::npos || HasLineBreak(change.section)) {
         return Refuse(error, "section name with ']' or a line break");
     }
-    std::optional<std::string_view> k;
     if (key) {
-        k = Trim(key);
-        if (k->empty() || sjis::FindChar(*k, '=') != sjis::npos || HasLineBreak(*k) || (*k)[0] == ';' || (*k)[0] == '[') {
+        std::string_view k = Trim(key);
+        if (k.empty() || sjis::FindChar(k, '=') != sjis::npos || HasLineBreak(k) || k[0] == ';' || k[0] == '[') {
             return Refuse(error, "key name that cannot stand in an INI file");
         }
+        change.key = std::string(k);
+        if (value) {
+            if (HasLineBreak(value)) return Refuse(error, "value with a line break");
+            change.value = std::string(value);
+        }
     }
-    std::optional<std::string_view> v;
-    if (key && value) {
-        v = std::string_view(value);
-        if (HasLineBreak(*v)) return Refuse(error, "value with a line break");
-    }
+    changes_.push_back(std::move(change));
+    return true;
+}
+
+bool PrivateProfileBatch::Commit(std::string* error) {
+    std::vector<Change> changes = std::move(changes_);
+    changes_.clear();
+    if (changes.empty()) return true;
+    bool onlyDeletes = true;
+    for (const Change& c : changes) onlyDeletes = onlyDeletes && !c.value;
 
     struct stat st {};
-    bool existed = ::stat(file.c_str(), &st) == 0;
-    if (!existed && errno != ENOENT) return Refuse(error, "stat " + file.string() + ": " + std::strerror(errno));
-    if (!existed && !v) return true;  // nothing to delete
-    if (existed && ::access(file.c_str(), W_OK) != 0) {
-        return Refuse(error, "write " + file.string() + ": " + std::strerror(errno));
+    bool existed = ::stat(file_.c_str(), &st) == 0;
+    if (!existed && errno != ENOENT) return Refuse(error, "stat " + file_.string() + ": " + std::strerror(errno));
+    if (!existed && onlyDeletes) return true;  // nothing to delete
+    if (existed && ::access(file_.c_str(), W_OK) != 0) {
+        return Refuse(error, "write " + file_.string() + ": " + std::strerror(errno));
     }
 
-    PathLock lock(file);
+    PathLock lock(file_);
     if (!lock.ok()) return Refuse(error, lock.error());
     std::string old;
-    if (!ReadAll(lock.fd(), &old)) return Refuse(error, "read " + file.string() + ": " + std::strerror(errno));
-    std::string updated = ApplyProfileWrite(old, sec, k, v);
+    if (!ReadAll(lock.fd(), &old)) return Refuse(error, "read " + file_.string() + ": " + std::strerror(errno));
+    std::string updated = old;
+    for (const Change& c : changes) {
+        std::optional<std::string_view> key, value;
+        if (c.key) key = *c.key;
+        if (c.value) value = *c.value;
+        updated = ApplyProfileWrite(updated, c.section, key, value);
+    }
     if (updated == old) return true;
-    if (!platform::WriteHostFileAtomic(file, updated, error)) {
+    if (!platform::WriteHostFileAtomic(file_, updated, error)) {
         // Do not leave behind the empty file the lock created.
-        if (!existed && old.empty()) ::unlink(file.c_str());
+        if (!existed && old.empty()) ::unlink(file_.c_str());
         return false;
     }
     return true;
+}
+
+bool WritePrivateProfileString(const char* section, const char* key, const char* value,
+                               const std::filesystem::path& file, std::string* error) {
+    PrivateProfileBatch batch(file);
+    return batch.Write(section, key, value, error) && batch.Commit(error);
 }
 
 }  // namespace platform::profile

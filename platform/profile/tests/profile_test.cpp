@@ -320,6 +320,23 @@ TEST(ProfileFile, ConfigurationWrittenTwiceIsTheSameFile) {
               "[SENSOR3]\r\nPRODUCT_SENSOR_TYPE=1\r\nKOSEI_A=1\r\nCH_NO=1\r\n");
     ASSERT_TRUE(writeAll());
     EXPECT_EQ(Read(file), first);
+
+    // The same writes as one batch give the same file, in one replacement.
+    fs::path batched = dir.path / "batched.INI";
+    PrivateProfileBatch batch(batched);
+    for (const char* key : {"INTERFACE_SELECT", "SEIDO_MODEL", "INTERVAL"}) ASSERT_TRUE(batch.Write("DATA", key, "0"));
+    for (int s = 1; s <= 3; ++s) {
+        std::string section = "SENSOR" + std::to_string(s);
+        for (const char* key : {"PRODUCT_SENSOR_TYPE", "KOSEI_A", "CH_NO"}) ASSERT_TRUE(batch.Write(section.c_str(), key, "1"));
+    }
+    ASSERT_TRUE(batch.Write("SENSOR9", "x", "1"));  // added and removed again in the same batch
+    ASSERT_TRUE(batch.Write("SENSOR9", nullptr, nullptr));
+    EXPECT_FALSE(batch.Write("DATA", "bad=key", "1"));  // refused, not queued
+    EXPECT_EQ(batch.pending(), 14u);
+    EXPECT_FALSE(fs::exists(batched));  // nothing written before Commit
+    ASSERT_TRUE(batch.Commit());
+    EXPECT_EQ(batch.pending(), 0u);
+    EXPECT_EQ(Read(batched), first);
 }
 
 TEST(ProfileFile, TwoProcessesWritingOneFileLoseNoKey) {

@@ -59,6 +59,31 @@ int GetPrivateProfileInt(std::string_view section, std::string_view key, int fal
 bool WritePrivateProfileString(const char* section, const char* key, const char* value,
                                const std::filesystem::path& file, std::string* error = nullptr);
 
+// Several writes to one file applied as one update: Write checks its arguments as
+// WritePrivateProfileString does and queues the change; Commit takes the file's lock, applies
+// the queued changes in order to the file as it is then, and replaces the file once. For
+// writers of many keys (the monitor's configuration has about 300), where one atomic
+// replacement per key would cost one flush to disk per key.
+class PrivateProfileBatch {
+public:
+    explicit PrivateProfileBatch(std::filesystem::path file);
+
+    // False (nothing queued) for arguments WritePrivateProfileString refuses.
+    bool Write(const char* section, const char* key, const char* value, std::string* error = nullptr);
+    // Applies and forgets the queued changes; false when the file could not be written (it
+    // is then left as it was).
+    bool Commit(std::string* error = nullptr);
+    std::size_t pending() const { return changes_.size(); }
+
+private:
+    struct Change {
+        std::string section;
+        std::optional<std::string> key, value;
+    };
+    std::filesystem::path file_;
+    std::vector<Change> changes_;
+};
+
 // ---- the same for C++ callers ----
 
 // The value, or nullopt when the section or key is missing.
