@@ -31,6 +31,7 @@ Status Fail(Status status, std::string detail) {
 std::string Reason(const std::string& what, int err) { return what + ": " + std::strerror(err); }
 
 int RootIndex(Root root) { return static_cast<int>(root); }
+bool IsKnownRoot(Root root) { return RootIndex(root) >= 0 && RootIndex(root) < 5; }
 
 struct RootNames {
     Root root;
@@ -157,7 +158,7 @@ Node* FindKey(Node& root, std::string_view path, Status* status) {
 
 // ---- names ----
 
-const char* RootName(Root root) { return kRootNames[RootIndex(root)].name; }
+const char* RootName(Root root) { return IsKnownRoot(root) ? kRootNames[RootIndex(root)].name : ""; }
 
 std::optional<Root> RootFromName(std::string_view name) {
     for (const RootNames& r : kRootNames) {
@@ -381,12 +382,14 @@ Status Registry::Snapshot(Root root, std::shared_ptr<const KeyNode>* out) {
 }
 
 Status Registry::Read(Root root, const std::function<Status(const HiveView&)>& query) {
+    if (!IsKnownRoot(root)) return Fail(Status::InvalidName, "unknown root key");
     std::shared_ptr<const KeyNode> tree;
     if (Status s = Snapshot(root, &tree); s != Status::Ok) return s;
     return query(HiveView(*tree));
 }
 
 Status Registry::Edit(Root root, const std::function<Status(HiveEdit&)>& change) {
+    if (!IsKnownRoot(root)) return Fail(Status::InvalidName, "unknown root key");
     std::filesystem::path path = HivePath(root);
     struct stat st {};
     // A missing hive is not recreated (nor is its lock file made in a missing folder).

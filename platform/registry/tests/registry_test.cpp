@@ -193,6 +193,10 @@ TEST_F(RegistryTest, InvalidNamesAreRefusedAndWriteNothing) {
         EXPECT_EQ(reg.KeyExists(Root::CurrentUser, path), Status::InvalidName) << path;
     }
     EXPECT_EQ(reg.SetDword(Root::CurrentUser, "k", std::string(16384, 'n'), 1), Status::InvalidName);
+    const Root bogus = static_cast<Root>(7);
+    EXPECT_EQ(reg.SetDword(bogus, "k", "v", 1), Status::InvalidName);
+    EXPECT_EQ(reg.KeyExists(bogus, ""), Status::InvalidName);
+    EXPECT_STREQ(RootName(bogus), "");
     EXPECT_EQ(FileOf(Root::CurrentUser), before);
 }
 

@@ -38,7 +38,8 @@ enum class Root { ClassesRoot, CurrentUser, LocalMachine, Users, CurrentConfig }
 inline constexpr Root kAllRoots[] = {Root::ClassesRoot, Root::CurrentUser, Root::LocalMachine,
                                      Root::Users, Root::CurrentConfig};
 
-// "HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER", ... (also the hive file's base name).
+// "HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER", ... (also the hive file's base name); "" for a
+// value outside the enum (every operation on such a root is InvalidName).
 const char* RootName(Root root);
 // The full name or the short form (HKCR, HKCU, HKLM, HKU, HKCC), ignoring case; nullopt for
 // anything else.
