@@ -61,17 +61,23 @@ PciCanChannel::PciCanChannel(Clock& clock, const PciCanBoardConfig& cfg, unsigne
 
 uint32_t PciCanChannel::window_base() const { return bar0_; }
 
+void PciCanChannel::SetPresent(bool present) {
+    present_.store(present);
+    Locked([] {});  // drive the line again
+}
+
 uint32_t PciCanChannel::Read(uint32_t offset, unsigned width) {
-    if (!memory_enabled_.load() || offset >= kChannelWindowLength) return 0xFFFFFFFFu >> (32 - 8 * width);
+    if (!present_.load() || !memory_enabled_.load() || offset >= kChannelWindowLength) return 0xFFFFFFFFu >> (32 - 8 * width);
     return Sja1000::Read(offset, width);
 }
 
 void PciCanChannel::Write(uint32_t offset, uint32_t value, unsigned width) {
-    if (!memory_enabled_.load() || offset >= kChannelWindowLength) return;
+    if (!present_.load() || !memory_enabled_.load() || offset >= kChannelWindowLength) return;
     Sja1000::Write(offset, value, width);
 }
 
 uint32_t PciCanChannel::ConfigRead(uint32_t offset, unsigned width) {
+    if (!present_.load()) return 0xFFFFFFFFu >> (32 - 8 * width);
     uint32_t v = 0;
     Locked([&] {
         for (unsigned i = 0; i < width; ++i) {
@@ -89,6 +95,7 @@ uint32_t PciCanChannel::ConfigRead(uint32_t offset, unsigned width) {
 }
 
 void PciCanChannel::ConfigWrite(uint32_t offset, uint32_t value, unsigned width) {
+    if (!present_.load()) return;
     Locked([&] {
         for (unsigned i = 0; i < width; ++i) {
             uint32_t a = offset + i;
@@ -122,6 +129,7 @@ uint16_t PciCanChannel::PeekStatus() {
 }
 
 bool PciCanChannel::BoardLineLevel() const {
+    if (!present_.load()) return false;
     bool board = (status_ & enable_) != 0;
     if (!fifo_) return ControllerInterruptPending() || board;
     // With the FIFO logic on the board takes the controller's events itself.

@@ -126,6 +126,8 @@ public:
 
     // The board event input (status bit 1).
     void RaiseBoardEvent();
+    // A board taken out of its slot answers nothing: all ones on reads, line released.
+    void SetPresent(bool present);
     // Test view of the interrupt status word without taking it.
     uint16_t PeekStatus();
 
@@ -156,6 +158,7 @@ private:
     const unsigned index_;
     const bool fifo_;
     std::atomic<bool> memory_enabled_{false};
+    std::atomic<bool> present_{true};
     uint8_t config_[256] = {};
     uint32_t bar0_ = 0;
 

@@ -1,0 +1,202 @@
+// Machine descriptions: the default machine, parsing and its errors, write-back of what the
+// units store, plugging and unplugging, and the control commands.
+#include "hw/machine.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <future>
+
+#include <unistd.h>
+
+#include "platform/hostfile.h"
+
+using namespace hw;
+
+namespace {
+
+class Recorder : public MachineListener {
+public:
+    void OnArrival(const MachineDevice& d) override { events.push_back("+" + d.name); }
+    void OnSurpriseRemoval(const MachineDevice& d) override { events.push_back("-" + d.name); }
+    std::vector<std::string> events;
+};
+
+// Sends a broadcast ReadMeasurement from DIZED1's transmit FIFO and returns the nodes that
+// answered, in arrival order.
+std::vector<uint32_t> PollAll(Machine& m) {
+    PciCanChannel& ch = m.board("Board 1")->channel(0);
+    ch.Write8(BRD_MODE, 1);
+    for (int r = 0; r < 4; ++r) ch.Write8(SJA_AMR0 + r, 0xFF);
+    ch.Write8(SJA_MOD, MOD_AFM);
+    const uint8_t entry[] = {0x88, 0, 0, 0, 0x00, 0x00, 0x00, 0x08, 0, 6, 0, 0, 0, 0, 0, 0};
+    for (uint8_t b : entry) ch.Write8(FIFO_TX_WINDOW, b);
+    EXPECT_TRUE(m.bus("CAN1")->WaitIdle());
+    std::vector<uint32_t> nodes;
+    unsigned n = ch.Read8(FIFO_RX_COUNT);
+    for (unsigned i = 0; i < n; ++i) {
+        uint8_t e[16];
+        for (int k = 0; k < 16; ++k) e[k] = ch.Read8(FIFO_RX_WINDOW);
+        uint32_t id = (uint32_t(e[4]) << 21) | (uint32_t(e[5]) << 13) | (uint32_t(e[6]) << 5) | (e[7] >> 3);
+        EXPECT_EQ(e[8], 0x10);
+        nodes.push_back(id >> 13);
+    }
+    return nodes;
+}
+
+}  // namespace
+
+TEST(MachineDescription, DefaultMachine) {
+    std::string error;
+    auto d = ParseMachineDescription(DefaultMachineText(), ".", &error);
+    ASSERT_TRUE(d) << error;
+    ASSERT_EQ(d->boards.size(), 1u);
+    EXPECT_TRUE(d->boards[0].config.fifo_board());
+    EXPECT_EQ(d->boards[0].config.channels, 2u);
+    EXPECT_EQ(d->boards[0].channel_bus, (std::vector<std::string>{"CAN1", "CAN1"}));
+    std::vector<std::pair<uint16_t, uint16_t>> can;  // node, ID
+    std::vector<uint16_t> usb;
+    for (const auto& s : d->sensors) {
+        if (s.kind == DeviceKind::kCanSensor) can.emplace_back(s.node, s.settings.id_number);
+        else usb.push_back(s.settings.id_number);
+    }
+    EXPECT_EQ(can, (std::vector<std::pair<uint16_t, uint16_t>>{{1, 1}, {2, 2}, {3, 3}}));
+    EXPECT_EQ(usb, (std::vector<uint16_t>{11, 12}));
+    EXPECT_EQ(d->sensors[0].settings.identity, (SensorIdentity{'T', 26, (4 << 10) | 1, 1}));
+}
+
+TEST(MachineDescription, ErrorsNameTheSection) {
+    struct {
+        const char* text;
+        const char* error;
+    } cases[] = {
+        {"[Printer 1]\n", "[Printer 1] unknown kind of section"},
+        {"[Board 1]\nKind=Fast\n", "[Board 1] Kind must be FIFO or Basic"},
+        {"[Board 1]\nChannels=5\n", "[Board 1] bad entry Channels=5"},
+        {"[CanSensor 1]\nBus=A\nNode=1\n[CanSensor 2]\nBus=A\nNode=1\n", "[CanSensor 2] node number already used on A"},
+        {"[CanSensor 1]\nNode=1\n", "[CanSensor 1] a CAN sensor needs Bus and Node"},
+        {"[UsbSensor 1]\nIdentity=T2604001\n", "[UsbSensor 1] bad entry Identity=T2604001"},
+        {"[UsbSensor 1]\nProfile=warm:1\n", "[UsbSensor 1] temperature profile \"warm:1\": unknown kind or wrong number of values"},
+        {"[UsbSensor 1]\nNode=3\n", "[UsbSensor 1] bad entry Node=3"},
+    };
+    for (const auto& c : cases) {
+        std::string error;
+        EXPECT_FALSE(ParseMachineDescription(c.text, ".", &error)) << c.text;
+        EXPECT_EQ(error, c.error);
+    }
+}
+
+TEST(IniText, SetKeepsEveryOtherLine) {
+    IniText ini("; note\n[A]\nx=1\n\n[B]\ny=2\n");
+    ini.Set("a", "X", "5");
+    ini.Set("B", "z", "3");
+    ini.Set("C", "w", "4");
+    EXPECT_EQ(ini.Text(), "; note\n[A]\nx=5\n\n[B]\ny=2\nz=3\n\n[C]\nw=4\n");
+    EXPECT_EQ(ini.Get("b", "Y"), "2");
+    EXPECT_FALSE(ini.Get("A", "y"));
+}
+
+TEST(Machine, DefaultMachineAnswersABroadcastPollAndFollowsPlugging) {
+    auto clock = std::make_shared<ManualClock>();
+    std::string error;
+    auto m = Machine::FromText(DefaultMachineText(), clock, &error);
+    ASSERT_TRUE(m) << error;
+    m->SetFastMode(true);
+    EXPECT_EQ(PollAll(*m), (std::vector<uint32_t>{1, 2, 3}));
+
+    Recorder rec;
+    m->SetListener(&rec);
+    ASSERT_TRUE(m->Unplug("CanSensor 2", &error)) << error;
+    EXPECT_FALSE(m->Unplug("CanSensor 2", &error));
+    EXPECT_EQ(PollAll(*m), (std::vector<uint32_t>{1, 3}));
+    ASSERT_TRUE(m->Plug("cansensor 2", &error));
+    EXPECT_EQ(PollAll(*m), (std::vector<uint32_t>{1, 2, 3}));
+
+    auto devices = m->PluggedDevices();
+    int port = 0;
+    for (const auto& d : devices)
+        if (d.name == "UsbSensor 1") port = d.usb_port;
+    ASSERT_NE(port, 0);
+    EXPECT_EQ(m->usb_host().PortStatus(port), USBD_PORT_CONNECTED | USBD_PORT_ENABLED);
+    ASSERT_TRUE(m->Unplug("UsbSensor 1", &error));
+    EXPECT_EQ(m->usb_host().PortStatus(port), 0u);
+    ASSERT_TRUE(m->Unplug("Board 1", &error));
+    EXPECT_EQ(m->board("Board 1")->channel(0).Read8(BRD_CHANNEL_INDEX), 0xFF);
+    EXPECT_EQ(m->board("Board 1")->channel(0).ConfigRead(PCI_VENDOR_ID, 2), 0xFFFFu);
+    ASSERT_TRUE(m->Plug("Board 1", &error));
+    EXPECT_EQ(m->board("Board 1")->channel(1).Read8(BRD_CHANNEL_INDEX), 1);
+    EXPECT_EQ(rec.events, (std::vector<std::string>{"-CanSensor 2", "+CanSensor 2", "-UsbSensor 1", "-Board 1",
+                                                     "+Board 1"}));
+    m->SetListener(nullptr);
+}
+
+TEST(Machine, StoredIdNumberIsWrittenBackToTheMachineFile) {
+    auto dir = std::filesystem::temp_directory_path() / ("hw_machine_test_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    auto file = dir / "test.machine";
+    ASSERT_TRUE(platform::WriteHostFileAtomic(file, DefaultMachineText()));
+    auto clock = std::make_shared<ManualClock>();
+    std::string error;
+    {
+        auto m = Machine::Load(file, clock, &error);
+        ASSERT_TRUE(m) << error;
+        m->SetFastMode(true);
+        // SetIdNumber 77 over USB to the unit with ID 11.
+        int port = 0;
+        for (const auto& d : m->PluggedDevices())
+            if (d.name == "UsbSensor 1") port = d.usb_port;
+        auto& host = m->usb_host();
+        std::vector<uint8_t> cfg(18 + 64);
+        Urb sel;
+        auto run = [&](Urb& u) {
+            std::promise<void> done;
+            u.on_complete = [&](Urb&) { done.set_value(); };
+            host.Submit(port, &u);
+            ASSERT_EQ(done.get_future().wait_for(std::chrono::seconds(5)), std::future_status::ready);
+        };
+        Urb gd;
+        gd.function = UrbFunction::kGetDescriptorFromDevice;
+        gd.descriptor_type = USB_DESC_CONFIGURATION;
+        gd.buffer = cfg.data();
+        gd.length = static_cast<uint32_t>(cfg.size());
+        run(gd);
+        sel.function = UrbFunction::kSelectConfiguration;
+        sel.configuration = cfg.data();
+        run(sel);
+        ASSERT_EQ(sel.status, USBD_STATUS_SUCCESS);
+        uint8_t cmd[8] = {0, 4, 0, 77, 0, 0, 0, 0};
+        Urb w;
+        w.pipe = sel.interfaces[0].pipes[0].handle;
+        w.buffer = cmd;
+        w.length = 8;
+        run(w);
+        ASSERT_EQ(w.status, USBD_STATUS_SUCCESS);
+        EXPECT_EQ(m->persist_error(), "");
+    }
+    auto text = platform::ReadHostFile(file);
+    ASSERT_TRUE(text);
+    EXPECT_NE(text->find("[UsbSensor 1]\nIdNumber=77\n"), std::string::npos);
+    EXPECT_NE(text->find("; The default machine"), std::string::npos);  // comments kept
+    auto again = Machine::Load(file, clock, &error);
+    ASSERT_TRUE(again) << error;
+    EXPECT_EQ(again->sensor("UsbSensor 1")->settings().id_number, 77);
+    again.reset();
+    std::filesystem::remove_all(dir);
+}
+
+TEST(Machine, ControlCommands) {
+    auto m = Machine::FromText(DefaultMachineText(), std::make_shared<ManualClock>(), nullptr);
+    ASSERT_TRUE(m);
+    std::string list = m->Control("list");
+    EXPECT_EQ(list.rfind("ok\n", 0), 0u);
+    EXPECT_NE(list.find("CanSensor 3\tplugged\tCAN node 3 on CAN1, ID 3, T26-04001-0003, 50 Hz"), std::string::npos);
+    EXPECT_NE(list.find("Board 1\tplugged\tPCI 1B3E:1C96 subsystem 2402, 2 channel(s), line 11"), std::string::npos);
+    EXPECT_EQ(m->Control("fault CanSensor 1 baddata"), "ok\n");
+    EXPECT_EQ(m->sensor("CanSensor 1")->settings().fault, SensorFault::kBadData);
+    EXPECT_EQ(m->Control("profile UsbSensor 2 constant:-3"), "ok\n");
+    EXPECT_EQ(m->sensor("UsbSensor 2")->RawValue(), 0x80000000u | 30000u);
+    EXPECT_EQ(m->Control("unplug UsbSensor 2"), "ok\n");
+    EXPECT_EQ(m->Control("unplug UsbSensor 2"), "error UsbSensor 2 is not plugged\n");
+    EXPECT_EQ(m->Control("fault Nothing 1 none"), "error no sensor named Nothing 1\n");
+    EXPECT_EQ(m->Control("dance"), "error unknown command: dance\n");
+}
