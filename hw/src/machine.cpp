@@ -342,6 +342,7 @@ Machine::Machine(MachineDescription desc, std::shared_ptr<Clock> clock) : desc_(
 }
 
 Machine::~Machine() {
+    control_.reset();
     SetListener(nullptr);
     for (auto& e : entries_) {
         if (e->firmware) e->firmware->OnSettingsChanged(nullptr);

@@ -200,3 +200,21 @@ TEST(Machine, ControlCommands) {
     EXPECT_EQ(m->Control("fault Nothing 1 none"), "error no sensor named Nothing 1\n");
     EXPECT_EQ(m->Control("dance"), "error unknown command: dance\n");
 }
+
+TEST(Machine, ControlSocketAnswersMachinectl) {
+    auto m = Machine::FromText(DefaultMachineText(), std::make_shared<ManualClock>(), nullptr);
+    ASSERT_TRUE(m);
+    auto path = std::filesystem::temp_directory_path() / ("hw_ctl_" + std::to_string(::getpid()) + ".sock");
+    std::string error;
+    ASSERT_TRUE(m->ServeControl(path, &error)) << error;
+    std::string tool = std::string(MACHINECTL_PATH) + " --socket " + path.string() + " unplug CanSensor 3 2>&1";
+    FILE* p = popen(tool.c_str(), "r");
+    ASSERT_TRUE(p);
+    char buf[256];
+    std::string out;
+    while (fgets(buf, sizeof buf, p)) out += buf;
+    EXPECT_EQ(pclose(p), 0) << out;
+    EXPECT_FALSE(m->IsPlugged("CanSensor 3"));
+    m.reset();
+    EXPECT_FALSE(std::filesystem::exists(path));
+}

@@ -6,6 +6,7 @@
 // survive a restart as they would in the units' own memory.
 #pragma once
 
+#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -13,6 +14,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "hw/can_bus.h"
@@ -137,6 +139,10 @@ public:
     // "profile NAME TEXT", "event NAME", "fast 0|1") and returns the answer text;
     // the answer starts with "ok" or "error".
     std::string Control(const std::string& command);
+    // Answers control commands (one line each, one per connection) on a Unix socket until
+    // the machine ends; the socket file is removed then. False, with the failing call in
+    // *error, when the socket cannot be set up.
+    bool ServeControl(const std::filesystem::path& socket_path, std::string* error);
 
 private:
     Machine(MachineDescription desc, std::shared_ptr<Clock> clock);
@@ -169,6 +175,19 @@ private:
     std::filesystem::path file_;
     std::unique_ptr<IniText> ini_;
     std::string persist_error_;
+    // Control socket.
+    struct ControlServer {
+        int fd = -1;
+        std::filesystem::path path;
+        std::atomic<bool> stop{false};
+        std::thread thread;
+        ~ControlServer();
+    };
+    std::unique_ptr<ControlServer> control_;
 };
+
+// Where the machine of process `pid` answers control commands:
+// $XDG_RUNTIME_DIR/zuzoruve-machine-<pid>.sock (the temporary folder without a runtime folder).
+std::filesystem::path ControlSocketPath(long pid);
 
 }  // namespace hw
