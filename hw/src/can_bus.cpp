@@ -163,6 +163,7 @@ void CanBus::Run() {
         if (!destroyed) {
             for (CanBusPort* p : ports)
                 if (p != sender && p->Acknowledging()) acked = true;
+            if (!acked && !sender->NeedsAcknowledgement()) acked = true;
         }
         // Wire time: the whole frame, or up to the error and the error frame after it. A
         // failed attempt takes its time even in fast mode, so a sender alone on the bus

@@ -233,8 +233,15 @@ void Sja1000::WriteByte(uint8_t a, uint8_t v, uint64_t now) {
             mod_ = static_cast<uint8_t>((v & (MOD_LOM | MOD_STM | MOD_AFM)) | MOD_RM);
             if (!(v & MOD_RM)) LeaveResetMode(now);
         } else {
-            // In operating mode only reset and sleep mode can be changed.
-            mod_ = static_cast<uint8_t>((mod_ & ~(MOD_SM)) | (v & MOD_SM));
+            // In operating mode only reset and sleep mode can be changed; the controller does
+            // not go to sleep while an interrupt or a transmission is pending.
+            bool may_sleep = !ControllerInterruptPending() && !tr_pending_;
+            if (!(v & MOD_SM)) {
+                if (mod_ & MOD_SM) Raise(IR_WUI, now);
+                mod_ &= static_cast<uint8_t>(~MOD_SM);
+            } else if (may_sleep) {
+                mod_ |= MOD_SM;
+            }
             if (v & MOD_RM) EnterResetMode(now);
         }
         return;
@@ -418,7 +425,12 @@ bool Sja1000::Pending(uint64_t now, CanFrame* frame) {
 
 bool Sja1000::Acknowledging() {
     std::lock_guard<std::mutex> lk(mu_);
-    return Operating() && !(mod_ & MOD_LOM);
+    return Operating() && !(mod_ & (MOD_LOM | MOD_SM));
+}
+
+bool Sja1000::NeedsAcknowledgement() {
+    std::lock_guard<std::mutex> lk(mu_);
+    return !(mod_ & MOD_STM);
 }
 
 void Sja1000::StoreFrame(const CanFrame& f, uint64_t now) {
@@ -472,7 +484,14 @@ void Sja1000::ReceiveLocked(const CanFrame& f, uint64_t now, bool own) {
 
 void Sja1000::Receive(const CanFrame& f, uint64_t now) {
     Locked([&] {
-        if (Operating()) ReceiveLocked(f, now, false);
+        if (!Operating()) return;
+        if (mod_ & MOD_SM) {
+            // Bus activity wakes a sleeping controller; the frame that woke it is lost.
+            mod_ &= static_cast<uint8_t>(~MOD_SM);
+            Raise(IR_WUI, now);
+            return;
+        }
+        ReceiveLocked(f, now, false);
     });
 }
 

@@ -163,3 +163,19 @@ TEST(CanBus, InjectedErrorBurstDrivesSenderBusOffAndRecoveryRestartsIt) {
     ASSERT_TRUE(bus.WaitIdle());
     EXPECT_EQ(b->Read8(SJA_RMC), 1);
 }
+
+TEST(CanBus, SelfTestModeNeedsNoAcknowledgementAndSelfReceptionReceivesOwnFrame) {
+    ManualClock clock;
+    CanBus bus(clock, "test");
+    bus.SetFastMode(true);
+    auto a = MakeController(clock, bus);
+    a->Write8(SJA_MOD, MOD_RM | MOD_AFM);
+    a->Write8(SJA_MOD, MOD_AFM | MOD_STM);
+    LoadStd(*a, 0x42, 7);
+    a->Write8(SJA_CMR, CMR_SRR);
+    ASSERT_TRUE(bus.WaitIdle());
+    EXPECT_EQ(a->Read8(SJA_SR) & SR_TCS, SR_TCS);
+    EXPECT_EQ(a->Read8(SJA_TXERR), 0);
+    ASSERT_EQ(a->Read8(SJA_RMC), 1);
+    EXPECT_EQ(ReceivedStdId(*a), 0x42u);
+}

@@ -310,3 +310,18 @@ TEST_F(Controller, SingleShotGivesUpAfterOneAttempt) {
     EXPECT_FALSE(sja.Pending(0, &f));
     EXPECT_EQ(sja.Read8(SJA_SR) & (SR_TBS | SR_TCS), SR_TBS);
 }
+
+TEST_F(Controller, SleepEndsWithBusActivityAndWakeUpInterrupt) {
+    Start();
+    sja.Write8(SJA_MOD, MOD_AFM | MOD_SM);
+    EXPECT_EQ(sja.Read8(SJA_MOD) & MOD_SM, MOD_SM);
+    EXPECT_FALSE(sja.Acknowledging());
+    sja.Receive(Std(1, {1}), 0);
+    EXPECT_EQ(sja.Read8(SJA_MOD) & MOD_SM, 0);
+    EXPECT_EQ(sja.Read8(SJA_RMC), 0);  // the waking frame is lost
+    EXPECT_EQ(sja.Read8(SJA_IR), IR_WUI);
+    // With a receive interrupt pending the controller stays awake.
+    sja.Receive(Std(1, {1}), 0);
+    sja.Write8(SJA_MOD, MOD_AFM | MOD_SM);
+    EXPECT_EQ(sja.Read8(SJA_MOD) & MOD_SM, 0);
+}

@@ -50,6 +50,8 @@ public:
     virtual void TransmitError(BusError error, uint64_t now_us) = 0;
     // An error frame seen while receiving another port's frame.
     virtual void ReceiveError(BusError error, uint64_t now_us) {}
+    // False in a self-test mode: the port's frames count as sent without acknowledgement.
+    virtual bool NeedsAcknowledgement() { return true; }
     // Bit time the port's timing registers give, in nanoseconds (0: the bus's nominal one).
     virtual uint64_t BitTimeNs() { return 0; }
 };

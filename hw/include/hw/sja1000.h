@@ -104,6 +104,7 @@ public:
     void ArbitrationLost(unsigned bit, uint64_t now_us) override;
     void TransmitError(BusError error, uint64_t now_us) override;
     void ReceiveError(BusError error, uint64_t now_us) override;
+    bool NeedsAcknowledgement() override;
     uint64_t BitTimeNs() override;
 
     // Level of the interrupt output as last driven.
