@@ -218,3 +218,21 @@ TEST(Machine, ControlSocketAnswersMachinectl) {
     m.reset();
     EXPECT_FALSE(std::filesystem::exists(path));
 }
+
+TEST(Machine, RealClockAndRealTimingStillDeliverEveryReply) {
+    // The default machine as programs run it: real clock, wire time and reply delays. The
+    // loop only bounds the wait; nothing here depends on how long it takes.
+    auto m = Machine::FromText(DefaultMachineText(), nullptr, nullptr);
+    ASSERT_TRUE(m);
+    PciCanChannel& ch = m->board("Board 1")->channel(0);
+    ch.Write8(BRD_MODE, 1);
+    for (int r = 0; r < 4; ++r) ch.Write8(SJA_AMR0 + r, 0xFF);
+    ch.Write8(SJA_BTR0, 0x05);
+    ch.Write8(SJA_BTR1, 0x3A);
+    ch.Write8(SJA_MOD, MOD_AFM);
+    const uint8_t entry[] = {0x88, 0, 0, 0, 0x00, 0x00, 0x00, 0x08, 0, 6, 0, 0, 0, 0, 0, 0};
+    for (uint8_t b : entry) ch.Write8(FIFO_TX_WINDOW, b);
+    for (int i = 0; i < 500 && ch.Read8(FIFO_RX_COUNT) < 3; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(ch.Read8(FIFO_RX_COUNT), 3);
+}
