@@ -26,7 +26,7 @@ const char kUsage[] =
     "  event NAME              board event input of a PCI CAN board\n"
     "  fast 0|1                fast mode of every bus\n"
     "examples:\n"
-    "  machinectl --file share/zuzoruve/machines/default.machine list\n"
+    "  machinectl --file share/zuzoruve/machines/default.ini list\n"
     "  machinectl --pid 4242 unplug UsbSensor 2\n"
     "  machinectl --pid 4242 fault CanSensor 1 baddata\n";
 
