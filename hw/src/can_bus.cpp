@@ -8,6 +8,8 @@ namespace {
 // Bits an error costs on the wire: error flag (6), echoes up to 6 more, delimiter (8) and
 // intermission (3), counted from where the error happened.
 constexpr unsigned kErrorFrameBits = 6 + 6 + 8 + 3;
+// Bit times closer than this (percent) count as the same bit rate.
+constexpr uint64_t kBitTimeTolerancePercent = 1;
 }  // namespace
 
 CanBus::CanBus(Clock& clock, std::string name)
@@ -159,10 +161,25 @@ void CanBus::Run() {
         if (destroyed) --inject_;
         lk.unlock();
 
+        // A port whose bit time differs from the sender's by more than the oscillator
+        // tolerance cannot follow the frame: it sees errors instead and does not acknowledge.
+        auto in_step = [&](CanBusPort* p) {
+            uint64_t b = p->BitTimeNs();
+            if (b == 0) b = nominal;
+            uint64_t diff = b > bit_ns ? b - bit_ns : bit_ns - b;
+            return diff * 100 <= bit_ns * kBitTimeTolerancePercent;
+        };
+        std::vector<CanBusPort*> deaf;
         bool acked = false;
         if (!destroyed) {
-            for (CanBusPort* p : ports)
-                if (p != sender && p->Acknowledging()) acked = true;
+            for (CanBusPort* p : ports) {
+                if (p == sender) continue;
+                if (!in_step(p)) {
+                    deaf.push_back(p);
+                    continue;
+                }
+                if (p->Acknowledging()) acked = true;
+            }
             if (!acked && !sender->NeedsAcknowledgement()) acked = true;
         }
         // Wire time: the whole frame, or up to the error and the error frame after it. A
@@ -203,12 +220,16 @@ void CanBus::Run() {
             for (CanBusPort* p : ports)
                 if (p != sender) p->ReceiveError(kStuffErrorInData, end);
             sender->TransmitError(kBitErrorInData, end);
-        } else if (!acked) {
-            sender->TransmitError(kAckError, end);
         } else {
-            for (CanBusPort* p : ports)
-                if (p != sender) p->Receive(frame, end);
-            sender->Transmitted(end);
+            for (CanBusPort* p : deaf)
+                if (std::find(ports.begin(), ports.end(), p) != ports.end()) p->ReceiveError(kStuffErrorInData, end);
+            if (!acked) {
+                sender->TransmitError(kAckError, end);
+            } else {
+                for (CanBusPort* p : ports)
+                    if (p != sender && std::find(deaf.begin(), deaf.end(), p) == deaf.end()) p->Receive(frame, end);
+                sender->Transmitted(end);
+            }
         }
 
         lk.lock();

@@ -542,6 +542,14 @@ std::string Machine::Control(const std::string& command) {
         SetFastMode(words[1] == "1");
         return "ok\n";
     }
+    if (cmd == "errors" && words.size() == 3) {
+        CanBus* b = bus(words[1]);
+        uint64_t n;
+        if (!b) return "error no bus named " + words[1] + "\n";
+        if (!ParseUnsigned(words[2], 1000000, &n)) return "error bad count " + words[2] + "\n";
+        b->InjectErrorBurst(static_cast<unsigned>(n));
+        return "ok\n";
+    }
     if (cmd == "event" && words.size() >= 2) {
         PciCanBoard* b = board(join(1, words.size()));
         if (!b) return "error no board named " + join(1, words.size()) + "\n";

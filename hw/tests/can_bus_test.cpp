@@ -179,3 +179,29 @@ TEST(CanBus, SelfTestModeNeedsNoAcknowledgementAndSelfReceptionReceivesOwnFrame)
     ASSERT_EQ(a->Read8(SJA_RMC), 1);
     EXPECT_EQ(ReceivedStdId(*a), 0x42u);
 }
+
+TEST(CanBus, ControllersAtAnotherBitRateSeeErrorsInsteadOfFrames) {
+    ManualClock clock;
+    CanBus bus(clock, "test");
+    bus.SetFastMode(true);
+    auto a = MakeController(clock, bus), b = MakeController(clock, bus), c = MakeController(clock, bus);
+    c->Write8(SJA_MOD, MOD_RM | MOD_AFM);
+    c->Write8(SJA_BTR0, 0x00);  // 1.5 us bits instead of 12 us
+    c->Write8(SJA_BTR1, 0x27);
+    c->Write8(SJA_MOD, MOD_AFM);
+    LoadStd(*a, 0x10, 1);
+    a->Write8(SJA_CMR, CMR_TR);
+    ASSERT_TRUE(bus.WaitIdle());
+    EXPECT_EQ(b->Read8(SJA_RMC), 1);
+    EXPECT_EQ(c->Read8(SJA_RMC), 0);
+    EXPECT_EQ(c->Read8(SJA_RXERR), 1);
+    // Alone with a controller at another rate, the sender gets no acknowledgement.
+    b->Write8(SJA_MOD, MOD_RM | MOD_AFM);
+    LoadStd(*a, 0x11, 2);
+    a->Write8(SJA_CMR, CMR_TR);
+    ASSERT_TRUE(bus.WaitIdle());
+    clock.Advance(5000);  // the failed attempt's error time
+    ASSERT_TRUE(bus.WaitIdle());
+    EXPECT_EQ(a->Read8(SJA_ECC), 0xD9);
+    EXPECT_EQ(a->Read8(SJA_TXERR), 8);
+}

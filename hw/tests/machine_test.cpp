@@ -28,6 +28,8 @@ std::vector<uint32_t> PollAll(Machine& m) {
     PciCanChannel& ch = m.board("Board 1")->channel(0);
     ch.Write8(BRD_MODE, 1);
     for (int r = 0; r < 4; ++r) ch.Write8(SJA_AMR0 + r, 0xFF);
+    ch.Write8(SJA_BTR0, 0x4B);  // the monitor's bit timing 0x4B23: 12 us at 16 MHz
+    ch.Write8(SJA_BTR1, 0x23);
     ch.Write8(SJA_MOD, MOD_AFM);
     const uint8_t entry[] = {0x88, 0, 0, 0, 0x00, 0x00, 0x00, 0x08, 0, 6, 0, 0, 0, 0, 0, 0};
     for (uint8_t b : entry) ch.Write8(FIFO_TX_WINDOW, b);
@@ -198,6 +200,8 @@ TEST(Machine, ControlCommands) {
     EXPECT_EQ(m->Control("unplug UsbSensor 2"), "ok\n");
     EXPECT_EQ(m->Control("unplug UsbSensor 2"), "error UsbSensor 2 is not plugged\n");
     EXPECT_EQ(m->Control("fault Nothing 1 none"), "error no sensor named Nothing 1\n");
+    EXPECT_EQ(m->Control("errors CAN1 3"), "ok\n");
+    EXPECT_EQ(m->Control("errors CAN9 3"), "error no bus named CAN9\n");
     EXPECT_EQ(m->Control("dance"), "error unknown command: dance\n");
 }
 

@@ -139,6 +139,8 @@ TEST(SensorCanNode, BroadcastReadMeasurementIsAnsweredByEveryNodeInNodeOrder) {
         host.Write8(SJA_ACR0 + i, 0);
         host.Write8(SJA_AMR0 + i, 0xFF);
     }
+    host.Write8(SJA_BTR0, 0x05);  // 12 us bits, the units' rate
+    host.Write8(SJA_BTR1, 0x3A);
     host.Write8(SJA_MOD, MOD_AFM);
     host.AttachBus(&bus);
     std::map<int, double> temps{{1, 25.0}, {2, -5.0}, {3, 0.5}};

@@ -24,6 +24,7 @@ const char kUsage[] =
     "  fault NAME none|noanswer|baddata\n"
     "  profile NAME PROFILE    e.g. constant:25, ramp:20,0.5, sine:25,2,60\n"
     "  event NAME              board event input of a PCI CAN board\n"
+    "  errors BUS COUNT        destroy the next COUNT frames on a CAN bus\n"
     "  fast 0|1                fast mode of every bus\n"
     "examples:\n"
     "  machinectl --file share/zuzoruve/machines/default.ini list\n"

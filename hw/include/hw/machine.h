@@ -136,7 +136,7 @@ public:
     std::string persist_error();
 
     // Runs one control command ("list", "plug NAME", "unplug NAME", "fault NAME KIND",
-    // "profile NAME TEXT", "event NAME", "fast 0|1") and returns the answer text;
+    // "profile NAME TEXT", "event NAME", "errors BUS COUNT", "fast 0|1") and returns the answer text;
     // the answer starts with "ok" or "error".
     std::string Control(const std::string& command);
     // Answers control commands (one line each, one per connection) on a Unix socket until
