@@ -96,6 +96,10 @@ TEST(IniText, SetKeepsEveryOtherLine) {
     EXPECT_EQ(ini.Text(), "; note\n[A]\nx=5\n\n[B]\ny=2\nz=3\n\n[C]\nw=4\n");
     EXPECT_EQ(ini.Get("b", "Y"), "2");
     EXPECT_FALSE(ini.Get("A", "y"));
+    // A section name whose Shift-JIS trail byte is ']' (0x83 0x5D) ends at the real bracket.
+    IniText sj("[UsbSensor \x83\x5D]\nIdNumber=4\n");
+    ASSERT_EQ(sj.Sections(), std::vector<std::string>{"UsbSensor \x83\x5D"});
+    EXPECT_EQ(sj.Get("UsbSensor \x83\x5D", "IdNumber"), "4");
 }
 
 TEST(Machine, DefaultMachineAnswersABroadcastPollAndFollowsPlugging) {
