@@ -1,0 +1,13 @@
+# Installer modules and languages, editor settings, the project commands and the module
+# conversion of the build, on top of the project file.
+add_library(zeriru_project_commands STATIC
+  modules.cpp
+  language_texts.cpp)
+add_library(zeriru::project_commands ALIAS zeriru_project_commands)
+target_include_directories(zeriru_project_commands PUBLIC include)
+target_link_libraries(zeriru_project_commands PUBLIC zeriru::project zeriru::ui platform::sjis platform::winpath)
+
+suite_test(zeriru_project zeriru_project_commands_tests
+  SOURCES
+    tests/modules_test.cpp
+  LIBS zeriru::project_commands)
