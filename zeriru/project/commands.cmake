@@ -2,7 +2,9 @@
 # conversion of the build, on top of the project file.
 add_library(zeriru_project_commands STATIC
   modules.cpp
-  language_texts.cpp)
+  language_texts.cpp
+  editor_files.cpp
+  convert_module.cpp)
 add_library(zeriru::project_commands ALIAS zeriru_project_commands)
 target_include_directories(zeriru_project_commands PUBLIC include)
 target_link_libraries(zeriru_project_commands PUBLIC zeriru::project zeriru::ui platform::sjis platform::winpath)
@@ -10,4 +12,5 @@ target_link_libraries(zeriru_project_commands PUBLIC zeriru::project zeriru::ui 
 suite_test(zeriru_project zeriru_project_commands_tests
   SOURCES
     tests/modules_test.cpp
+    tests/convert_module_test.cpp
   LIBS zeriru::project_commands)
