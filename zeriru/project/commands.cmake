@@ -4,7 +4,9 @@ add_library(zeriru_project_commands STATIC
   modules.cpp
   language_texts.cpp
   editor_files.cpp
-  convert_module.cpp)
+  convert_module.cpp
+  editor_settings.cpp
+  project_commands.cpp)
 add_library(zeriru::project_commands ALIAS zeriru_project_commands)
 target_include_directories(zeriru_project_commands PUBLIC include)
 target_link_libraries(zeriru_project_commands PUBLIC zeriru::project zeriru::ui platform::sjis platform::winpath)
@@ -13,4 +15,5 @@ suite_test(zeriru_project zeriru_project_commands_tests
   SOURCES
     tests/modules_test.cpp
     tests/convert_module_test.cpp
+    tests/project_commands_test.cpp
   LIBS zeriru::project_commands)
