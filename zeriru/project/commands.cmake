@@ -6,7 +6,8 @@ add_library(zeriru_project_commands STATIC
   editor_files.cpp
   convert_module.cpp
   editor_settings.cpp
-  project_commands.cpp)
+  project_commands.cpp
+  options_dialog_model.cpp)
 add_library(zeriru::project_commands ALIAS zeriru_project_commands)
 target_include_directories(zeriru_project_commands PUBLIC include)
 target_link_libraries(zeriru_project_commands PUBLIC zeriru::project zeriru::ui platform::sjis platform::winpath)
@@ -16,4 +17,5 @@ suite_test(zeriru_project zeriru_project_commands_tests
     tests/modules_test.cpp
     tests/convert_module_test.cpp
     tests/project_commands_test.cpp
+    tests/editor_settings_test.cpp
   LIBS zeriru::project_commands)

@@ -225,6 +225,10 @@ void EditorSettings::WriteOptions(const EditorOptions& o) {
     setInt(opt::kWindowSizeWidth, o.windowSizeWidth);
 }
 
+void EditorSettings::SetOptionsLastTab(int page) {
+    store_.SetDword(settings_key::kOption, opt::kLastTab, static_cast<std::uint32_t>(page));
+}
+
 int EditorSettings::UpdateCheckProxyPort() const {
     return ClampPort(ReadInt(settings_key::kOption, opt::kProxyPort, 0));
 }
