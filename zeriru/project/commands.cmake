@@ -19,3 +19,12 @@ suite_test(zeriru_project zeriru_project_commands_tests
     tests/project_commands_test.cpp
     tests/editor_settings_test.cpp
   LIBS zeriru::project_commands)
+
+# The registry store joins once the platform registry is part of the build.
+if(TARGET platform::registry)
+  target_sources(zeriru_project_commands PRIVATE registry_settings_store.cpp)
+  target_link_libraries(zeriru_project_commands PUBLIC platform::registry)
+  suite_test(zeriru_project zeriru_registry_settings_tests
+    SOURCES tests/registry_settings_store_test.cpp
+    LIBS zeriru::project_commands)
+endif()
