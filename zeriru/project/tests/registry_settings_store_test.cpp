@@ -1,6 +1,7 @@
 #include "zeriru/registry_settings_store.h"
 
 #include "test_util.h"
+#include "zeriru/project_file.h"
 
 #include <gtest/gtest.h>
 
