@@ -28,3 +28,8 @@ if(TARGET platform::registry)
     SOURCES tests/registry_settings_store_test.cpp
     LIBS zeriru::project_commands)
 endif()
+
+# The drive table of the platform, once its path layer offers it.
+if(EXISTS ${PROJECT_SOURCE_DIR}/platform/winpath/include/platform/winpath.h)
+  target_sources(zeriru_project_commands PRIVATE winpath_mapper.cpp)
+endif()
