@@ -111,7 +111,7 @@ struct IntCase {
     int expected;  // with default -7
 };
 
-void PrintTo(const IntCase& c, std::ostream* os) { *os << "'" << c.value << "'"; }
+void PrintTo(const IntCase& c, std::ostream* os) { *os << "'" << zeriru::test::Printable(c.value) << "'"; }
 
 class IniInteger : public ::testing::TestWithParam<IntCase> {};
 
