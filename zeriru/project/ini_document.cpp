@@ -124,19 +124,67 @@ std::string_view TIniDocument::Entry::Value() const {
     return eq == npos ? std::string_view{} : std::string_view(line).substr(eq + 1);
 }
 
-void TIniDocument::Section::BuildIndex() const {
-    index.clear();
-    index.reserve(entries.size());
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        index.emplace(FoldName(entries[i].Name()), static_cast<std::uint32_t>(i));  // first one wins
+std::uint64_t HashName(std::string_view name) {
+    // FNV-1a over the folded bytes.
+    std::uint64_t h = 1469598103934665603ull;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        char c = name[i];
+        if (c >= 'a' && c <= 'z') {
+            c = static_cast<char>(c - 'a' + 'A');
+        } else if (IsLead(c) && i + 1 < name.size()) {
+            h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+            c = name[++i];  // the trail byte is taken as it is
+        }
+        h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
     }
+    return h;
+}
+
+bool NamesEqual(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (IsLead(x) && i + 1 < a.size()) {
+            if (x != y || a[i + 1] != b[i + 1]) return false;
+            ++i;
+            continue;
+        }
+        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
+        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
+        if (x != y) return false;
+    }
+    return true;
+}
+
+void TIniDocument::Section::IndexEntry(std::uint32_t index) const {
+    const std::size_t mask = slots.size() - 1;
+    std::string_view name = entries[index].Name();
+    for (std::size_t at = HashName(name) & mask;; at = (at + 1) & mask) {
+        std::uint32_t slot = slots[at];
+        if (slot == 0) {
+            slots[at] = index + 1;
+            return;
+        }
+        if (NamesEqual(entries[slot - 1].Name(), name)) return;  // the first entry of a name wins
+    }
+}
+
+void TIniDocument::Section::BuildIndex() const {
+    std::size_t size = 16;
+    while (size < entries.size() * 2 + 2) size *= 2;
+    slots.assign(size, 0);
+    for (std::size_t i = 0; i < entries.size(); ++i) IndexEntry(static_cast<std::uint32_t>(i));
     indexed = true;
 }
 
 const TIniDocument::Entry* TIniDocument::Section::Find(std::string_view name) const {
     if (!indexed) BuildIndex();
-    auto it = index.find(FoldName(name));
-    return it == index.end() ? nullptr : &entries[it->second];
+    const std::size_t mask = slots.size() - 1;
+    for (std::size_t at = HashName(name) & mask;; at = (at + 1) & mask) {
+        std::uint32_t slot = slots[at];
+        if (slot == 0) return nullptr;
+        if (NamesEqual(entries[slot - 1].Name(), name)) return &entries[slot - 1];
+    }
 }
 
 TIniDocument::Entry* TIniDocument::Section::Find(std::string_view name) {
@@ -144,8 +192,13 @@ TIniDocument::Entry* TIniDocument::Section::Find(std::string_view name) {
 }
 
 void TIniDocument::Section::Append(Entry entry) {
-    if (indexed) index.emplace(FoldName(entry.Name()), static_cast<std::uint32_t>(entries.size()));
     entries.push_back(std::move(entry));
+    if (!indexed) return;
+    if (entries.size() * 2 + 2 > slots.size()) {
+        BuildIndex();  // grow: rehash everything (amortised constant per append)
+    } else {
+        IndexEntry(static_cast<std::uint32_t>(entries.size() - 1));
+    }
 }
 
 // ---- document ----
@@ -377,7 +430,7 @@ void TIniDocument::DeleteKey(std::string_view section, std::string_view name) {
     if (!e) return;
     s->entries.erase(s->entries.begin() + (e - s->entries.data()));
     s->indexed = false;  // indices behind the deleted entry moved
-    s->index.clear();
+    s->slots.clear();
 }
 
 }  // namespace zeriru

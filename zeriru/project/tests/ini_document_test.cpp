@@ -98,6 +98,23 @@ TEST(IniDocument, EraseSectionAndDeleteKeyKeepLookupsRight) {
     EXPECT_EQ(doc.EntryCount("missing"), 0u);
 }
 
+TEST(IniDocument, IndexStaysRightWhileTheSectionGrows) {
+    TIniDocument doc;
+    doc.WriteString("Big", "first", "0");
+    EXPECT_TRUE(doc.ValueExists("Big", "FIRST"));  // index built while the section is small
+    for (int i = 0; i < 5000; ++i) doc.WriteString("Big", "Key" + std::to_string(i) + S("表"), std::to_string(i));
+    for (int i = 0; i < 5000; i += 7) {
+        EXPECT_EQ(doc.ReadString("Big", "kEY" + std::to_string(i) + S("表")), std::to_string(i));
+    }
+    EXPECT_FALSE(doc.ValueExists("Big", "Key5000" + S("表")));
+    doc.WriteString("big", "KEY42" + S("表"), "changed");
+    EXPECT_EQ(doc.EntryCount("Big"), 5001u);
+    EXPECT_EQ(doc.ReadString("Big", "key42" + S("表")), "changed");
+    EXPECT_TRUE(zeriru::NamesEqual("abc" + S("表"), "ABC" + S("表")));
+    EXPECT_FALSE(zeriru::NamesEqual("\x83\x61", "\x83\x41"));
+    EXPECT_EQ(zeriru::HashName("UseSection"), zeriru::HashName("USESECTION"));
+}
+
 TEST(IniDocument, DuplicateEntryNamesFindTheFirst) {
     TIniDocument doc;
     doc.LoadFromText("[A]\r\nx=1\r\nX=2\r\n");
@@ -111,7 +128,7 @@ struct IntCase {
     int expected;  // with default -7
 };
 
-void PrintTo(const IntCase& c, std::ostream* os) { *os << "'" << c.value << "'"; }
+void PrintTo(const IntCase& c, std::ostream* os) { *os << "'" << zeriru::test::Printable(c.value) << "'"; }
 
 class IniInteger : public ::testing::TestWithParam<IntCase> {};
 

@@ -36,7 +36,7 @@ struct FieldCase {
     std::string expected;
 };
 
-void PrintTo(const FieldCase& c, std::ostream* os) { *os << "field " << c.n << " of '" << c.record << "'"; }
+void PrintTo(const FieldCase& c, std::ostream* os) { *os << "field " << c.n << " of '" << zeriru::test::Printable(c.record) << "'"; }
 
 class ItemField : public ::testing::TestWithParam<FieldCase> {};
 

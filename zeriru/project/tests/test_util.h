@@ -3,8 +3,10 @@
 
 #include <stdlib.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 namespace zeriru::test {
 
@@ -22,5 +24,20 @@ struct TempFolder {
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
 };
+
+// Bytes outside printable ASCII as \xNN, for test names and messages.
+inline std::string Printable(std::string_view bytes) {
+    std::string out;
+    for (unsigned char c : bytes) {
+        if (c >= 0x20 && c < 0x7F) {
+            out += static_cast<char>(c);
+        } else {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02X", c);
+            out += hex;
+        }
+    }
+    return out;
+}
 
 }  // namespace zeriru::test

@@ -88,14 +88,16 @@ private:
     struct Section {
         std::string name;
         std::vector<Entry> entries;
-        // Folded entry name -> index of its first entry; built on first lookup and kept up to
-        // date by appends, rebuilt after a deletion.
-        mutable std::unordered_map<std::string, std::uint32_t> index;
+        // Open-addressing hash index over the entry names (folded), built on first lookup and
+        // kept up to date by appends, rebuilt after a deletion. A slot holds entry index + 1,
+        // 0 when free; the table is at most half full.
+        mutable std::vector<std::uint32_t> slots;
         mutable bool indexed = false;
         const Entry* Find(std::string_view name) const;
         Entry* Find(std::string_view name);
         void Append(Entry entry);
         void BuildIndex() const;
+        void IndexEntry(std::uint32_t index) const;
     };
 
     const Section* FindSection(std::string_view name) const;
@@ -115,5 +117,9 @@ private:
 // Case folding used for every name lookup: single-byte letters to upper case, double-byte
 // characters unchanged.
 std::string FoldName(std::string_view name);
+// Hash of a name that agrees with FoldName: names equal ignoring case hash alike.
+std::uint64_t HashName(std::string_view name);
+// Equality of names ignoring the case of single-byte letters, walking characters.
+bool NamesEqual(std::string_view a, std::string_view b);
 
 }  // namespace zeriru
