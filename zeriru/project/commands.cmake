@@ -18,6 +18,7 @@ suite_test(zeriru_project zeriru_project_commands_tests
     tests/convert_module_test.cpp
     tests/project_commands_test.cpp
     tests/editor_settings_test.cpp
+    tests/editor_data_test.cpp
   LIBS zeriru::project_commands)
 
 # The registry store joins once the platform registry is part of the build.
@@ -32,4 +33,13 @@ endif()
 # The drive table of the platform, once its path layer offers it.
 if(EXISTS ${PROJECT_SOURCE_DIR}/platform/winpath/include/platform/winpath.h)
   target_sources(zeriru_project_commands PRIVATE winpath_mapper.cpp)
+endif()
+
+# The shipped module list, language texts and editor data, checked by the tests as the editor
+# reads them (Shift-JIS, from the build's share folder).
+include(${PROJECT_SOURCE_DIR}/data/editor_data.cmake)
+if(TARGET zeriru_project_commands_tests)
+  target_compile_definitions(zeriru_project_commands_tests PRIVATE
+    ZERIRU_DATA_DIR="${CMAKE_BINARY_DIR}/share/${SUITE_NAME}")
+  add_dependencies(zeriru_project_commands_tests suite_data_editor)
 endif()
