@@ -31,6 +31,10 @@ ConvertModuleResult ConvertModule(Ui& ui, const fs::path& projectFile, const fs:
     const int languageCode = project.ReadInteger(key::kProjectSection, key::kInstallerModuleLanguage,
                                                  project_default::kInstallerModuleLanguage);
 
+    // The name comes from the project file: only a plain name may choose a file of Module\.
+    if (!IsPlainModuleName(moduleName)) {
+        return Fail(ConvertModuleResult::ModuleMissing, error, "not a module name: " + moduleName);
+    }
     const fs::path program = ModuleFilePath(editorFolder, moduleName, ".DAT");
     const fs::path languageFile = ModuleFilePath(editorFolder, moduleName, ".LNG");
     std::error_code ec;

@@ -225,6 +225,12 @@ void EditorSettings::WriteOptions(const EditorOptions& o) {
     setInt(opt::kWindowSizeWidth, o.windowSizeWidth);
 }
 
+void EditorSettings::WriteWindowState(const EditorOptions& o) {
+    store_.SetDword(settings_key::kOption, opt::kMaxWindowSize, o.maxWindowSize ? 1u : 0u);
+    store_.SetDword(settings_key::kOption, opt::kWindowSizeHeight, static_cast<std::uint32_t>(o.windowSizeHeight));
+    store_.SetDword(settings_key::kOption, opt::kWindowSizeWidth, static_cast<std::uint32_t>(o.windowSizeWidth));
+}
+
 void EditorSettings::SetOptionsLastTab(int page) {
     store_.SetDword(settings_key::kOption, opt::kLastTab, static_cast<std::uint32_t>(page));
 }

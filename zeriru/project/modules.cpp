@@ -44,6 +44,16 @@ std::filesystem::path ResolveNoCase(const std::filesystem::path& folder, std::st
     return result;
 }
 
+bool IsPlainModuleName(std::string_view name) {
+    if (name.empty() || name == "." || name == "..") return false;
+    for (std::size_t i = 0; i < name.size(); i = sjis::NextChar(name, i)) {
+        if (sjis::CharLength(name, i) == 2) continue;
+        const unsigned char c = static_cast<unsigned char>(name[i]);
+        if (c < 0x20 || std::string_view("\\/:*?\"<>|").find(static_cast<char>(c)) != std::string_view::npos) return false;
+    }
+    return true;
+}
+
 std::filesystem::path ModuleFilePath(const std::filesystem::path& editorFolder, std::string_view moduleName,
                                      std::string_view extension) {
     std::string name(kModuleFolderName);

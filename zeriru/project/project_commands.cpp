@@ -103,14 +103,7 @@ std::string ExtractFilePath(std::string_view path) {
 // that Windows forbids in names, no control characters, not "." or "..", and no trailing point
 // or space (Windows would drop them and name another file).
 bool IsValidFileName(std::string_view name) {
-    if (name.empty() || name == "." || name == "..") return false;
-    for (std::size_t i = 0; i < name.size(); i = sjis::NextChar(name, i)) {
-        const unsigned char c = static_cast<unsigned char>(name[i]);
-        if (sjis::CharLength(name, i) == 2) continue;
-        if (c < 0x20 || std::string_view("\\/:*?\"<>|").find(static_cast<char>(c)) != std::string_view::npos) {
-            return false;
-        }
-    }
+    if (!IsPlainModuleName(name)) return false;
     const char last = name.back();
     const bool lastIsSingle = sjis::IsCharBoundary(name, name.size() - 1);
     return !(lastIsSingle && (last == '.' || last == ' '));
@@ -325,6 +318,25 @@ bool ProjectCommands::OpenProject(std::string_view path, OpenOrigin origin) {
     PutHistoryFirst(path);
     Refresh();
     return true;
+}
+
+bool ProjectCommands::OpenProjectWithDialog() {
+    std::string chosen;
+    if (!s_.ui.ChooseOpenFile(sjis::S("プロジェクトファイル|*.pj2"), s_.settings.OpenDialogFolder(), chosen)) {
+        return false;
+    }
+    s_.settings.SetOpenDialogFolder(ExtractFilePath(chosen));
+    return OpenProject(chosen, OpenOrigin::OpenDialog);
+}
+
+void ProjectCommands::RememberLastState(bool maximized, int height, int width) {
+    EditorOptions options = s_.settings.ReadOptions();
+    if (!options.saveLastState) return;
+    s_.settings.SetLastProject(windowsPath_);
+    options.maxWindowSize = maximized;
+    options.windowSizeHeight = maximized ? 0 : height;
+    options.windowSizeWidth = maximized ? 0 : width;
+    s_.settings.WriteWindowState(options);
 }
 
 bool ProjectCommands::SaveProjectAs() {

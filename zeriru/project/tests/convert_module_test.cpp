@@ -85,6 +85,17 @@ TEST_F(ConvertFixture, MissingModuleFilesFail) {
     EXPECT_EQ(ConvertModule(ui, project, runtime, editor), ConvertModuleResult::ModuleMissing);
 }
 
+TEST_F(ConvertFixture, ModuleNameFromTheProjectCannotLeaveTheModuleFolder) {
+    // A file that a path in the module name would reach.
+    Write(temp.path / "secret.DAT", "x");
+    Write(temp.path / "secret.LNG", "[ResourceString_1041]\r\n");
+    for (const char* name : {"..\\secret", "../secret", "C:secret", ".."}) {
+        Write(project, std::string("[Project]\r\nInstallerModuleName=") + name + "\r\n");
+        EXPECT_EQ(ConvertModule(ui, project, runtime, editor), ConvertModuleResult::ModuleMissing) << name;
+    }
+    EXPECT_FALSE(fs::exists(runtime / "INSTALL.EXE"));
+}
+
 TEST(EditorFiles, DriveMapperResolvesCaseAndRefusesEscapes) {
     test::TempFolder temp;
     Write(temp.path / "Program Files" / "Zuzoruve" / "a.PJ2", "x");

@@ -439,6 +439,36 @@ TEST(CommandRules, ByProjectTypeAndState) {
     EXPECT_FALSE(CommandEnabled(Command::RunInstaller, open, 0));
 }
 
+TEST_F(CommandsFixture, OpenDialogRemembersTheFolder) {
+    const std::string p = WriteProject("d.PJ2", "ProjectName=d");
+    ui.QueueText(p);
+    ASSERT_TRUE(commands->OpenProjectWithDialog());
+    ASSERT_EQ(ui.shown().size(), 1u);
+    EXPECT_EQ(ui.shown()[0].text, S("プロジェクトファイル|*.pj2"));
+    EXPECT_EQ(ui.shown()[0].caption, "C:\\users\\me\\Documents");
+    EXPECT_EQ(settings.OpenDialogFolder(), "C:\\");
+    EXPECT_EQ(commands->projectPath(), p);
+    EXPECT_FALSE(commands->OpenProjectWithDialog());  // cancelled
+}
+
+TEST_F(CommandsFixture, LastStateIsRememberedOnlyWhenKept) {
+    const std::string p = WriteProject("l.PJ2", "ProjectName=l");
+    ASSERT_TRUE(commands->OpenProject(p, OpenOrigin::OpenDialog));
+    commands->RememberLastState(false, 480, 640);
+    EXPECT_EQ(settings.LastProject(), p);
+    EXPECT_EQ(settings.ReadOptions().windowSizeWidth, 640);
+    commands->RememberLastState(true, 480, 640);
+    EXPECT_TRUE(settings.ReadOptions().maxWindowSize);
+    EXPECT_EQ(settings.ReadOptions().windowSizeHeight, 0);
+
+    EditorOptions o = settings.ReadOptions();
+    o.saveLastState = false;
+    settings.WriteOptions(o);
+    settings.SetLastProject("C:\\old.PJ2");
+    commands->RememberLastState(false, 1, 1);
+    EXPECT_EQ(settings.LastProject(), "C:\\old.PJ2");
+}
+
 TEST_F(CommandsFixture, ClearHistoryAsksFirst) {
     settings.WriteHistory({"C:\\a.PJ2"});
     Make();

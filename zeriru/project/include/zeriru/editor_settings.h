@@ -155,6 +155,8 @@ public:
     EditorOptions ReadOptions() const;
     // Writes every value of Option; the proxy credentials scrambled.
     void WriteOptions(const EditorOptions& options);
+    // MaxWindowSize, WindowSizeHeight and WindowSizeWidth of `options` alone.
+    void WriteWindowState(const EditorOptions& options);
     // Option\LastTab alone: the options dialog remembers its page however it is closed.
     void SetOptionsLastTab(int page);
     // The proxy port as the update check reads it (0 when not set).

@@ -71,6 +71,9 @@ inline constexpr std::string_view kModuleFolderName = "Module";
 // single-byte letters (file names on Windows ignore case). A name that matches nothing is used
 // as given. `name` is Shift-JIS; host names are UTF-8.
 std::filesystem::path ResolveNoCase(const std::filesystem::path& folder, std::string_view name);
+// True for a name that can only name a file of the module folder: not empty, not "." or "..",
+// no path separators, drive colons or other characters file names cannot hold.
+bool IsPlainModuleName(std::string_view moduleName);
 // Module\<module name><extension> below the editor folder.
 std::filesystem::path ModuleFilePath(const std::filesystem::path& editorFolder, std::string_view moduleName,
                                      std::string_view extension);

@@ -131,6 +131,9 @@ public:
     bool CreateProject();
     // Opens a project; false leaves the previously open project (or none) in place.
     bool OpenProject(std::string_view path, OpenOrigin origin);
+    // "開く": the open dialog in the remembered folder, which then remembers the chosen file's
+    // folder, and OpenProject with the dialog's checks.
+    bool OpenProjectWithDialog();
     // False when the project is protected and the user does not type its password exactly.
     bool CheckProjectPassword(std::string_view path);
     // "名前を付けて保存".
@@ -146,6 +149,9 @@ public:
     bool InitializeProject(const std::function<bool(InitializeProjectDialogModel&)>& dialog);
     // "履歴の削除".
     bool ClearHistory();
+
+    // At exit, when the last state is kept: the open project (empty when none) and the window.
+    void RememberLastState(bool maximized, int height, int width);
 
     // The 500 ms refresh: read-only flag, editor mode, caption, target OS cache, run-installer
     // availability, protection command and status bar. Reads, never writes, the project.
