@@ -2,6 +2,8 @@
 
 #include "platform/hostfile.h"
 #include "platform/sjis.h"
+#include "platform/winfile.h"
+#include "platform/winpath.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -213,8 +215,22 @@ TIniDocument::TIniDocument(std::filesystem::path path) : path_(std::move(path)) 
     LoadFromText(text);
 }
 
+TIniDocument TIniDocument::OpenWindowsPath(std::string_view windowsPath) {
+    std::optional<std::filesystem::path> host = platform::winpath::ToHostPath(windowsPath);
+    if (!host) {
+        TIniDocument doc;
+        doc.windowsPath_ = std::string(windowsPath);
+        doc.loadFailed_ = true;
+        doc.error_ = "no such drive or invalid path";
+        return doc;
+    }
+    TIniDocument doc(*host);
+    doc.windowsPath_ = std::string(windowsPath);
+    return doc;
+}
+
 TIniDocument::TIniDocument(const TIniDocument& other)
-    : path_(other.path_), loadFailed_(other.loadFailed_), error_(other.error_) {
+    : path_(other.path_), windowsPath_(other.windowsPath_), loadFailed_(other.loadFailed_), error_(other.error_) {
     sections_.reserve(other.sections_.size());
     for (const auto& s : other.sections_) sections_.push_back(std::make_unique<Section>(*s));
     sectionIndex_ = other.sectionIndex_;
@@ -289,8 +305,19 @@ bool TIniDocument::WriteTo(const std::filesystem::path& path) {
         return false;
     }
     std::string error;
-    if (!platform::WriteHostFileAtomic(path, SaveToText(), &error)) {
-        error_ = error;
+    // Through the Windows file layer when the host path has a Windows name that leads back to
+    // it: that keeps the file's attributes and refuses a read-only file. Otherwise (a host
+    // path outside every drive) a plain crash-safe replacement.
+    std::string windows = (!windowsPath_.empty() && path == path_) ? windowsPath_
+                                                                    : platform::winpath::ToWindowsPath(path);
+    if (!windows.empty() && windows != windowsPath_) {
+        std::optional<std::filesystem::path> back = platform::winpath::ToHostPath(windows);
+        if (!back || *back != std::filesystem::absolute(path).lexically_normal()) windows.clear();
+    }
+    bool ok = windows.empty() ? platform::WriteHostFileAtomic(path, SaveToText(), &error)
+                              : platform::winpath::WriteWholeFile(windows, SaveToText(), &error);
+    if (!ok) {
+        error_ = error.empty() ? "cannot write " + path.string() : error;
         return false;
     }
     error_.clear();

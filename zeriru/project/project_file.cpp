@@ -50,6 +50,15 @@ bool FieldRange(std::string_view record, int n, std::size_t& begin, std::size_t&
     return false;
 }
 
+// The text without a lead byte that stands alone at its very end. Such a byte has no trail
+// byte, and followed by "|" it would take the separator as its trail byte and merge two fields.
+std::string_view WithoutDanglingLead(std::string_view s) {
+    std::size_t last = std::string_view::npos;
+    for (std::size_t i = 0; i < s.size(); i += (IsLead(s[i]) && i + 1 < s.size()) ? 2 : 1) last = i;
+    if (last != std::string_view::npos && last == s.size() - 1 && IsLead(s[last])) return s.substr(0, last);
+    return s;
+}
+
 }  // namespace
 
 std::string EncodeProjectText(std::string_view text) {
@@ -114,7 +123,7 @@ std::string SetItemField(std::string_view record, int n, std::string_view value)
     int field = 1;
     auto emit = [&](std::string_view text) {
         if (field > kItemFieldCount) return;
-        out += (field == n) ? value : text;
+        out += WithoutDanglingLead(field == n ? value : text);
         out += '|';
         ++field;
     };

@@ -1,6 +1,8 @@
 #include "zeriru/ini_document.h"
 
 #include "platform/hostfile.h"
+#include "platform/winfile.h"
+#include "platform/winpath.h"
 #include "platform/sjis.h"
 #include "test_util.h"
 
@@ -203,6 +205,35 @@ TEST(IniFile, FailedSaveLeavesTheOldFileAndReportsFailure) {
     struct stat st {};
     ASSERT_EQ(::stat(file.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
+
+TEST(IniFile, SaveKeepsWindowsAttributesAndRefusesReadOnlyFiles) {
+    namespace wp = platform::winpath;
+    zeriru::test::TempFolder dir;
+    fs::path file = dir.path / "attr.PJ2";
+    ASSERT_TRUE(platform::WriteHostFileAtomic(file, "[Project]\r\nProjectName=a\r\n"));
+    const std::string windows = wp::ToWindowsPath(file);
+    ASSERT_FALSE(windows.empty());
+    ASSERT_TRUE(wp::SetFileAttributes(windows, wp::kAttrHidden | wp::kAttrSystem));
+
+    TIniDocument doc(file);
+    doc.WriteString("Project", "ProjectName", "b");
+    ASSERT_TRUE(doc.UpdateFile()) << doc.LastError();
+    EXPECT_EQ(wp::GetFileAttributes(windows), wp::kAttrHidden | wp::kAttrSystem | wp::kAttrArchive);
+
+    // Opened by its Windows path, the same file.
+    TIniDocument byName = TIniDocument::OpenWindowsPath(windows);
+    EXPECT_EQ(byName.ReadString("project", "projectname"), "b");
+    EXPECT_EQ(byName.WindowsPath(), windows);
+
+    // A read-only project is never written.
+    ASSERT_TRUE(wp::SetFileAttributes(windows, wp::kAttrReadOnly));
+    byName.WriteString("Project", "ProjectName", "c");
+    EXPECT_FALSE(byName.UpdateFile());
+    EXPECT_EQ(TIniDocument(file).ReadString("Project", "ProjectName"), "b");
+    ASSERT_TRUE(wp::SetFileAttributes(windows, wp::kAttrNormal));
+
+    EXPECT_TRUE(TIniDocument::OpenWindowsPath("Q:\\unmapped\\x.PJ2").LoadFailed());
 }
 
 TEST(IniFile, UnreadableFileIsNeverOverwritten) {

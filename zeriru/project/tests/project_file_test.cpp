@@ -97,6 +97,16 @@ TEST(ItemField, SetItemFieldKeepsOtherFieldsAndDoubleByteText) {
     EXPECT_EQ(SetItemField("a|b", 0, "x"), "a|b");
 }
 
+TEST(ItemField, LeadByteAtTheEndDoesNotSwallowTheSeparator) {
+    // Before: a record ending in a lone lead byte gave "\x95|" - one character - and the
+    // rebuilt record lost a field boundary.
+    const std::string record = SetItemField("a|b\x95", 1, "x");
+    EXPECT_EQ(GetItemField(record, 2), "b");
+    EXPECT_EQ(GetItemField(record, 3), "");
+    EXPECT_EQ(platform::sjis::SplitSjis(record, '|').size(), 21u);
+    EXPECT_EQ(GetItemField(SetItemField("", 1, "v\x95"), 1), "v");
+}
+
 TEST(ItemLists, UseSectionCountedAndUntilGap) {
     TIniDocument doc;
     doc.LoadFromText("[FilesSetting]\r\nUseSection=MyFiles\r\n[MyFiles]\r\n0=a\r\n1=b\r\n3=d\r\n");

@@ -24,6 +24,10 @@ public:
     // to overwrite the file (LoadFailed()).
     explicit TIniDocument(std::filesystem::path path);
 
+    // Opens a document by its Windows path (Shift-JIS, "C:\...", "\\server\share\..."). A
+    // path that names no mapped drive gives an empty document marked as failed.
+    static TIniDocument OpenWindowsPath(std::string_view windowsPath);
+
     TIniDocument(TIniDocument&&) noexcept = default;
     TIniDocument& operator=(TIniDocument&&) noexcept = default;
     TIniDocument(const TIniDocument& other);
@@ -35,14 +39,18 @@ public:
     // every line ends with CR LF.
     std::string SaveToText() const;
 
+    // Host path of the file; the Windows path when the document was opened by one.
     const std::filesystem::path& FileName() const { return path_; }
+    const std::string& WindowsPath() const { return windowsPath_; }
     // True when the file existed but could not be read; such a document is never saved.
     bool LoadFailed() const { return loadFailed_; }
     // Why loading or the last save failed; empty when nothing failed.
     const std::string& LastError() const { return error_; }
 
     // Rewrites the file the document was loaded from, crash-safely: the old file stays as it
-    // was unless the new content reached the disk completely. False on failure (LastError()).
+    // was unless the new content reached the disk completely. The file keeps its Windows
+    // attributes (and gains ARCHIVE); a read-only file is not written. False on failure
+    // (LastError()).
     bool UpdateFile();
     // The same, to another file.
     bool SaveAs(const std::filesystem::path& path);
@@ -107,6 +115,7 @@ private:
     bool WriteTo(const std::filesystem::path& path);
 
     std::filesystem::path path_;
+    std::string windowsPath_;
     bool loadFailed_ = false;
     std::string error_;
     std::vector<std::unique_ptr<Section>> sections_;

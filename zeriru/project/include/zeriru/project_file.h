@@ -37,7 +37,8 @@ int GetItemFieldInt(std::string_view record, int n, int def);
 bool GetItemFieldBool(std::string_view record, int n, bool def);
 // The record rebuilt as exactly twenty fields, each followed by "|", with field n (1-20)
 // replaced and every other field taken from `record`. A record is returned unchanged for n
-// outside 1-20.
+// outside 1-20. A lead byte left alone at the end of a field is dropped: before the "|" that
+// follows it, it would read as one character with the separator and merge two fields.
 std::string SetItemField(std::string_view record, int n, std::string_view value);
 std::string SetItemFieldInt(std::string_view record, int n, int value);
 std::string SetItemFieldBool(std::string_view record, int n, bool value);
