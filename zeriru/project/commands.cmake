@@ -33,6 +33,9 @@ endif()
 # The drive table of the platform, once its path layer offers it.
 if(EXISTS ${PROJECT_SOURCE_DIR}/platform/winpath/include/platform/winpath.h)
   target_sources(zeriru_project_commands PRIVATE winpath_mapper.cpp)
+  suite_test(zeriru_project zeriru_winpath_mapper_tests
+    SOURCES tests/winpath_mapper_test.cpp
+    LIBS zeriru::project_commands)
 endif()
 
 # The shipped module list, language texts and editor data, checked by the tests as the editor
