@@ -197,17 +197,13 @@ bool ProjectCommands::CreateProject() {
         s_.ui.ShowMessage(failed);
         return false;
     }
-    // A project of the same name is replaced.
-    if (fs::exists(*host, ec)) {
-        SetReadOnlyFile(*host, false);
-        if (!fs::remove(*host, ec) || ec) {
-            s_.ui.ShowMessage(failed);
-            return false;
-        }
-    }
+    // A project of the same name is replaced. The new file is written under a temporary name
+    // and renamed over the old one, so a failed write leaves the old project as it was.
+    const bool replacedReadOnly = IsReadOnlyFile(*host);
+    if (replacedReadOnly) SetReadOnlyFile(*host, false);
 
     using namespace key;
-    TIniDocument doc(*host);
+    TIniDocument doc;
     const std::string now = Now();
     doc.WriteString(kProjectSection, kProjectName, EncodeProjectText(p.projectName));
     doc.WriteString(kProjectSection, kCreateFileName, EncodeProjectText(p.createFileName));
@@ -234,7 +230,8 @@ bool ProjectCommands::CreateProject() {
     doc.WriteString(kSupportInfoSection, kHelpTelephon, EncodeProjectText(p.helpTelephon));
     doc.WriteString(kSupportInfoSection, kURLInfoAbout, EncodeProjectText(p.urlInfoAbout));
     doc.WriteString(kSupportInfoSection, kURLUpdateInfo, EncodeProjectText(p.urlUpdateInfo));
-    if (!doc.UpdateFile()) {
+    if (!doc.SaveAs(*host)) {
+        if (replacedReadOnly) SetReadOnlyFile(*host, true);
         s_.ui.ShowMessage(failed);
         return false;
     }

@@ -120,6 +120,20 @@ TEST_F(CommandsFixture, CreateReplacesAProjectOfTheSameName) {
     EXPECT_TRUE(ui.messages().empty());
 }
 
+TEST_F(CommandsFixture, FailedCreateKeepsTheOldProject) {
+    ASSERT_TRUE(commands->CreateProject());
+    const fs::path host = commands->project().projectFilePath;
+    const std::string before = *platform::ReadHostFile(host);
+    Make();
+    platform::SetWriteFailureAfterBytesForTesting(10);
+    const bool created = commands->CreateProject();
+    platform::SetWriteFailureAfterBytesForTesting(-1);
+    EXPECT_FALSE(created);
+    EXPECT_EQ(ui.messages(), std::vector<std::string>{S("新規プロジェクトの作成に失敗しました。")});
+    EXPECT_EQ(*platform::ReadHostFile(host), before);
+    EXPECT_FALSE(commands->ProjectOpen());
+}
+
 TEST_F(CommandsFixture, CreateRefusesWithoutModulesOrBadNames) {
     modules.clear();
     Make();
