@@ -111,6 +111,17 @@ std::string JoinDefineText(std::string_view define, const std::vector<std::strin
     return out;
 }
 
+std::vector<std::string> ParameterValuesForDialog(std::string_view encodedDefineText, std::size_t count) {
+    DefineText parts = SplitDefineText(DecodeProjectText(encodedDefineText));
+    std::vector<std::string> values = parts.hasRest ? DefineParameters(parts.rest) : std::vector<std::string>{};
+    values.resize(count);
+    return values;
+}
+
+std::string ParameterDialogResult(std::string_view define, const std::vector<std::string>& values) {
+    return EncodeProjectText(JoinDefineText(define, values));
+}
+
 int FindDefineId(std::string_view text) {
     std::string part = SplitDefineText(text).define;
     std::string folded = sjis::ToUpper(part);
@@ -628,6 +639,10 @@ std::string MsgNoParameterDefinition() {
     return sjis::S("パラメータが存在しないか、フォルダ定数を含んでいません。");
 }
 std::string MsgPasteOverText() { return sjis::S("項目に既に入力されていますが貼り付けてもよろしいですか。"); }
+std::string MsgParameterFileMissing() {
+    return sjis::S("パラメータ定義ファイル(DEFINEPARAM.DAT)が見つかりません。\rZERIRUをインストールし直してください。");
+}
+
 std::string MsgUnsupportedDefine() {
     return sjis::S("サポートしていないフォルダ定数か、この項目では使用できないフォルダ定数です。");
 }

@@ -2,6 +2,7 @@
 
 #include "platform/pathtext.h"
 #include "platform/process.h"
+#include "platform/shell.h"
 #include "platform/sjis.h"
 #include "platform/winfile.h"
 #include "platform/winpath.h"
@@ -151,76 +152,17 @@ std::string ShellErrorText(int code) {
     }
 }
 
-namespace {
-
-// Host path of a Windows path, or of a host path given as it is.
-std::string HostProgram(std::string_view windowsOrHost) {
-    auto host = wp::ToHostPath(windowsOrHost);
-    return host ? host->string() : sjis::ToUtf8(windowsOrHost);
-}
-
-// Arguments for a host program: the Windows command-line rules, each argument as UTF-8.
-std::vector<std::string> HostArguments(std::string_view parameters) {
-    std::vector<std::string> args;
-    for (const std::string& a : platform::shell::SplitCommandLine(parameters)) args.push_back(sjis::ToUtf8(a));
-    return args;
-}
-
-bool IsHostExecutable(const std::string& host) {
-    std::error_code ec;
-    auto status = std::filesystem::status(host, ec);
-    return !ec && std::filesystem::is_regular_file(status) &&
-           (status.permissions() & std::filesystem::perms::owner_exec) != std::filesystem::perms::none;
-}
-
-}  // namespace
-
 bool OpenWithShell(std::string_view file, std::string_view parameters, std::string_view folder) {
-    std::string target(file);
-    const bool url = file.find("://") != std::string_view::npos;
-    if (!url && !wp::IsAbsolutePath(file) && !folder.empty()) target = wp::JoinPath(folder, file);
-    const std::string host = url ? std::string(file) : HostProgram(target);
-    std::vector<std::string> argv;
-    if (!url && IsHostExecutable(host)) {
-        argv.push_back(host);
-        for (std::string& a : HostArguments(parameters)) argv.push_back(std::move(a));
-    } else {
-        argv = {"xdg-open", host};
-    }
-    auto hostFolder = folder.empty() ? std::optional<std::filesystem::path>() : wp::ToHostPath(folder);
-    return platform::shell::StartHostProcess(argv, hostFolder ? hostFolder->string() : std::string(), false).started;
+    return platform::shell::OpenWithShell(file, parameters, folder).started;
 }
 
 bool RunAndWait(std::string_view program, std::string_view parameters, std::string_view folder, bool direct, Ui& ui,
                 int* exitCode) {
-    std::vector<std::string> argv;
-    if (direct) {
-        std::string commandLine = wp::AddBackslash(folder) + std::string(program);
-        if (!parameters.empty()) commandLine += " " + std::string(parameters);
-        std::vector<std::string> words = platform::shell::SplitCommandLine(commandLine);
-        if (!words.empty()) {
-            argv.push_back(HostProgram(words[0]));
-            for (std::size_t i = 1; i < words.size(); ++i) argv.push_back(sjis::ToUtf8(words[i]));
-        }
-    } else {
-        std::string path(program);
-        if (!wp::IsAbsolutePath(program) && !folder.empty()) path = wp::JoinPath(folder, program);
-        const std::string host = HostProgram(path);
-        if (IsHostExecutable(host) || !std::filesystem::exists(host)) {
-            argv.push_back(host);
-            for (std::string& a : HostArguments(parameters)) argv.push_back(std::move(a));
-        } else {
-            argv = {"xdg-open", host};  // a document: its handler
-        }
-    }
-    platform::shell::StartResult result;
-    if (argv.empty()) {
-        result.error = platform::shell::kErrorFileNotFound;
-    } else {
-        auto hostFolder = folder.empty() ? std::optional<std::filesystem::path>() : wp::ToHostPath(folder);
-        result = platform::shell::StartHostProcess(argv, hostFolder ? hostFolder->string() : std::string(), true,
-                                                   [&] { ui.ProcessMessages(); });
-    }
+    // Direct: the command line is the folder, "\", the program and the parameters; otherwise
+    // the shell finds the program in the folder (or the system folders) itself.
+    const std::string path = direct ? wp::AddBackslash(folder) + std::string(program) : std::string(program);
+    platform::shell::StartResult result =
+        platform::shell::RunProgram(path, parameters, folder, true, [&] { ui.ProcessMessages(); });
     if (!result.started) {
         std::string text = ShellErrorText(result.error);
         if (!text.empty()) ui.ShowMessage(text, MessageButtons::Ok, MessageIcon::Error);

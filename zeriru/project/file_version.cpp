@@ -1,6 +1,6 @@
 #include "zeriru/file_version.h"
 
-#include "platform/hostfile.h"
+#include "platform/winfile.h"
 #include "platform/sjis.h"
 
 #include <cstdio>
@@ -213,16 +213,16 @@ bool ImageExports(std::string_view image, std::string_view function) {
     return false;
 }
 
-bool GetFileVersion(const std::filesystem::path& path, TFileVersion& version) {
-    auto data = platform::ReadHostFile(path);
+bool GetFileVersion(std::string_view path, TFileVersion& version) {
+    auto data = platform::winpath::ReadWholeFile(path);
     return data && ReadFileVersionFromImage(*data, version);
 }
 
-bool IsSelfRegistering(const std::filesystem::path& path) {
-    const std::string name = path.filename().string();
-    if (platform::sjis::EndsWithNoCase(name, ".OCX") || platform::sjis::EndsWithNoCase(name, ".TLB")) return true;
-    if (!platform::sjis::EndsWithNoCase(name, ".DLL")) return false;
-    auto data = platform::ReadHostFile(path);
+bool IsSelfRegistering(std::string_view path) {
+    using platform::sjis::EndsWithNoCase;
+    if (EndsWithNoCase(path, ".OCX") || EndsWithNoCase(path, ".TLB")) return true;
+    if (!EndsWithNoCase(path, ".DLL")) return false;
+    auto data = platform::winpath::ReadWholeFile(path);
     return data && ImageExports(*data, "DllRegisterServer");
 }
 

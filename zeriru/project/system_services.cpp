@@ -198,8 +198,8 @@ std::string UniqueName(std::string_view name, const std::function<bool(std::stri
     }
 }
 
-std::string UniqueSectionName(const std::filesystem::path& iniPath, std::string_view name) {
-    TIniDocument doc(iniPath);
+std::string UniqueSectionName(std::string_view iniPath, std::string_view name) {
+    TIniDocument doc = TIniDocument::OpenWindowsPath(iniPath);
     return UniqueName(name, [&](std::string_view candidate) { return doc.SectionExists(candidate); });
 }
 

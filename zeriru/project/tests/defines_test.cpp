@@ -242,6 +242,11 @@ TEST(DefineData, DefineTextAndCaret) {
     EXPECT_EQ(t.rest, "HKEY_USERS,a\\b,c");
     EXPECT_EQ(DefineParameters(t.rest), (std::vector<std::string>{"HKEY_USERS", "a\\b", "c"}));
     EXPECT_EQ(JoinDefineText("%Registry%", {"HKEY_USERS", "a\\b", "c"}), "%Registry%\\HKEY_USERS,a\\b,c");
+    // The dialog shows decoded values and writes back encoded text.
+    const std::string field = EncodeProjectText("%IniFile%\\C:\\a=b.ini,Sec,Key");
+    EXPECT_EQ(ParameterValuesForDialog(field, 5), (std::vector<std::string>{"C:\\a=b.ini", "Sec", "Key", "", ""}));
+    EXPECT_EQ(ParameterValuesForDialog("%IniFile%", 2), (std::vector<std::string>{"", ""}));
+    EXPECT_EQ(ParameterDialogResult("%IniFile%", {"C:\\a=b.ini", "Sec", "Key"}), field);
     // Pasting while the caret stands after the first character keeps that character.
     EXPECT_EQ(InsertAtCaret("ab", 1, 0, "%TempDir%"), "a%TempDir%b");
     EXPECT_EQ(InsertAtCaret("abcd", 1, 2, "X"), "aXd");

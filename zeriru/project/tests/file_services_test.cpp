@@ -11,6 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 namespace fs = std::filesystem;
 namespace wp = platform::winpath;
 using namespace zeriru;
@@ -153,6 +156,18 @@ TEST_F(FileServices, RunAndWaitAndShellErrors) {
     EXPECT_FALSE(RunAndWait("no-such-program", "", bin, true, ui));
     ASSERT_EQ(ui.messages().size(), 1u);
     EXPECT_EQ(ui.messages()[0], "File not found.");
+}
+
+TEST_F(FileServices, OpenWithShellStartsAProgramWithoutWaiting) {
+    // A program that leaves a mark naming its argument and its folder.
+    Make("mark.sh", "#!/bin/sh\necho \"$1 $(pwd)\" > mark.txt.tmp && mv mark.txt.tmp mark.txt\n");
+    fs::permissions(dir.path / "mark.sh", fs::perms::owner_all);
+    ASSERT_TRUE(OpenWithShell("mark.sh", "\"hello\"", root));
+    // Started, not waited for: wait here for its mark (bounded, no timing asserted).
+    for (int i = 0; i < 200 && !fs::exists(dir.path / "mark.txt"); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    EXPECT_EQ(wp::ReadWholeFile(W("mark.txt")).value_or(""), "hello " + dir.path.string() + "\n");
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include "platform/drives.h"
 #include "platform/pathtext.h"
+#include "platform/shell.h"
 #include "platform/sjis.h"
 #include "platform/winfile.h"
 #include "platform/winpath.h"
@@ -40,7 +41,7 @@ TEST_F(PlatformMachine, ShellFoldersFallBackToTheRegistryThenToTheUsersFolder) {
     RegWriteString(*registry, "HKEY_CURRENT_USER", key, "Favorites", "D:\\Fav");
     RegWriteString(*registry, "HKEY_LOCAL_MACHINE", key, "Common Desktop", "E:\\Desk");
     // A shell that knows nothing.
-    TPlatformMachine m(*registry, [](ShellId) { return std::optional<std::string>(); });
+    TPlatformMachine m(*registry, [](int) { return std::optional<std::string>(); });
     EXPECT_EQ(m.ShellFolder(0, false), "D:\\Desk");
     EXPECT_EQ(m.ShellFolder(0, true), "E:\\Desk");              // HKLM value for kinds 0-3
     EXPECT_EQ(m.ShellFolder(2, true), "D:\\Start");             // empty HKLM value: the user's
@@ -50,30 +51,34 @@ TEST_F(PlatformMachine, ShellFoldersFallBackToTheRegistryThenToTheUsersFolder) {
     EXPECT_EQ(m.ShellFolder(12, true), "");
 }
 
-TEST_F(PlatformMachine, PrefixLayoutAndNames) {
-    TPlatformMachine m(*registry, PrefixShellFolders("taro"));
-    EXPECT_EQ(m.WindowsFolder(), "C:\\windows");
-    EXPECT_EQ(m.SystemFolder(), "C:\\windows\\system32");
-    EXPECT_EQ(m.DosCommandFolder(), "C:\\windows");
-    EXPECT_EQ(m.ProgramFilesFolder(), "C:\\Program Files");
-    EXPECT_EQ(m.ShellFolder(0, false), "C:\\users\\taro\\Desktop");
-    EXPECT_EQ(m.ShellFolder(0, true), "C:\\users\\Public\\Desktop");
-    EXPECT_EQ(m.ShellFolder(7, true), "C:\\users\\taro\\Documents");  // no common documents
-    EXPECT_EQ(m.ShellFolder(77, true), "C:\\ProgramData\\Microsoft\\Windows\\Start Menu");
+TEST_F(PlatformMachine, FoldersAndNamesComeFromTheShell) {
+    namespace csidl = platform::shell::csidl;
+    TPlatformMachine m(*registry);
+    const std::string desktop = platform::shell::GetSpecialFolderPath(csidl::DesktopDirectory).value();
+    EXPECT_EQ(m.ShellFolder(0, false), desktop);
+    EXPECT_EQ(m.ShellFolder(0, true), platform::shell::GetSpecialFolderPath(csidl::CommonDesktopDirectory).value());
+    EXPECT_EQ(m.ShellFolder(7, true), m.ShellFolder(7, false));  // no all-users documents
+    EXPECT_EQ(m.ShellFolder(77, true), m.ShellFolder(2, true));  // any other kind: the start menu
+    EXPECT_EQ(m.ShellFolder(5, false), m.ShellFolder(9, false) + "\\Microsoft\\Internet Explorer\\Quick Launch");
+    EXPECT_EQ(m.WindowsFolder(), platform::shell::WindowsFolder());
+    EXPECT_EQ(m.SystemFolder(), platform::shell::SystemFolder());
+    EXPECT_EQ(m.DosCommandFolder(), m.WindowsFolder());
+    EXPECT_EQ(m.ProgramFilesFolder(), platform::shell::ProgramFilesFolder());
+    EXPECT_EQ(m.ShellFolder(53, true), platform::shell::CommonFilesFolder());
     EXPECT_FALSE(m.TempFolder().empty());
     EXPECT_LE(m.ComputerName().size(), 15u);
     EXPECT_FALSE(m.UserName().empty());
     EXPECT_EQ(m.CurrentDate().size(), 10u);
     EXPECT_EQ(m.CurrentTime().size(), 8u);
     // The protected-folder rule over the real machine.
-    EXPECT_TRUE(IsProtectedFolder("c:\\users\\taro\\desktop\\", 255, m));
-    EXPECT_FALSE(IsProtectedFolder("C:\\users\\taro\\Desktop\\sub", 255, m));
+    EXPECT_TRUE(IsProtectedFolder(platform::sjis::ToLower(desktop) + "\\", 255, m));
+    EXPECT_FALSE(IsProtectedFolder(desktop + "\\sub", 255, m));
     // %SystemRootDir% is the drive of the Windows folder.
-    EXPECT_EQ(ExpandDefineValue("%SystemRootDir%\\x", m), "C:\\x");
+    EXPECT_EQ(ExpandDefineValue("%SystemRootDir%\\x", m), m.WindowsFolder().substr(0, 2) + "\\x");
 }
 
 TEST_F(PlatformMachine, EnvironmentRegistryIniAndCdrom) {
-    TPlatformMachine m(*registry, PrefixShellFolders("taro"));
+    TPlatformMachine m(*registry);
     ::setenv("ZeriruTestVar", "value", 1);
     EXPECT_EQ(m.Environment("ZERIRUTESTVAR").value_or("?"), "value");
     EXPECT_FALSE(m.Environment("ZeriruNoSuchVariable").has_value());

@@ -2,6 +2,7 @@
 #include "zeriru/system_services.h"
 
 #include "platform/hostfile.h"
+#include "platform/winpath.h"
 #include "platform/sjis.h"
 #include "pe_builder.h"
 #include "test_util.h"
@@ -165,9 +166,10 @@ TEST(UniqueNames, SectionNamesIgnoreCase) {
     doc.WriteString("Files", "0", "x");
     doc.WriteString("FILES1", "0", "x");
     ASSERT_TRUE(doc.UpdateFile());
-    EXPECT_EQ(UniqueSectionName(dir.path / "a.ini", "files"), "files2");
-    EXPECT_EQ(UniqueSectionName(dir.path / "a.ini", "Other"), "Other");
-    EXPECT_EQ(UniqueSectionName(dir.path / "missing.ini", "Files"), "Files");
+    const std::string folder = platform::winpath::ToWindowsPath(dir.path);
+    EXPECT_EQ(UniqueSectionName(folder + "\\A.INI", "files"), "files2");
+    EXPECT_EQ(UniqueSectionName(folder + "\\a.ini", "Other"), "Other");
+    EXPECT_EQ(UniqueSectionName(folder + "\\missing.ini", "Files"), "Files");
 }
 
 // ---- PE reader ----
@@ -229,20 +231,21 @@ TEST(FileVersion, ExportsAndSelfRegistration) {
     EXPECT_TRUE(ImageExports(registering, "DllRegisterServer"));
     EXPECT_FALSE(ImageExports(plain, "DllRegisterServer"));
 
+    const std::string folder = platform::winpath::ToWindowsPath(dir.path) + "\\";
     ASSERT_TRUE(platform::WriteHostFileAtomic(dir.path / "reg.DLL", registering));
     ASSERT_TRUE(platform::WriteHostFileAtomic(dir.path / "plain.dll", plain));
     ASSERT_TRUE(platform::WriteHostFileAtomic(dir.path / "reg.exe", registering));
-    EXPECT_TRUE(IsSelfRegistering(dir.path / "reg.DLL"));
-    EXPECT_FALSE(IsSelfRegistering(dir.path / "plain.dll"));
-    EXPECT_FALSE(IsSelfRegistering(dir.path / "reg.exe"));
-    EXPECT_FALSE(IsSelfRegistering(dir.path / "missing.dll"));
-    EXPECT_TRUE(IsSelfRegistering(dir.path / "control.ocx"));
-    EXPECT_TRUE(IsSelfRegistering(dir.path / "types.Tlb"));
+    EXPECT_TRUE(IsSelfRegistering(folder + "reg.DLL"));
+    EXPECT_FALSE(IsSelfRegistering(folder + "plain.dll"));
+    EXPECT_FALSE(IsSelfRegistering(folder + "reg.exe"));
+    EXPECT_FALSE(IsSelfRegistering(folder + "missing.dll"));
+    EXPECT_TRUE(IsSelfRegistering(folder + "control.ocx"));
+    EXPECT_TRUE(IsSelfRegistering(folder + "types.Tlb"));
 
     TFileVersion v;
-    EXPECT_TRUE(GetFileVersion(dir.path / "reg.DLL", v));
+    EXPECT_TRUE(GetFileVersion(folder + "reg.DLL", v));
     EXPECT_EQ(v.comparable, 1000020000300004LL);
-    EXPECT_FALSE(GetFileVersion(dir.path / "missing.dll", v));
+    EXPECT_FALSE(GetFileVersion(folder + "missing.dll", v));
 }
 
 }  // namespace

@@ -97,6 +97,12 @@ DefineText SplitDefineText(std::string_view text);
 std::vector<std::string> DefineParameters(std::string_view rest);
 // Define name, "\" and the values joined with "," (not encoded).
 std::string JoinDefineText(std::string_view define, const std::vector<std::string>& values);
+// The values the parameter dialog shows for `count` parameters: the parameter part of an
+// encoded define text, decoded and split at ","; missing values are empty.
+std::vector<std::string> ParameterValuesForDialog(std::string_view encodedDefineText, std::size_t count);
+// What the parameter dialog writes back into a record field: define name, "\" and the values,
+// encoded as project text.
+std::string ParameterDialogResult(std::string_view define, const std::vector<std::string>& values);
 
 // ---- expansion on the building machine (decoded texts) ----
 
@@ -184,5 +190,6 @@ std::string MsgNoParameters();            // parameter dialog from a setting edi
 std::string MsgNoParameterDefinition();   // parameter dialog from the builder
 std::string MsgPasteOverText();           // builder: the edit box already holds text
 std::string MsgUnsupportedDefine();       // a field names a define that does not fit it
+std::string MsgParameterFileMissing();    // DEFINEPARAM.DAT is not beside the editor
 
 }  // namespace zeriru

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
 #include <string_view>
 
 namespace zeriru {
@@ -26,10 +25,10 @@ bool ReadFileVersionFromImage(std::string_view image, TFileVersion& version);
 // True when a PE image exports a function of that name.
 bool ImageExports(std::string_view image, std::string_view function);
 
-// The same on a host file; false when the file cannot be read.
-bool GetFileVersion(const std::filesystem::path& path, TFileVersion& version);
+// The same on a file (Windows path); false when the file cannot be read.
+bool GetFileVersion(std::string_view path, TFileVersion& version);
 // True for ".OCX" and ".TLB" files (ignoring case), and for ".DLL" files that export
 // DllRegisterServer; a file that cannot be read is not self-registering.
-bool IsSelfRegistering(const std::filesystem::path& path);
+bool IsSelfRegistering(std::string_view path);
 
 }  // namespace zeriru

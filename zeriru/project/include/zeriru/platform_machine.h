@@ -1,6 +1,6 @@
-// The building machine as the platform layer shows it: registry, drives, files and the clock
-// from platform/, folders of the shell by the rules of the shell-folder table (the shell first,
-// then the "Shell Folders" registry values, then the user's folder for all-users kinds).
+// The building machine as the platform layer shows it: registry, drives, files, names and the
+// clock from platform/, folders of the shell by the rules of the shell-folder table (the shell
+// first, then the "Shell Folders" registry values, then the user's folder for all-users kinds).
 #pragma once
 
 #include "platform/registry.h"
@@ -12,23 +12,13 @@
 
 namespace zeriru {
 
-// Folders the shell knows by id.
-enum class ShellId {
-    Desktop, Programs, StartMenu, Startup, SendTo, Favorites, Personal, Templates, AppData,
-    MyMusic, MyPictures, InternetCache, Cookies, Windows, System, ProgramFiles, CommonProgramFiles,
-    CommonDesktop, CommonPrograms, CommonStartMenu, CommonStartup, CommonFavorites, CommonAppData,
-};
-
-// Asks the shell for a folder; nullopt when the shell does not know the id.
-using ShellFolderLookup = std::function<std::optional<std::string>(ShellId)>;
-
-// The layout of the suite's prefix: C:\windows, C:\windows\system32, C:\Program Files,
-// C:\users\<user>\..., C:\users\Public\..., C:\ProgramData\....
-ShellFolderLookup PrefixShellFolders(std::string userName);
+// Asks the shell for the folder of a shell folder id (CSIDL number); nullopt when the shell
+// does not know the id.
+using ShellFolderLookup = std::function<std::optional<std::string>(int csidl)>;
 
 class TPlatformMachine : public TBuildMachine {
 public:
-    // `shell` defaults to the prefix layout for the logged-on user.
+    // `shell` defaults to the platform shell's known folders.
     explicit TPlatformMachine(platform::registry::Registry& registry, ShellFolderLookup shell = {});
 
     std::string WindowsFolder() override;
@@ -51,16 +41,11 @@ public:
     std::string CurrentTime() override;
 
 private:
-    std::string Shell(ShellId id);
+    std::string Shell(int csidl);
     std::string ShellFoldersValue(bool allUsers, std::string_view name);
 
     platform::registry::Registry& registry_;
     ShellFolderLookup shell_;
 };
-
-// The logged-on user's name (at most 256 characters) and the computer name (at most 15, upper
-// case), Shift-JIS.
-std::string LoggedOnUserName();
-std::string HostComputerName();
 
 }  // namespace zeriru

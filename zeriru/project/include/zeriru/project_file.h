@@ -138,6 +138,9 @@ inline constexpr int kMinorVersion = 3;
 inline constexpr int kProjectType = 0;
 inline constexpr int kCreateFileType = 2;
 inline constexpr int kCreateFileNameOption = 0;
+// CreateFileCompLevel when missing: the property dialog shows 1, the build uses 2.
+inline constexpr int kCreateFileCompLevelDialog = 1;
+inline constexpr int kCreateFileCompLevelBuild = 2;
 inline constexpr bool kCreateFolderBeforeBackup = true;
 inline constexpr bool kUseUniqueKey = false;
 }  // namespace project_default

@@ -82,7 +82,7 @@ bool IsProtectedRegistryKey(std::string_view root, std::string_view key);
 // `name` when `exists(name)` is false, else the first of name1, name2, ... (the number goes
 // before the extension: readme.txt -> readme1.txt) that does not exist.
 std::string UniqueName(std::string_view name, const std::function<bool(std::string_view)>& exists);
-// The same numbering for a section name of the INI document at `iniPath` (host path).
-std::string UniqueSectionName(const std::filesystem::path& iniPath, std::string_view name);
+// The same numbering for a section name of the INI document at `iniPath` (Windows path).
+std::string UniqueSectionName(std::string_view iniPath, std::string_view name);
 
 }  // namespace zeriru
