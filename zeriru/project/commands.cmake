@@ -21,26 +21,17 @@ suite_test(zeriru_project zeriru_project_commands_tests
     tests/editor_data_test.cpp
   LIBS zeriru::project_commands)
 
-# The registry store joins once the platform registry is part of the build.
-if(TARGET platform::registry)
-  target_sources(zeriru_project_commands PRIVATE registry_settings_store.cpp)
-  target_link_libraries(zeriru_project_commands PUBLIC platform::registry)
-  suite_test(zeriru_project zeriru_registry_settings_tests
-    SOURCES tests/registry_settings_store_test.cpp
-    LIBS zeriru::project_commands)
-endif()
-
-# The drive table of the platform, once its path layer offers it.
-if(EXISTS ${PROJECT_SOURCE_DIR}/platform/winpath/include/platform/winpath.h)
-  target_sources(zeriru_project_commands PRIVATE winpath_mapper.cpp)
-  suite_test(zeriru_project zeriru_winpath_mapper_tests
-    SOURCES tests/winpath_mapper_test.cpp
-    LIBS zeriru::project_commands)
-endif()
+target_sources(zeriru_project_commands PRIVATE registry_settings_store.cpp winpath_mapper.cpp)
+target_link_libraries(zeriru_project_commands PUBLIC platform::registry)
+suite_test(zeriru_project zeriru_registry_settings_tests
+  SOURCES tests/registry_settings_store_test.cpp
+  LIBS zeriru::project_commands)
+suite_test(zeriru_project zeriru_winpath_mapper_tests
+  SOURCES tests/winpath_mapper_test.cpp
+  LIBS zeriru::project_commands)
 
 # The shipped module list, language texts and editor data, checked by the tests as the editor
 # reads them (Shift-JIS, from the build's share folder).
-include(${PROJECT_SOURCE_DIR}/data/editor_data.cmake)
 if(TARGET zeriru_project_commands_tests)
   target_compile_definitions(zeriru_project_commands_tests PRIVATE
     ZERIRU_DATA_DIR="${CMAKE_BINARY_DIR}/share/${SUITE_NAME}")
