@@ -14,13 +14,16 @@
 
 namespace archivers::cab {
 
+// Largest uncompressed size of one CAB folder: 65535 blocks of 32 KiB.
+inline constexpr std::uint64_t kMaxFolderBytes = 0x7FFF8000;
+
 enum class Compression : std::uint16_t { None = 0, MsZip = 1 };
 
 struct WriteSettings {
     Compression compression = Compression::MsZip;
     int level = 6;  // deflate level 1-9
-    // Uncompressed bytes per CAB folder before the next one is started: a folder holds at
-    // most 65535 blocks and offsets are 32-bit.
+    // Uncompressed bytes per CAB folder before the next file starts a new one. A single file
+    // may exceed it up to kMaxFolderBytes.
     std::uint64_t maxFolderBytes = 0x7FFF8000;
 };
 

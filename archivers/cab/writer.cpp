@@ -93,7 +93,7 @@ bool WriteCabinet(const std::filesystem::path& cabinet, const std::vector<FoundF
     for (const FoundFile& f : files) {
         if (f.directory) continue;
         if (f.name.empty() || f.name.size() > kMaxName) return Fail(error, "file name too long for a cabinet: " + f.host.string());
-        if (f.size > settings.maxFolderBytes || f.size > 0xFFFFFFFFu)
+        if (f.size > kMaxFolderBytes)
             return Fail(error, "file too large for a cabinet: " + f.host.string());
         if (folderBytes > 0 && folderBytes + f.size > settings.maxFolderBytes) {
             folders.emplace_back();

@@ -92,7 +92,7 @@ Outcome Extract(const Targets& t) {
     FileHandle f;
     if (Outcome o = Open(t, &f); o.code) return o;
     std::string err;
-    if (!TestCabinet(f.get(), 0, 0, &err)) return Error(kResultBadArchive, err);
+    if (!TestCabinet(f.get(), 0, 0, &err)) return Error(kResultBadArchive, "damaged cabinet: " + err);
     const fs::path dest = t.folder.empty() ? fs::current_path() : HostPathFromWindows(t.folder);
     if (!ExtractCabinet(f.get(), 0, 0, dest, &err)) {
         const bool unsafe = err.find("member name") != std::string::npos || err.find("link") != std::string::npos;
@@ -106,7 +106,7 @@ Outcome List(const Targets& t) {
     if (Outcome o = Open(t, &f); o.code) return o;
     CabinetReader reader;
     std::string err;
-    if (!reader.Open(f.get(), 0, 0, &err)) return Error(kResultBadArchive, err);
+    if (!reader.Open(f.get(), 0, 0, &err)) return Error(kResultBadArchive, "damaged cabinet: " + err);
     std::string text;
     for (const Entry& e : reader.entries()) text += std::to_string(e.size) + " " + e.name + "\n";
     return {kResultOk, text};
@@ -116,7 +116,7 @@ Outcome Test(const Targets& t) {
     FileHandle f;
     if (Outcome o = Open(t, &f); o.code) return o;
     std::string err;
-    if (!TestCabinet(f.get(), 0, 0, &err)) return Error(kResultBadArchive, err);
+    if (!TestCabinet(f.get(), 0, 0, &err)) return Error(kResultBadArchive, "damaged cabinet: " + err);
     return {kResultOk, "cabinet is sound"};
 }
 

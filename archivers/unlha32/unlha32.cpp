@@ -99,7 +99,7 @@ Outcome Extract(const Targets& t) {
         return false;
     };
     std::string err;
-    if (!TestArchive(f.get(), 0, 0, &err)) return Error(kResultBadArchive, err);
+    if (!TestArchive(f.get(), 0, 0, &err)) return Error(kResultBadArchive, "damaged archive: " + err);
     if (!ExtractArchive(f.get(), 0, 0, dest, select, &err)) {
         const bool unsafe = err.find("member name") != std::string::npos || err.find("link") != std::string::npos;
         return Error(unsafe ? kResultUnsafePath : kResultFile, err);
@@ -110,7 +110,8 @@ Outcome Extract(const Targets& t) {
 Outcome List(const Targets& t) {
     std::vector<Member> members;
     std::string err;
-    if (!ListArchive(HostPathFromWindows(t.archive), &members, &err)) return Error(kResultBadArchive, err);
+    if (!ListArchive(HostPathFromWindows(t.archive), &members, &err))
+        return Error(kResultBadArchive, "damaged archive: " + err);
     std::string text;
     for (const Member& m : members) {
         text += m.method + " " + std::to_string(m.originalSize) + " " + std::to_string(m.compressedSize) + " " + m.path +
@@ -124,7 +125,7 @@ Outcome Test(const Targets& t) {
     FileHandle f(std::fopen(archive.c_str(), "rb"));
     if (!f) return Error(kResultNotFound, "cannot open " + archive.string());
     std::string err;
-    if (!TestArchive(f.get(), 0, 0, &err)) return Error(kResultBadArchive, err);
+    if (!TestArchive(f.get(), 0, 0, &err)) return Error(kResultBadArchive, "damaged archive: " + err);
     return {kResultOk, "archive is sound"};
 }
 
