@@ -237,6 +237,8 @@ bool UpdateArchive(const fs::path& archive, const std::vector<FoundFile>& files,
 bool ListArchive(const fs::path& archive, std::vector<Member>* members, std::string* error) {
     FileHandle f(std::fopen(archive.c_str(), "rb"));
     if (!f) return Fail(error, "cannot open " + archive.string());
+    // An archive holds at least its end mark.
+    if (std::fgetc(f.get()) == EOF) return Fail(error, "empty file");
     ArchiveReader reader(f.get(), 0, 0);
     Member m;
     HeaderStatus st;
