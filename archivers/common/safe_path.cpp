@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/sjis.h"
+#include "platform/winpath.h"
 
 namespace archivers {
 
@@ -37,7 +38,7 @@ std::optional<std::filesystem::path> SafeRelativePath(std::string_view name, std
     for (const std::string& part : parts) {
         if (part.empty() || part == ".") continue;
         if (part == "..") return refuse("member name leaving the extraction folder");
-        out /= sj::ToUtf8(part);
+        out /= platform::winpath::WindowsNameToHost(part);
     }
     if (out.empty()) return refuse("empty member name");
     return out;

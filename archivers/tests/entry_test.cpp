@@ -196,3 +196,28 @@ TEST(Cab, RefusesWhatItCannotDoWithAReason) {
 
 }  // namespace
 }  // namespace archivers
+
+namespace archivers {
+namespace {
+
+// "Z:\tmp\x" in the Windows spelling, upper-cased: names match without regard to case.
+std::string WindowsSpelling(const std::filesystem::path& host) {
+    std::string s = "Z:";
+    for (char c : host.string()) s.push_back(c == '/' ? '\\' : static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
+    return s;
+}
+
+TEST(Unlha, WindowsPathsGoThroughTheDriveMap) {
+    testing::TempDir dir;
+    testing::WriteFile(dir.path() / "stage/a.txt", "abc");
+    std::filesystem::create_directories(dir.path() / "out");
+    char text[256];
+    const std::string line = "u -jm2 \"" + WindowsSpelling(dir.path() / "out") + "\\NEW.LZH\" \"" +
+                             WindowsSpelling(dir.path() / "stage") + "\\\" \"*.*\" ";
+    ASSERT_EQ(Unlha(nullptr, line.c_str(), text, sizeof text), 0) << text << "\n" << line;
+    // The existing folders were found under their own spelling; the new file got the one given.
+    EXPECT_TRUE(std::filesystem::exists(dir.path() / "out/NEW.LZH"));
+}
+
+}  // namespace
+}  // namespace archivers

@@ -8,6 +8,7 @@
 
 #include "platform/hostfile.h"
 #include "platform/sjis.h"
+#include "platform/winpath.h"
 
 namespace zeriru {
 
@@ -43,6 +44,10 @@ std::string WithBackslash(std::string folder) {
 }
 
 }  // namespace
+
+fs::path ArchiveHost::HostPath(std::string_view windowsPath) const {
+    return platform::winpath::ToHostPath(windowsPath).value_or(fs::path());
+}
 
 fs::path ArchiveHost::LibraryFolder() const {
     std::error_code ec;

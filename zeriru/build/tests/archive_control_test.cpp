@@ -273,3 +273,21 @@ TEST(ArchiveControl, BuildsInstallersWithTheRealLibraries) {
 
 }  // namespace
 }  // namespace zeriru
+
+namespace zeriru {
+namespace {
+
+class DriveMapHost : public ArchiveHost {
+public:
+    std::string EditorFolder() const override { return "C:\\"; }
+};
+
+TEST(ArchiveControl, DefaultHostMapsThroughTheDriveMap) {
+    DriveMapHost host;
+    EXPECT_EQ(host.HostPath("Z:\\tmp"), fs::path("/tmp"));
+    EXPECT_EQ(host.HostPath("Z:\\a|b"), fs::path());  // not a valid Windows path
+    EXPECT_EQ(host.LibraryFolder().filename(), "lib");
+}
+
+}  // namespace
+}  // namespace zeriru

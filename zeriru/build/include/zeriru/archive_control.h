@@ -18,8 +18,9 @@ public:
     virtual ~ArchiveHost() = default;
     // The editor's folder as a Windows path in Shift-JIS, ending in "\": Response.txt goes there.
     virtual std::string EditorFolder() const = 0;
-    // Host path of a Windows path in Shift-JIS.
-    virtual std::filesystem::path HostPath(std::string_view windowsPath) const = 0;
+    // Host path of a Windows path in Shift-JIS. Default: the suite's drive map; a path that
+    // cannot be mapped gives an empty path (which exists nowhere).
+    virtual std::filesystem::path HostPath(std::string_view windowsPath) const;
     // Host folder that holds libunlha32.so and libcab32.so. Default: the program's lib folder
     // (<folder of the executable>/../lib).
     virtual std::filesystem::path LibraryFolder() const;
