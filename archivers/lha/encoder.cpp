@@ -29,13 +29,20 @@ inline std::uint32_t Hash3(const std::uint8_t* p) {
     return ((std::uint32_t{p[0]} << 10) ^ (std::uint32_t{p[1]} << 5) ^ p[2]) & kHashMask;
 }
 
-inline int BitLength(unsigned v) {
-    int n = 0;
-    while (v) {
-        ++n;
-        v >>= 1;
+inline int BitLength(unsigned v) { return v ? 32 - __builtin_clz(v) : 0; }
+
+// Length of the common run of a and b, from `from` up to maxLen bytes.
+inline int MatchLength(const std::uint8_t* a, const std::uint8_t* b, int from, int maxLen) {
+    int len = from;
+    while (len + 8 <= maxLen) {
+        std::uint64_t x, y;
+        std::memcpy(&x, a + len, 8);
+        std::memcpy(&y, b + len, 8);
+        if (x != y) return len + (__builtin_ctzll(x ^ y) >> 3);
+        len += 8;
     }
-    return n;
+    while (len < maxLen && a[len] == b[len]) ++len;
+    return len;
 }
 
 }  // namespace
@@ -55,6 +62,12 @@ struct Encoder::State {
     std::uint32_t codeFreq[kCodeCount];
     std::uint32_t posFreq[32];
 
+    // Estimated bits of each literal, match length and position code, taken from the last
+    // block's tables; the optimal parse weighs its choices with them.
+    std::uint16_t literalCost[256];
+    std::uint16_t lengthCost[kMaxMatch + 1];
+    std::uint16_t positionCost[32];
+
     std::string out;
     std::uint64_t written = 0;  // compressed bytes handed to the sink
     bool sinkFailed = false;
@@ -70,6 +83,29 @@ struct Encoder::State {
         codes.reserve(kBlockCodes);
         positions.reserve(kBlockCodes);
         ResetFreq();
+        ResetCosts();
+    }
+
+    // Costs before any block was written: flat literals, short matches cheap.
+    void ResetCosts() {
+        std::fill(std::begin(literalCost), std::end(literalCost), 8);
+        for (int len = 0; len <= kMaxMatch; ++len) lengthCost[len] = static_cast<std::uint16_t>(len < 16 ? 6 : 9);
+        std::fill(std::begin(positionCost), std::end(positionCost), 4);
+    }
+
+    // Codes missing from the last block get a length a little above the longest in use.
+    void UpdateCosts(const std::uint8_t* cLen, const std::uint8_t* pLen) {
+        for (int c = 0; c < 256; ++c) literalCost[c] = cLen[c] ? cLen[c] : 12;
+        for (int len = kMinMatch; len <= kMaxMatch; ++len) {
+            const int c = 256 + len - kMinMatch;
+            lengthCost[len] = cLen[c] ? cLen[c] : 12;
+        }
+        for (int b = 0; b < positionCodes; ++b) positionCost[b] = pLen[b] ? pLen[b] : 8;
+    }
+
+    int DistanceCost(int distance) const {
+        const int bits = BitLength(static_cast<unsigned>(distance - 1));
+        return positionCost[bits] + (bits > 1 ? bits - 1 : 0);
     }
 
     void ResetFreq() {
@@ -206,6 +242,8 @@ struct Encoder::State {
             WriteTable(bw, pLen, positionCodes, traits.positionTableBits, -1);
         }
 
+        if (!cSingle && UsedSymbols(posFreq, positionCodes, &pOnly) >= 2) UpdateCosts(cLen, pLen);
+
         std::size_t m = 0;
         for (const std::uint16_t c : codes) {
             bw.Put(cLen[c], cCode[c]);
@@ -251,6 +289,7 @@ CodingResult Encoder::Encode(const ByteSource& in, const ByteSink& outSink) {
     s.codes.clear();
     s.positions.clear();
     s.ResetFreq();
+    s.ResetCosts();
     s.out.clear();
     s.written = 0;
     s.sinkFailed = false;
@@ -304,19 +343,7 @@ CodingResult Encoder::Encode(const ByteSource& in, const ByteSink& outSink) {
         while (cand != kNil && cand >= limit && cand < at && chain-- > 0) {
             const std::uint8_t* m = buf + cand;
             if (m[best] == scan[best] && m[0] == scan[0] && m[1] == scan[1]) {
-                int len = 2;
-                while (len + 8 <= maxLen) {
-                    std::uint64_t a, b;
-                    std::memcpy(&a, m + len, 8);
-                    std::memcpy(&b, scan + len, 8);
-                    if (a != b) {
-                        len += __builtin_ctzll(a ^ b) >> 3;
-                        goto done;
-                    }
-                    len += 8;
-                }
-                while (len < maxLen && m[len] == scan[len]) ++len;
-            done:
+                const int len = MatchLength(m, scan, 2, maxLen);
                 if (len > best) {
                     best = len;
                     *distance = at - cand;
@@ -334,7 +361,116 @@ CodingResult Encoder::Encode(const ByteSource& in, const ByteSink& outSink) {
     std::uint8_t pendingByte = 0;
 
     fill();
-    while (true) {
+    if (s.traits.optimalParse) {
+        // Near-optimal parse: for a chunk of positions collect, at each, the nearest match of
+        // every length the chain offers, then choose the cheapest path of literals and matches
+        // through the chunk under the last block's code lengths.
+        constexpr int kPairs = 8;  // matches kept per position
+        const int chunk = std::min(4096, s.windowSize / 2);
+        std::vector<std::uint32_t> cost(static_cast<std::size_t>(chunk) + 1);
+        std::vector<std::uint16_t> stepLength(static_cast<std::size_t>(chunk) + 1);
+        std::vector<std::uint16_t> stepDistance(static_cast<std::size_t>(chunk) + 1);
+        std::vector<std::uint16_t> pairLength(static_cast<std::size_t>(chunk) * kPairs);
+        std::vector<std::uint16_t> pairDistance(static_cast<std::size_t>(chunk) * kPairs);
+        std::vector<std::uint8_t> pairCount(static_cast<std::size_t>(chunk));
+        std::vector<int> path;
+        while (!s.sinkFailed) {
+            if (!eof && end - pos < kLookahead + chunk) {
+                if (pos > s.windowSize) s.Slide(pos, end);
+                fill();
+            }
+            if (pos >= end) break;
+            const int n = std::min(chunk, end - pos - (eof ? 0 : kLookahead));
+
+            int skipUntil = 0;
+            int previousBest = 0;
+            for (int i = 0; i < n; ++i) {
+                const int at = pos + i;
+                pairCount[i] = 0;
+                std::int32_t cand = kNil;
+                if (end - at >= kMinMatch) cand = insert(at);
+                const int maxLen = std::min(kMaxMatch, n - i);
+                if (i < skipUntil || cand == kNil || maxLen < kMinMatch) continue;
+                const std::uint8_t* const scan = buf + at;
+                const int limit = at - maxDistance;
+                int best = kMinMatch - 1;
+                // Just after a good match the next position mostly repeats it: search less.
+                int chain = previousBest >= goodLength ? maxChain >> 2 : maxChain;
+                int count = 0;
+                std::uint16_t* const pl = &pairLength[static_cast<std::size_t>(i) * kPairs];
+                std::uint16_t* const pd = &pairDistance[static_cast<std::size_t>(i) * kPairs];
+                while (cand != kNil && cand >= limit && cand < at && chain-- > 0) {
+                    const std::uint8_t* m = buf + cand;
+                    if (m[best] == scan[best] && m[0] == scan[0] && m[1] == scan[1]) {
+                        const int len = MatchLength(m, scan, 2, maxLen);
+                        const int d = at - cand;
+                        if (len > best && !(len == kMinMatch && d > kTooFarForMinMatch)) {
+                            if (count == kPairs) --count;  // keep the longest
+                            pl[count] = static_cast<std::uint16_t>(len);
+                            pd[count] = static_cast<std::uint16_t>(d);
+                            ++count;
+                            best = len;
+                            if (len >= niceLength || len == maxLen) break;
+                        }
+                    }
+                    cand = prev[cand & windowMask];
+                }
+                pairCount[i] = static_cast<std::uint8_t>(count);
+                previousBest = best;
+                // A long match is taken as it is: no searches inside it.
+                if (best >= niceLength) skipUntil = i + best;
+            }
+
+            const std::uint16_t* const literalCost = s.literalCost;
+            const std::uint16_t* const lengthCost = s.lengthCost;
+            std::uint32_t* const c0 = cost.data();
+            std::uint16_t* const sl = stepLength.data();
+            std::uint16_t* const sd = stepDistance.data();
+            c0[0] = 0;
+            for (int j = 1; j <= n; ++j) c0[j] = 0xFFFFFFFFu;
+            for (int i = 0; i < n; ++i) {
+                const std::uint32_t base = c0[i];
+                const std::uint32_t lit = base + literalCost[buf[pos + i]];
+                if (lit < c0[i + 1]) {
+                    c0[i + 1] = lit;
+                    sl[i + 1] = 1;
+                }
+                int from = kMinMatch;
+                for (int k = 0; k < pairCount[i]; ++k) {
+                    const int len = pairLength[static_cast<std::size_t>(i) * kPairs + k];
+                    const int d = pairDistance[static_cast<std::size_t>(i) * kPairs + k];
+                    const std::uint32_t withDistance = base + static_cast<std::uint32_t>(s.DistanceCost(d));
+                    std::uint32_t* const target = c0 + i;
+                    for (int l = from; l <= len; ++l) {
+                        const std::uint32_t c = withDistance + lengthCost[l];
+                        if (c < target[l]) {
+                            target[l] = c;
+                            sl[i + l] = static_cast<std::uint16_t>(l);
+                            sd[i + l] = static_cast<std::uint16_t>(d);
+                        }
+                    }
+                    from = len + 1;
+                }
+            }
+
+            path.clear();
+            for (int j = n; j > 0; j -= stepLength[j]) path.push_back(j);
+            for (auto it = path.rbegin(); it != path.rend(); ++it) {
+                const int j = *it;
+                if (stepLength[j] == 1) {
+                    s.Literal(buf[pos + j - 1]);
+                } else {
+                    s.Match(stepLength[j], stepDistance[j]);
+                }
+                if (static_cast<int>(s.codes.size()) >= kBlockCodes) {
+                    s.FlushBlock(bw);
+                    if (!s.Drain(outSink)) break;
+                }
+            }
+            pos += n;
+        }
+    }
+    while (!s.traits.optimalParse) {
         if (!eof && end - pos < kLookahead) {
             if (pos > s.windowSize) s.Slide(pos, end);
             fill();

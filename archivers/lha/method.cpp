@@ -4,10 +4,10 @@ namespace archivers::lha {
 namespace {
 
 constexpr MethodTraits kMethods[] = {
-    {"-lh0-", true, 0, 0, 0, 0, 0, 0},
-    {"-lh5-", false, 13, 4, 192, 128, 32, 16},
-    {"-lh6-", false, 15, 5, 384, 192, 64, 32},
-    {"-lh7-", false, 16, 5, 768, 256, 128, 64},
+    {"-lh0-", true, 0, 0, 0, 0, 0, 0, false},
+    {"-lh5-", false, 13, 4, 32, 32, 32, 16, true},
+    {"-lh6-", false, 15, 5, 48, 48, 64, 16, true},
+    {"-lh7-", false, 16, 5, 48, 48, 64, 16, true},
 };
 
 }  // namespace

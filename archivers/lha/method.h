@@ -17,6 +17,7 @@ struct MethodTraits {
     int niceLength;        // a match this long ends the search, bytes
     int lazyLimit;         // no lazy look-ahead once a match is this long, bytes
     int goodLength;        // chain shortened to a quarter once a match is this long, bytes
+    bool optimalParse;     // choose literals and matches by their cost instead of lazily
 };
 
 // Number of position codes: one per possible bit length of a distance.

@@ -64,26 +64,49 @@ TEST_P(CoderRoundTrip, DecodesToTheOriginalWithItsCrc) {
     const MethodTraits* method = FindMethod(std::get<0>(GetParam()));
     ASSERT_NE(method, nullptr);
     const std::string original = std::get<1>(GetParam()).make();
-    std::string packed;
-    CodingResult enc;
-    if (method->stored) {
-        packed = original;
-        enc.ok = true;
-        enc.crc = ComputeCrc16(reinterpret_cast<const std::uint8_t*>(original.data()), original.size());
-        enc.compressedSize = original.size();
-    } else {
-        Encoder encoder(*method);
-        enc = encoder.Encode(MemorySource(original), StringSink(&packed));
+    // Both ways of choosing matches: by cost (the methods' default) and lazily.
+    for (const bool optimal : {true, false}) {
+        MethodTraits traits = *method;
+        traits.optimalParse = optimal;
+        std::string packed;
+        CodingResult enc;
+        if (traits.stored) {
+            packed = original;
+            enc.ok = true;
+            enc.crc = ComputeCrc16(reinterpret_cast<const std::uint8_t*>(original.data()), original.size());
+            enc.compressedSize = original.size();
+        } else {
+            Encoder encoder(traits);
+            enc = encoder.Encode(MemorySource(original), StringSink(&packed));
+        }
+        ASSERT_TRUE(enc.ok);
+        EXPECT_EQ(enc.compressedSize, packed.size());
+        std::string unpacked;
+        std::string error;
+        const CodingResult dec =
+            DecodeMember(traits, MemorySource(packed), packed.size(), original.size(), StringSink(&unpacked), &error);
+        ASSERT_TRUE(dec.ok) << error << (optimal ? " optimal" : " lazy");
+        EXPECT_EQ(dec.crc, enc.crc);
+        EXPECT_TRUE(unpacked == original) << (optimal ? "optimal" : "lazy");
     }
-    ASSERT_TRUE(enc.ok);
-    EXPECT_EQ(enc.compressedSize, packed.size());
-    std::string unpacked;
-    std::string error;
-    const CodingResult dec =
-        DecodeMember(*method, MemorySource(packed), packed.size(), original.size(), StringSink(&unpacked), &error);
-    ASSERT_TRUE(dec.ok) << error;
-    EXPECT_EQ(dec.crc, enc.crc);
-    EXPECT_TRUE(unpacked == original);
+}
+
+TEST(Coder, OneEncoderPacksSeveralStreams) {
+    // The same encoder, used again, starts afresh: no history or costs carried over.
+    const std::string a = TextLike(100000, 21);
+    const std::string b = RandomBytes(3000, 22) + a.substr(0, 5000);
+    Encoder encoder(*FindMethod("-lh6-"));
+    for (const std::string* data : {&a, &b, &a}) {
+        std::string packed;
+        ASSERT_TRUE(encoder.Encode(MemorySource(*data), StringSink(&packed)).ok);
+        std::string unpacked;
+        std::string error;
+        ASSERT_TRUE(DecodeMember(*FindMethod("-lh6-"), MemorySource(packed), packed.size(), data->size(),
+                                 StringSink(&unpacked), &error)
+                        .ok)
+            << error;
+        EXPECT_TRUE(unpacked == *data);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(AllMethods, CoderRoundTrip,
