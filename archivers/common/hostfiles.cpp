@@ -33,6 +33,13 @@ bool HostFile::OpenRead(const std::filesystem::path& path, std::string* error) {
 bool HostFile::CreateWrite(const std::filesystem::path& path, std::string* error, unsigned mode) {
     path_ = path;
     fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, mode);
+    if (fd_ < 0 && errno == EACCES) {
+        // A read-only file left by an earlier extraction is replaced, as on Windows the
+        // extractor clears the attribute before it overwrites.
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::chmod(path.c_str(), st.st_mode | S_IWUSR) == 0)
+            fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, mode);
+    }
     if (fd_ < 0) return Fail(error, "create " + path.string());
     return true;
 }

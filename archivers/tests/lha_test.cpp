@@ -374,3 +374,29 @@ TEST(Archive, MemberNamesThatLeaveTheFolderAreRefusedBeforeWriting) {
 
 }  // namespace
 }  // namespace archivers::lha
+
+namespace archivers::lha {
+namespace {
+
+TEST(Archive, ExtractingAgainReplacesReadOnlyFiles) {
+    // A self-extractor run twice meets the read-only files of its first run.
+    testing::TempDir dir;
+    testing::WriteFile(dir.path() / "src/ro.txt", "v1");
+    SetHostFileInfo(dir.path() / "src/ro.txt", 1700000000, true);
+    std::vector<FoundFile> files;
+    std::string error;
+    ASSERT_TRUE(CollectFiles(dir.path() / "src", {"*.*"}, {}, &files, &error));
+    PackSettings s;
+    s.method = FindMethod("-lh5-");
+    ASSERT_TRUE(UpdateArchive(dir.path() / "a.lzh", files, s, &error)) << error;
+    for (int run = 0; run < 2; ++run) {
+        FileHandle f(std::fopen((dir.path() / "a.lzh").c_str(), "rb"));
+        ASSERT_TRUE(ExtractArchive(f.get(), 0, 0, dir.path() / "x", {}, &error)) << run << ": " << error;
+    }
+    EXPECT_EQ(testing::ReadFile(dir.path() / "x/ro.txt"), "v1");
+    EXPECT_EQ(std::filesystem::status(dir.path() / "x/ro.txt").permissions() & std::filesystem::perms::owner_write,
+              std::filesystem::perms::none);
+}
+
+}  // namespace
+}  // namespace archivers::lha
