@@ -30,16 +30,16 @@ done < <( (find /usr/share/doc -type f -name '*.txt' -o -type f -name 'copyright
 
 total=0
 for f in "${corpus[@]}"; do total=$((total + $(stat -c %s "$f"))); done
-printf 'corpus: %d files, %.1f MiB\n\n' "${#corpus[@]}" "$(echo "$total/1048576" | bc -l)"
+awk -v n="${#corpus[@]}" -v t="$total" 'BEGIN { printf "corpus: %d files, %.1f MiB\n\n", n, t / 1048576 }'
 
 # Processor seconds (user + system) of a command: the machines we measure on are shared.
 cpu() { local TIMEFORMAT='%U %S'; { time "$@" >/dev/null 2>&1; } 2>&1 | awk '{ print $1 + $2 }'; }
 row() {  # name, input bytes, output bytes, seconds
   awk -v n="$1" -v i="$2" -v o="$3" -v s="$4" \
-    'BEGIN { printf "| %-12s | %12d | %7.2f%% | %8.1f |\n", n, o, 100*o/i, (i/1048576)/s }'
+    'BEGIN { printf "| %-12s | %12d | %7.2f%% | %22.1f |\n", n, o, 100*o/i, (i/1048576)/s }'
 }
 echo '| coder        | output bytes |   ratio  | MiB/s (processor time) |'
-echo '|--------------|--------------|----------|----------|'
+echo '|--------------|--------------|----------|------------------------|'
 for m in -lh5- -lh6- -lh7-; do
   read -r i o s < <("$tool" "$m" "$work/a.lzh" "${corpus[@]}")
   row "$m" "$i" "$o" "$s"
