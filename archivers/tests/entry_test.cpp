@@ -1,6 +1,11 @@
 // The C entry points of libunlha32.so and libcab32.so with the command lines the build sends
 // and with the ones they must refuse.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <thread>
 
 #include "archivers/cab32.h"
 #include "archivers/unlha32.h"
@@ -217,6 +222,49 @@ TEST(Unlha, WindowsPathsGoThroughTheDriveMap) {
     ASSERT_EQ(Unlha(nullptr, line.c_str(), text, sizeof text), 0) << text << "\n" << line;
     // The existing folders were found under their own spelling; the new file got the one given.
     EXPECT_TRUE(std::filesystem::exists(dir.path() / "out/NEW.LZH"));
+}
+
+}  // namespace
+}  // namespace archivers
+
+namespace archivers {
+namespace {
+
+// A call that waits inside the library: its response file is a pipe that the test fills only
+// after it has looked at the library from outside.
+template <typename Call, typename Running>
+void CheckBusyWhileRunning(Call call, Running running, const std::string& commandHead) {
+    testing::TempDir dir;
+    testing::WriteFile(dir.path() / "s/a.txt", "a");
+    const std::filesystem::path fifo = dir.path() / "masks.fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    int first = -1;
+    std::thread worker([&] {
+        first = call(commandHead + " \"" + (dir.path() / "s").string() + "\\\" @" + Q(fifo));
+    });
+    // Opening the pipe for writing returns once the library has opened it for reading.
+    const int fd = ::open(fifo.c_str(), O_WRONLY);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(running(), 1);
+    EXPECT_EQ(call(commandHead + " \"" + (dir.path() / "s").string() + "\\\" *.*"), kResultBusy);
+    const std::string masks = "\"*.txt\"\r\n";
+    EXPECT_EQ(::write(fd, masks.data(), masks.size()), static_cast<ssize_t>(masks.size()));
+    ::close(fd);
+    worker.join();
+    EXPECT_EQ(first, 0);
+    EXPECT_EQ(running(), 0);
+}
+
+TEST(Unlha, BusyWhileACallRuns) {
+    testing::TempDir dir;
+    CheckBusyWhileRunning([](const std::string& line) { return Unlha(nullptr, line.c_str(), nullptr, 0); },
+                          [] { return UnlhaGetRunning(); }, "u -jm2 " + Q(dir.path() / "busy.lzh"));
+}
+
+TEST(Cab, BusyWhileACallRuns) {
+    testing::TempDir dir;
+    CheckBusyWhileRunning([](const std::string& line) { return Cab(nullptr, line.c_str(), nullptr, 0); },
+                          [] { return CabGetRunning(); }, "-a " + Q(dir.path() / "busy.cab"));
 }
 
 }  // namespace
