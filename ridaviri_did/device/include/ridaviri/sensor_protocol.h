@@ -108,4 +108,21 @@ ConvertedValue ConvertRawValue(uint32_t raw);
 // Raw value of a temperature (simulated units and tests), rounded to 0.0001 °C.
 uint32_t RawFromCelsius(double celsius, bool badData = false);
 
+// One channel of the measurement poll, in channel-table order.
+inline constexpr uint16_t kPollSend = 0x8000;          // the channel takes part
+inline constexpr uint16_t kPollNoReply = 0x4000;       // no valid reply came
+inline constexpr uint16_t kPollKindMask = 0x3FFF;
+inline constexpr uint16_t kPollKindMeasurement = 8;
+
+struct PollItem {
+    uint32_t node = 0;       // CAN node of the record
+    uint16_t request = 0;    // kPollSend, kPollNoReply, request kind
+    uint32_t value = 0;      // raw measured value as received
+    SensorIdentity identity;
+    uint8_t spare[4] = {0, 0, 0, 0};
+
+    bool Send() const { return (request & kPollSend) != 0; }
+    bool NoReply() const { return (request & kPollNoReply) != 0; }
+};
+
 }  // namespace ridaviri
