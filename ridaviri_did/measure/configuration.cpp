@@ -234,8 +234,27 @@ int WriteConfiguration(MonitorData& data, const std::filesystem::path& programFo
             if (!put(section, key, value)) return -1;
         }
     }
+    if (!writer.Commit()) return -1;
     data.stateWord.Clear(state::INI_INCOMPLETE);
     return 0;
+}
+
+bool PlatformProfileWriter::WriteString(std::string_view section, std::string_view key, std::string_view value,
+                                        const std::filesystem::path& file) {
+    if (!batch_ || file != file_) {
+        if (batch_ && !Commit()) return false;
+        file_ = file;
+        batch_ = std::make_unique<platform::profile::PrivateProfileBatch>(file);
+    }
+    const std::string s(section), k(key), v(value);
+    return batch_->Write(s.c_str(), k.c_str(), v.c_str(), &error_);
+}
+
+bool PlatformProfileWriter::Commit() {
+    if (!batch_) return true;
+    const bool ok = batch_->Commit(&error_);
+    batch_.reset();
+    return ok;
 }
 
 }  // namespace ridaviri

@@ -5,14 +5,24 @@
 #include <filesystem>
 #include <unistd.h>
 
-#include "fake_profile.h"
 #include "platform/hostfile.h"
 
 namespace ridaviri {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::FakeProfileWriter;
+
+// The platform's writer, failing on request at the write with the given number (0-based).
+class CountingWriter : public PlatformProfileWriter {
+public:
+    int writes = 0;
+    int failAtWrite = -1;
+    bool WriteString(std::string_view section, std::string_view key, std::string_view value,
+                     const fs::path& file) override {
+        if (writes++ == failAtWrite) return false;
+        return PlatformProfileWriter::WriteString(section, key, value, file);
+    }
+};
 
 class ConfigurationTest : public ::testing::Test {
 protected:
@@ -67,7 +77,7 @@ protected:
     }
 
     fs::path folder_;
-    FakeProfileWriter writer_;
+    CountingWriter writer_;
 };
 
 TEST_F(ConfigurationTest, WrittenFileHasTheKeysInOrderAndReadsBack) {
@@ -254,6 +264,18 @@ TEST_F(ConfigurationTest, AFailedWriteStopsAtOnce) {
     writer_.failAtWrite = 3;
     EXPECT_EQ(WriteConfiguration(data, folder_, writer_), -1);
     EXPECT_EQ(writer_.writes, 4);
+    EXPECT_FALSE(fs::exists(File()));  // nothing half written
+}
+
+TEST_F(ConfigurationTest, AFailedReplacementLeavesTheEarlierFileWhole) {
+    WriteSample();
+    const std::string before = Text();
+    MonitorData data(1);
+    data.channels[0].idNumber = 4711;
+    platform::SetWriteFailureAfterBytesForTesting(100);
+    EXPECT_EQ(WriteConfiguration(data, folder_, writer_), -1);
+    platform::SetWriteFailureAfterBytesForTesting(-1);
+    EXPECT_EQ(Text(), before);
 }
 
 TEST_F(ConfigurationTest, TheFileIsFoundWhateverTheCaseOfItsName) {
