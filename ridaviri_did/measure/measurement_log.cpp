@@ -53,11 +53,6 @@ void AppendTemperature(std::string& out, double value, int decimals) {
     out.append(text, r.ptr);
 }
 
-void AppendTwoDigits(std::string& out, uint64_t v) {
-    if (v < 10) out += '0';
-    out += std::to_string(v);
-}
-
 // Cuts Shift-JIS text to at most `bytes` bytes without splitting a character.
 std::string CutText(std::string_view text, std::size_t bytes) {
     std::size_t end = 0;
@@ -93,6 +88,15 @@ std::string_view Token(std::string_view line, std::size_t index) {
     }
 }
 
+// atof of a field: the fast path for plain numbers, the C library for anything else
+// (leading blanks, a "+", text).
+double Atof(std::string_view field) {
+    double value = 0.0;
+    auto r = std::from_chars(field.data(), field.data() + field.size(), value);
+    if (r.ec == std::errc() && (r.ptr == field.data() + field.size() || *r.ptr == '\r')) return value;
+    return std::atof(std::string(field).c_str());
+}
+
 }  // namespace
 
 std::string CsvFileName(std::string_view chosen) {
@@ -122,18 +126,36 @@ std::optional<uint64_t> StartTimeMilliseconds(std::string_view text) {
     return ((groups[0] * 60 + groups[1]) * 60 + groups[2]) * 1000 + groups[3];
 }
 
-std::string SampleTimeText(uint64_t ms) {
-    std::string out;
-    AppendTwoDigits(out, ms / 3600000);
-    out += ':';
-    AppendTwoDigits(out, ms / 60000 % 60);
-    out += ':';
-    AppendTwoDigits(out, ms / 1000 % 60);
-    out += ':';
-    char text[8];
-    std::snprintf(text, sizeof text, "%03u", static_cast<unsigned>(ms % 1000));
-    out += text;
+// Writes "%02u:%02u:%02u:%03u" of ms into `out` (room for 32 bytes); returns the end.
+static char* FormatSampleTime(char* out, uint64_t ms) {
+    uint64_t hours = ms / 3600000;
+    char digits[24];
+    int n = 0;
+    do {
+        digits[n++] = static_cast<char>('0' + hours % 10);
+        hours /= 10;
+    } while (hours != 0);
+    if (n < 2) digits[n++] = '0';
+    while (n > 0) *out++ = digits[--n];
+    const unsigned minutes = static_cast<unsigned>(ms / 60000 % 60);
+    const unsigned seconds = static_cast<unsigned>(ms / 1000 % 60);
+    const unsigned millis = static_cast<unsigned>(ms % 1000);
+    *out++ = ':';
+    *out++ = static_cast<char>('0' + minutes / 10);
+    *out++ = static_cast<char>('0' + minutes % 10);
+    *out++ = ':';
+    *out++ = static_cast<char>('0' + seconds / 10);
+    *out++ = static_cast<char>('0' + seconds % 10);
+    *out++ = ':';
+    *out++ = static_cast<char>('0' + millis / 100);
+    *out++ = static_cast<char>('0' + millis / 10 % 10);
+    *out++ = static_cast<char>('0' + millis % 10);
     return out;
+}
+
+std::string SampleTimeText(uint64_t ms) {
+    char text[32];
+    return std::string(text, FormatSampleTime(text, ms));
 }
 
 std::filesystem::path LogFolder(const std::filesystem::path& programFolder) {
@@ -183,7 +205,8 @@ std::optional<std::string> BuildMeasurementLog(MonitorData& data) {
     }
     out += '\n';
     for (std::size_t k = 0; k < count; ++k) {
-        out += SampleTimeText(*base + static_cast<uint64_t>(k) * h.interval);
+        char time[32];
+        out.append(time, FormatSampleTime(time, *base + static_cast<uint64_t>(k) * h.interval));
         const double* sample = data.samples.Sample(k);
         for (int ch = 0; ch < kChannelCount; ++ch) {
             out += ',';
@@ -244,21 +267,20 @@ int OpenMeasurementLog(MonitorData& data, const std::filesystem::path& file, Mes
     data.stateWord.SetMode(state::kModeFileShown);
 
     NextLine(text, pos);  // the column line
-    // Sample lines: the time, then 20 values; strtod stops at the "," after each value.
+    // Sample lines: the time, then 20 values, each converted as atof would.
     std::size_t k = 0;
     while (pos < text.size() && k < data.samples.Capacity()) {
-        std::string_view line = NextLine(text, pos);
-        std::string buffer(line);
-        const char* p = buffer.c_str();
-        const char* comma = std::strchr(p, ',');
+        const std::string_view line = NextLine(text, pos);
         double* sample = data.samples.Sample(k);
+        std::size_t field = line.find(',');
         for (int ch = 0; ch < kChannelCount; ++ch) {
-            if (comma == nullptr) {
+            if (field == std::string_view::npos) {
                 sample[ch] = 0.0;
                 continue;
             }
-            sample[ch] = std::strtod(comma + 1, nullptr);
-            comma = std::strchr(comma + 1, ',');
+            const std::size_t next = line.find(',', field + 1);
+            sample[ch] = Atof(line.substr(field + 1, (next == std::string_view::npos ? line.size() : next) - field - 1));
+            field = next;
         }
         ++k;
     }
