@@ -2,6 +2,10 @@
 
 #include <chrono>
 
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include "ridaviri/calibration.h"
 #include "ridaviri/measurement_log.h"
 
@@ -12,6 +16,10 @@ namespace {
 constexpr uint32_t kPacingSettleMs = 300;
 // Check step of the pacing thread, ms.
 constexpr uint32_t kPacingStepMs = 100;
+// Refresh step of the display thread, ms.
+constexpr uint32_t kDisplayStepMs = 200;
+// Nice value of the display thread: it runs when nothing else wants the processor.
+constexpr int kIdleNice = 19;
 // How long the stop procedure waits for the measurement thread to end, ms.
 constexpr auto kStopWait = std::chrono::milliseconds(1000);
 
@@ -106,6 +114,9 @@ int Measurement::Start() {
     }
     measurementThread_ = std::thread([this] { MeasurementThread(); });
     measurementId_ = measurementThread_.get_id();
+    data_.currentValues.fill(0.0);
+    clock_.Enter();  // on behalf of the display thread
+    displayThread_ = std::thread([this] { DisplayThread(); });
     clock_.Enter();  // on behalf of the pacing thread
     pacingThread_ = std::thread([this] { PacingThread(); });
     return 0;
@@ -220,6 +231,26 @@ void Measurement::PacingThread() {
     clock_.Leave();
 }
 
+void Measurement::DisplayThread() {
+    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::syscall(SYS_gettid)), kIdleNice);
+    std::size_t displayIndex = 0;
+    for (;;) {
+        clock_.Sleep(kDisplayStepMs);
+        if (data_.stateWord.Test(state::STOP_REQUEST)) break;
+        bool shown = false;
+        {
+            std::lock_guard lock(data_.section);
+            if (displayIndex < data_.SampleIndex()) {
+                const double* sample = data_.samples.Sample(displayIndex);
+                std::copy(sample, sample + kChannelCount, data_.currentValues.begin());
+                shown = true;
+            }
+        }
+        if (shown) hooks_.RefreshViews(displayIndex++);
+    }
+    clock_.Leave();
+}
+
 void Measurement::StopSteps1And2() {
     {
         std::lock_guard lock(data_.section);
@@ -258,6 +289,7 @@ void Measurement::Abort(int code) {
 void Measurement::Join() {
     if (measurementThread_.joinable() && !OnMeasurementThread()) measurementThread_.join();
     if (pacingThread_.joinable()) pacingThread_.join();
+    if (displayThread_.joinable()) displayThread_.join();
 }
 
 }  // namespace ridaviri

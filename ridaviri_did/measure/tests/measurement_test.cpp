@@ -61,6 +61,15 @@ public:
     int CloseDevices() override { return ++closes; }
     int SaveLog() override { return ++saves, 0; }
     void RequestMainWindowClose() override { ++closeRequests; }
+    MonitorData* data = nullptr;
+    void RefreshViews(std::size_t index) override {
+        std::lock_guard lock(mutex_);
+        shown_.push_back({index, data->currentValues[2]});
+    }
+    std::vector<std::pair<std::size_t, double>> Shown() const {
+        std::lock_guard lock(mutex_);
+        return shown_;
+    }
 
     std::vector<Poll> Polls() const {
         std::lock_guard lock(mutex_);
@@ -73,6 +82,7 @@ private:
     SimulatedClock& clock_;
     mutable std::mutex mutex_;
     std::vector<Poll> polls_;
+    std::vector<std::pair<std::size_t, double>> shown_;
 };
 
 // Three measured units on channels 3, 1 and 2.
@@ -88,6 +98,7 @@ struct Rig {
             r.interval = interval;
         }
         data.deviceCount = 3;
+        sensors.data = &data;
         startMs = clock.NowMs();
     }
     ~Rig() {
@@ -136,6 +147,18 @@ TEST(Pacing, OneSecondIntervalForTenSecondsGivesTenOrElevenSamples) {
 
 // Regression guard: pacing by milliseconds since midnight alone stops polling at midnight,
 // as the target of 23:59:56 is never reached by 00:00:xx.
+TEST(Display, EverySampleIsShownOnceInOrder) {
+    Rig rig(At(2026, 12, 9, 10, 0, 0, 0), 500);
+    rig.RunFor(5000);
+    const std::size_t samples = rig.data.SampleIndex();
+    std::vector<std::pair<std::size_t, double>> shown = rig.sensors.Shown();
+    ASSERT_GE(shown.size(), samples - 1);  // the newest one may still wait for its step
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+        EXPECT_EQ(shown[i].first, i);
+        EXPECT_DOUBLE_EQ(shown[i].second, 20.0 + double(i) / 10);  // channel 3 of sample i
+    }
+}
+
 TEST(Pacing, KeepsItsPaceAcrossMidnightAndTheNewYear) {
     Rig rig(At(2026, 12, 31, 23, 59, 55, 0));
     rig.RunFor(10000);

@@ -1,6 +1,6 @@
 // A measurement: the measurement thread polls every channel once per interval, converts and
 // calibrates the values and stores one sample; the pacing thread resumes it by wall-clock
-// time. Start, stop and abort run on the user-interface thread (stop and abort also on the
+// time; the display thread hands each new sample to the views. Start, stop and abort run on the user-interface thread (stop and abort also on the
 // measurement thread when it ends a measurement itself).
 #pragma once
 
@@ -35,6 +35,9 @@ public:
     virtual int SaveLog() { return 0; }
     // The normal close request of the main window.
     virtual void RequestMainWindowClose() {}
+    // The display thread copied sample `index` into MonitorData::currentValues: refresh the
+    // views. Called on the display thread.
+    virtual void RefreshViews(std::size_t index) {}
 };
 
 // One item per channel-table record: node, measurement kind, identity; SEND for the records
@@ -68,6 +71,7 @@ public:
 private:
     void MeasurementThread();
     void PacingThread();
+    void DisplayThread();
     void Resume();
     // false when the thread is to end.
     bool Suspend(bool first);
@@ -81,6 +85,7 @@ private:
 
     std::thread measurementThread_;
     std::thread pacingThread_;
+    std::thread displayThread_;
     std::atomic<std::thread::id> measurementId_{};
 
     std::mutex stopMutex_;  // one stop procedure at a time

@@ -155,6 +155,8 @@ public:
     std::atomic<uint32_t> displayedInterval{0};  // ms
     std::array<std::atomic<uint8_t>, kChannelCount> badDataMarks{};  // by channel number - 1
     SampleBuffer samples;
+    // The sample shown as current values (°C, by channel number - 1); under `section`.
+    std::array<double, kChannelCount> currentValues{};
     MonitorSettings settings;
     LogHeader logHeader;
 
