@@ -115,9 +115,11 @@ int Measurement::Start() {
     measurementThread_ = std::thread([this] { MeasurementThread(); });
     measurementId_ = measurementThread_.get_id();
     data_.currentValues.fill(0.0);
-    clock_.Enter();  // on behalf of the display thread
+    // Both threads count as running before either starts, so that time cannot pass before
+    // the pacing thread has taken the start time.
+    clock_.Enter();
+    clock_.Enter();
     displayThread_ = std::thread([this] { DisplayThread(); });
-    clock_.Enter();  // on behalf of the pacing thread
     pacingThread_ = std::thread([this] { PacingThread(); });
     return 0;
 }
