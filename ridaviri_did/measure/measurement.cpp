@@ -1,5 +1,6 @@
 #include "ridaviri/measurement.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include <sys/resource.h>
@@ -214,19 +215,25 @@ void Measurement::PacingThread() {
         clock_.Sleep(kPacingSettleMs);
         target += data_.channels[0].interval;
         bool stop = false;
+        uint64_t step = kPacingStepMs;
         for (;;) {
-            clock_.Sleep(kPacingStepMs);
+            clock_.Sleep(static_cast<uint32_t>(step));
             if (data_.stateWord.Test(state::STOP_REQUEST)) {
                 stop = true;
                 break;
             }
+            step = kPacingStepMs;
             if (data_.stateWord.Mode() == state::kModePolling) continue;
             const platform::sync::LocalTime now = clock_.Now();
             if (!SameDay(now, day)) {
                 day = now;
                 dayOffset += kMillisecondsPerDay;
             }
-            if (target <= MillisecondsSinceMidnight(now) + dayOffset) break;
+            const uint64_t nowMs = MillisecondsSinceMidnight(now) + dayOffset;
+            if (target <= nowMs) break;
+            // The last step ends at the target, so that the poll starts on time rather than
+            // up to one step late (the lateness would otherwise build up to a full step).
+            step = std::min<uint64_t>(kPacingStepMs, target - nowMs);
         }
         if (stop) break;
     }

@@ -147,6 +147,16 @@ TEST(Pacing, OneSecondIntervalForTenSecondsGivesTenOrElevenSamples) {
 
 // Regression guard: pacing by milliseconds since midnight alone stops polling at midnight,
 // as the target of 23:59:56 is never reached by 00:00:xx.
+// Regression: with whole 100 ms check steps a 750 ms interval polled at 800, 1600, ... and
+// the lateness against the schedule built up to a full step.
+TEST(Pacing, IntervalsOffTheCheckStepStayOnSchedule) {
+    Rig rig(At(2026, 12, 9, 10, 0, 0, 0), 750);
+    rig.RunFor(7500);
+    std::vector<FakeSensors::Poll> polls = rig.sensors.Polls();
+    ASSERT_EQ(polls.size(), 11u);
+    for (std::size_t k = 0; k < polls.size(); ++k) EXPECT_EQ(polls[k].start - rig.startMs, k * 750) << k;
+}
+
 TEST(Display, EverySampleIsShownOnceInOrder) {
     Rig rig(At(2026, 12, 9, 10, 0, 0, 0), 500);
     rig.RunFor(5000);
