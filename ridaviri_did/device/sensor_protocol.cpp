@@ -130,6 +130,18 @@ uint32_t RawFromCelsius(double celsius, bool badData) {
     return raw;
 }
 
+uint32_t CanRequestIdentifier(uint32_t node, bool foundPath) {
+    return (kCanBroadcast | (foundPath ? kCanFoundPath : 0)) + (node << kCanNodeShift);
+}
+
+uint32_t CanNodeOfIdentifier(uint32_t identifier) { return (identifier & kCanNodeMask) >> kCanNodeShift; }
+
+uint32_t CanNodeOfPollReply(uint32_t identifier) { return (identifier & kCanPollNodeMask) >> kCanNodeShift; }
+
+bool UsbReplySubCodeKnown(uint16_t subCode) {
+    return subCode == kInfoIdentity || subCode == kInfoIdNumber || subCode == kInfoInputMode;
+}
+
 int Transact(SensorLink& link, const SensorCommand& command, bool wantReply, SensorReply* reply,
              uint32_t timeoutMs) {
     if (link.Send(EncodeCommand(command), timeoutMs) != 0) return -1;

@@ -207,4 +207,21 @@ void ReconcileAtStartup(MonitorData& data, MessageFunction& messages, bool idLes
     AssignChannelNumbers(channels, count);
 }
 
+void RecordIdAssignment(MonitorData& data, const SensorIdentity& unit, uint16_t newId, MessageFunction& messages) {
+    bool known = false;
+    for (const IdHistoryEntry& e : data.idHistory) {
+        if (!(e.identity == unit)) continue;
+        if (e.idNumber == newId) known = true;
+        else messages(66);
+    }
+    if (known) return;
+    for (IdHistoryEntry& e : data.idHistory) {
+        if (e.identity.typeLetter == 0) {
+            e = {unit, newId};
+            return;
+        }
+    }
+    data.idHistory.back() = {unit, newId};
+}
+
 }  // namespace ridaviri

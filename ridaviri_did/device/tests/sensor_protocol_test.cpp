@@ -101,6 +101,20 @@ TEST(ReplyRules, UsbReadsRepliesOnlyToReadInfoAndTheChannelPoll) {
         EXPECT_FALSE(UsbReadsReply(c, true)) << int(c);
 }
 
+TEST(CanIdentifiers, RequestsAndNodes) {
+    EXPECT_EQ(CanRequestIdentifier(0, false), 0x80000001u);  // every node
+    EXPECT_EQ(CanRequestIdentifier(5, false), 0x8000A001u);
+    EXPECT_EQ(CanRequestIdentifier(5, true), 0x8000A003u);
+    EXPECT_EQ(CanNodeOfIdentifier(0x8000A002u), 5u);
+    EXPECT_EQ(CanNodeOfIdentifier(0xFFFFFFFFu), 0xFFFFu);
+    EXPECT_EQ(CanNodeOfPollReply(0x8000A000u), 5u);
+    EXPECT_TRUE(IsCanRequest(0x8000A003u));
+    EXPECT_FALSE(IsCanRequest(0x8000A002u));
+    EXPECT_TRUE(UsbReplySubCodeKnown(kInfoInputMode));
+    EXPECT_FALSE(UsbReplySubCodeKnown(3));
+    EXPECT_FALSE(UsbReplySubCodeKnown(kInfoPowerFrequency));
+}
+
 // A unit that answers ReadInfo 1 and 2 and records what it received.
 class FakeUnit : public SensorLink {
 public:

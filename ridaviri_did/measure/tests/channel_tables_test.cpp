@@ -153,5 +153,19 @@ TEST(ReconcileAtStartup, NewUnitsKeepTheirIntervalWhichBecomesCommon) {
     EXPECT_EQ(data.channels[5].channelNumber, 0);
 }
 
+TEST(IdHistory, WarnsOncePerEarlierIdAndRemembersNewPairs) {
+    MonitorData data(1);
+    ScriptedMessages messages;
+    RecordIdAssignment(data, Unit(1), 300, messages);
+    RecordIdAssignment(data, Unit(1), 300, messages);  // the same pair again: nothing
+    EXPECT_TRUE(messages.Numbers().empty());
+    RecordIdAssignment(data, Unit(1), 301, messages);
+    RecordIdAssignment(data, Unit(1), 302, messages);  // two earlier IDs: two warnings
+    EXPECT_EQ(messages.Numbers(), (std::vector<int>{66, 66, 66}));
+    EXPECT_EQ(data.idHistory[2].idNumber, 302);
+    for (uint16_t s = 2; s < 40; ++s) RecordIdAssignment(data, Unit(s), 1, messages);
+    EXPECT_EQ(data.idHistory.back().identity, Unit(39));  // full: the last entry is reused
+}
+
 }  // namespace
 }  // namespace ridaviri

@@ -108,6 +108,29 @@ ConvertedValue ConvertRawValue(uint32_t raw);
 // Raw value of a temperature (simulated units and tests), rounded to 0.0001 °C.
 uint32_t RawFromCelsius(double celsius, bool badData = false);
 
+// CAN identifier words of the sensor messages (extended frames).
+inline constexpr uint32_t kCanExtended = 0x80000000u;   // bit 31: always set
+inline constexpr uint32_t kCanNodeMask = 0x1FFFE000u;   // bits 13-28: node number
+inline constexpr int kCanNodeShift = 13;
+inline constexpr uint32_t kCanFoundPath = 0x00000002u;  // bit 1: request through the found table
+inline constexpr uint32_t kCanRequest = 0x00000001u;    // bit 0: set in every request
+inline constexpr uint32_t kCanBroadcast = kCanExtended | kCanRequest;  // node 0: every node
+// Mask the measurement poll takes the node of a reply with.
+inline constexpr uint32_t kCanPollNodeMask = 0x7FFFFFFCu;
+
+// Identifier of a request to `node`: 0x80000001 + (node << 13), plus bit 1 on the found-table
+// path (0x80000003 + (node << 13)).
+uint32_t CanRequestIdentifier(uint32_t node, bool foundPath);
+// Node of a message (scan, transactions): (identifier AND 0x1FFFE000) >> 13.
+uint32_t CanNodeOfIdentifier(uint32_t identifier);
+// Node of a measurement reply in the poll: (identifier AND 0x7FFFFFFC) >> 13.
+uint32_t CanNodeOfPollReply(uint32_t identifier);
+inline bool IsCanRequest(uint32_t identifier) { return (identifier & kCanRequest) != 0; }
+
+// ReadInfo sub-codes whose USB replies the program can turn back (1, 2, 4); a reply to any
+// other sub-code fails the USB transaction.
+bool UsbReplySubCodeKnown(uint16_t subCode);
+
 // One channel of the measurement poll, in channel-table order.
 inline constexpr uint16_t kPollSend = 0x8000;          // the channel takes part
 inline constexpr uint16_t kPollNoReply = 0x4000;       // no valid reply came

@@ -23,4 +23,9 @@ void ReconcileAtStartup(MonitorData& data, MessageFunction& messages, bool idLes
 // used among them, scanning upwards from where the previous assignment stopped, never above 20.
 void AssignChannelNumbers(ChannelTable& channels, int count);
 
+// Before a unit is given a new ID: message 66 for every history entry of the same unit with
+// another ID; the pair is remembered in the first free entry (or the last one) unless it is
+// there already.
+void RecordIdAssignment(MonitorData& data, const SensorIdentity& unit, uint16_t newId, MessageFunction& messages);
+
 }  // namespace ridaviri

@@ -139,6 +139,12 @@ struct LogHeader {
     uint32_t sampleCount = 0;
 };
 
+// One entry of the ID history: which ID a unit was given during this program run.
+struct IdHistoryEntry {
+    SensorIdentity identity;  // type letter 0 = free entry
+    uint16_t idNumber = 0;
+};
+
 class MonitorData {
 public:
     explicit MonitorData(std::size_t sampleCapacity = kMaxSamples);
@@ -159,6 +165,12 @@ public:
     std::array<double, kChannelCount> currentValues{};
     MonitorSettings settings;
     LogHeader logHeader;
+
+    // Sensor check: local time of the check's start (hour, minute, second go to SetClock),
+    // whether message 48 was shown in this program run, the IDs given to units in this run.
+    platform::sync::LocalTime checkTime{};
+    bool message48Shown = false;
+    std::array<IdHistoryEntry, kChannelCount> idHistory{};
 
     // The one critical section: sample index, display copies, stop and abort changes.
     std::mutex section;
