@@ -84,6 +84,7 @@ bool Measurement::Running() const {
 bool Measurement::OnMeasurementThread() const { return std::this_thread::get_id() == measurementId_.load(); }
 
 int Measurement::Start() {
+    if (Running()) return -1;  // one measurement at a time
     Join();  // threads of an earlier measurement have ended; collect them
     {
         std::lock_guard lock(data_.section);

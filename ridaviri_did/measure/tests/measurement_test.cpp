@@ -135,6 +135,7 @@ TEST(Pacing, OneSecondIntervalForTenSecondsGivesTenOrElevenSamples) {
     }
     EXPECT_EQ(rig.data.stateWord.Mode(), state::kModeMeasuring);
     EXPECT_DOUBLE_EQ(rig.data.samples.At(4, 2), 20.4);  // record 0 is channel 3
+    EXPECT_EQ(rig.measurement.Start(), -1);  // already running
 
     rig.measurement.Stop();
     EXPECT_TRUE(rig.data.stateWord.Test(state::STOP_REQUEST));

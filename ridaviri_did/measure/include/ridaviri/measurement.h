@@ -57,7 +57,8 @@ public:
     Measurement(const Measurement&) = delete;
     Measurement& operator=(const Measurement&) = delete;
 
-    // Menu "計測開始". -1 when a USB recheck failed (tables reset, nothing started).
+    // Menu "計測開始". -1 when a USB recheck failed (tables reset, nothing started) or a
+    // measurement is already running.
     int Start();
     // Menu "計測終了", and the measurement thread's own end: sets STOP_REQUEST and UNSAVED,
     // mode 0, lets the measurement thread end, closes the devices.
