@@ -17,6 +17,7 @@
 #include "common/hostpath.h"
 #include "common/results.h"
 #include "platform/sjis.h"
+#include "cab32/option_dialog.h"
 #include "sfx/cab_options.h"
 #include "sfx/sfx_file.h"
 
@@ -27,6 +28,8 @@ namespace {
 
 namespace fs = std::filesystem;
 namespace sj = platform::sjis;
+using cab32::AskSfxOptions;
+using cab32::OptionDialogTimeout;
 
 constexpr std::uint16_t kVersion = 100;
 constexpr const char* kStubName = "cab_sfx";
@@ -133,10 +136,12 @@ Outcome MakeSelfExtractor(const Targets& t) {
     }
     const fs::path stub = sfx::FindStub(kStubName);
     if (stub.empty()) return Error(kResultFile, "self-extractor stub cab_sfx not found");
-    // The option dialog will fill these in; until then every self-extractor gets the defaults.
-    const sfx::CabSfxOptions options = sfx::DefaultCabSfxOptions(sj::FromUtf8(cabinet.stem().string()));
+    sfx::CabSfxOptions options = sfx::DefaultCabSfxOptions(sj::FromUtf8(cabinet.stem().string()));
     const fs::path output = folder / (cabinet.stem().string() + ".exe");
     std::string err;
+    // What the self-extractor does is chosen in the option dialog, shown for every -f.
+    if (!AskSfxOptions(t.archive, sj::FromUtf8(output.string()), options, OptionDialogTimeout(), &err))
+        return Error(kResultCommand, err);
     if (!sfx::MakeSfx(stub, cabinet, sfx::Kind::Cab, sfx::EncodeCabSfxOptions(options), output, &err))
         return Error(kResultFile, err);
     return {kResultOk, "created " + output.string()};

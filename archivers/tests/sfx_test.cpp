@@ -2,7 +2,12 @@
 // extract where their directives or options say and run the command.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstdlib>
+#include <thread>
 
 #include "archivers/cab32.h"
 #include "archivers/unlha32.h"
@@ -13,6 +18,7 @@
 #include "platform/sjis.h"
 #include "sfx/cab_options.h"
 #include "sfx/sfx_file.h"
+#include "dialog_confirmer.h"
 #include "test_util.h"
 
 namespace archivers {
@@ -166,8 +172,12 @@ TEST(CabSfx, RunsTheCommandAndDeletesTheFilesWhenAsked) {
     ASSERT_EQ(Cab(nullptr, ("-a -ml:15 " + Q(dir / "setup.cab") + " " + QF(dir / "stage") + " *.*").c_str(), text, 256),
               0)
         << text;
-    // Defaults (no option dialog yet): extract into %temp%\<name>\, run nothing.
-    ASSERT_EQ(Cab(nullptr, ("-f -i " + Q(dir / "setup.cab") + " " + QF(dir.path())).c_str(), text, 256), 0) << text;
+    // The dialog confirmed as it opens: extract into %temp%\<name>\, run nothing.
+    {
+        DialogConfirmer confirm;
+        ASSERT_EQ(Cab(nullptr, ("-f -i " + Q(dir / "setup.cab") + " " + QF(dir.path())).c_str(), text, 256), 0) << text;
+        EXPECT_EQ(confirm.confirmed(), 1);
+    }
     fs::create_directories(dir / "t1");
     EXPECT_EQ(RunTool(Env(dir / "t1", "C") + Quote(dir / "setup.exe")), 0);
     EXPECT_EQ(ReadFile(dir / "t1/setup/sub/data.bin"), ReadFile(dir / "stage/sub/data.bin"));
@@ -203,7 +213,10 @@ TEST(CabSfx, DamagedCabinetIsRefusedBeforeAnythingIsWritten) {
     WriteFile(dir / "stage/data.txt", TextLike(200000, 4));
     char text[256];
     ASSERT_EQ(Cab(nullptr, ("-a " + Q(dir / "a.cab") + " " + QF(dir / "stage") + " *.*").c_str(), text, 256), 0);
-    ASSERT_EQ(Cab(nullptr, ("-f " + Q(dir / "a.cab") + " " + QF(dir.path())).c_str(), text, 256), 0) << text;
+    {
+        DialogConfirmer confirm;
+        ASSERT_EQ(Cab(nullptr, ("-f " + Q(dir / "a.cab") + " " + QF(dir.path())).c_str(), text, 256), 0) << text;
+    }
     std::string exe = ReadFile(dir / "a.exe");
     const std::size_t at = exe.size() - 200;  // inside the last data block
     exe[at] = static_cast<char>(exe[at] ^ 0x01);
@@ -229,4 +242,118 @@ TEST(SfxLayout, ProgramWithoutAnArchiveIsRecognised) {
 }
 
 }  // namespace
+}  // namespace archivers
+
+namespace archivers {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace archivers::testing;
+namespace w = platform::winmsg;
+
+void MakeStagedCabinet(const fs::path& dir) {
+    WriteFile(dir / "stage/install.exe", kInstaller);
+    WriteFile(dir / "stage/sub/data.bin", RandomBytes(5000, 9));
+    char text[256];
+    ASSERT_EQ(Cab(nullptr, ("-a -ml:15 -i " + Q(dir / "setup.cab") + " " + QF(dir / "stage") + " \"*.*\"").c_str(),
+                  text, 256),
+              0)
+        << text;
+}
+
+}  // namespace
+
+TEST(CabOptionDialog, ChoicesMadeInTheDialogGoIntoTheSelfExtractor) {
+    TempDir dir;
+    MakeStagedCabinet(dir.path());
+    char text[256];
+    {
+        DialogConfirmer confirm("%temp%\\DOZOZE\\T1\\", "install.exe");
+        ASSERT_EQ(Cab(nullptr, ("-f -i " + Q(dir / "setup.cab") + " " + QF(dir.path())).c_str(), text, 256), 0) << text;
+    }
+    fs::create_directories(dir / "t");
+    std::string out;
+    EXPECT_EQ(RunTool(Env(dir / "t", "C") + Quote(dir / "setup.exe"), &out), 7) << out;
+    EXPECT_EQ(ReadFile(dir / "t/DOZOZE/T1/sub/data.bin"), ReadFile(dir / "stage/sub/data.bin"));
+    EXPECT_TRUE(fs::exists(dir / "t/DOZOZE/T1/ran_in.txt")) << "the command ran in the extraction folder";
+}
+
+TEST(CabOptionDialog, LaidOutForTheHelperAndCancelFails) {
+    TempDir dir;
+    MakeStagedCabinet(dir.path());
+    char text[256] = {};
+    int result = -1;
+    std::thread maker([&] { result = Cab(nullptr, ("-f " + Q(dir / "setup.cab") + " " + QF(dir.path())).c_str(), text, 256); });
+    w::Hwnd dialog = 0;
+    for (int i = 0; i < 2000 && dialog == 0; ++i) {
+        dialog = w::FindWindow(platform::sjis::S("自己解凍形式書庫の作成"));
+        if (dialog == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ASSERT_NE(dialog, 0u);
+    auto children = w::EnumChildWindows(dialog);
+    ASSERT_GE(children.size(), 12u);
+    w::WindowInfo folder, command, noAsk, remove;
+    ASSERT_TRUE(w::GetWindowInfo(children[6], folder));
+    ASSERT_TRUE(w::GetWindowInfo(children[10], command));
+    EXPECT_EQ(folder.kind, w::ControlKind::Edit);
+    EXPECT_EQ(folder.text, "%temp%\\setup\\");
+    EXPECT_EQ(command.kind, w::ControlKind::Edit);
+    EXPECT_EQ(command.text, "");
+    ASSERT_TRUE(w::GetWindowInfo(w::FindChildByCaption(dialog, platform::sjis::S("解凍時に解凍先フォルダを問い合わせない")), noAsk));
+    ASSERT_TRUE(w::GetWindowInfo(w::FindChildByCaption(dialog, platform::sjis::S("プログラム終了後、解凍されたファイルを削除する")), remove));
+    EXPECT_EQ(noAsk.kind, w::ControlKind::CheckBox);
+    EXPECT_EQ(noAsk.check, 1);
+    EXPECT_EQ(remove.check, 0);
+    EXPECT_NE(w::FindChildByCaption(dialog, "OK"), 0u);
+
+    w::Hwnd cancel = w::FindChildByCaption(dialog, platform::sjis::S("キャンセル"));
+    w::SendMessage(cancel, w::WM_LBUTTONDOWN, 0);
+    w::SendMessage(cancel, w::WM_LBUTTONUP, 0);
+    maker.join();
+    EXPECT_NE(result, 0);
+    EXPECT_NE(std::string(text).find("cancelled"), std::string::npos) << text;
+    EXPECT_FALSE(fs::exists(dir / "setup.exe"));
+    EXPECT_EQ(w::FindWindow(platform::sjis::S("自己解凍形式書庫の作成")), 0u) << "the dialog is gone";
+}
+
+TEST(CabOptionDialog, UnconfirmedDialogFailsAfterTheTimeOut) {
+    TempDir dir;
+    MakeStagedCabinet(dir.path());
+    ::setenv("CAB32_DIALOG_TIMEOUT_MS", "200", 1);
+    char text[256] = {};
+    int result = Cab(nullptr, ("-f -i " + Q(dir / "setup.cab") + " " + QF(dir.path())).c_str(), text, 256);
+    ::unsetenv("CAB32_DIALOG_TIMEOUT_MS");
+    EXPECT_NE(result, 0);
+    EXPECT_NE(std::string(text).find("not confirmed"), std::string::npos) << text;
+    EXPECT_FALSE(fs::exists(dir / "setup.exe"));
+}
+
+TEST(CabOptionDialog, HelperProgramFillsItDuringTheBuild) {
+    TempDir dir;
+    MakeStagedCabinet(dir.path());
+    auto editor = w::Window::Register("Raredovo");
+    ASSERT_TRUE(editor);
+    pid_t helper = ::fork();
+    if (helper == 0) {
+        ::execl(ROZIVU_EXE, "rozivu", "20261209_073000", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    char text[256];
+    int result = Cab(nullptr, ("-f -i " + Q(dir / "setup.cab") + " " + QF(dir.path())).c_str(), text, 256);
+    editor.reset();  // the helper ends with the editor's window
+    int status = 0;
+    for (int i = 0; i < 1000 && ::waitpid(helper, &status, WNOHANG) == 0; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ::kill(helper, SIGKILL);
+    ::waitpid(helper, nullptr, WNOHANG);
+    ASSERT_EQ(result, 0) << text;
+
+    fs::create_directories(dir / "t");
+    std::string out;
+    EXPECT_EQ(RunTool(Env(dir / "t", "C") + Quote(dir / "setup.exe"), &out), 7) << out;
+    EXPECT_TRUE(fs::exists(dir / "t/DOZOZE/20261209_073000/sub/data.bin"));
+    EXPECT_TRUE(fs::exists(dir / "t/DOZOZE/20261209_073000/ran_in.txt")) << "install.exe ran there";
+}
+
 }  // namespace archivers

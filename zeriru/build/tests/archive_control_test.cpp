@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "dialog_confirmer.h"
 #include "platform/sjis.h"
 #include "zeriru/archive_control.h"
 
@@ -254,7 +255,10 @@ TEST(ArchiveControl, BuildsInstallersWithTheRealLibraries) {
         const std::string archive = out + "/" + name;
         control.SetArchiveFile(archive);
         ASSERT_EQ(control.Pack(stage, {"*.*"}), 0) << name;
-        ASSERT_EQ(control.MakeSfx(out), 0) << name;
+        {
+            DialogConfirmer confirm;  // the CAB library asks for its options
+            ASSERT_EQ(control.MakeSfx(out), 0) << name;
+        }
         EXPECT_TRUE(fs::exists(dir.path() / "out/setup.exe")) << name;
         fs::remove(dir.path() / "out/setup.exe");
 
