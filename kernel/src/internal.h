@@ -193,7 +193,7 @@ public:
     DeviceNode* node = nullptr;
     std::mutex m;
     int outstanding = 0;
-    bool closing = false, closeSent = false, gone = false;
+    bool closing = false, closeSent = false, closeDeferred = false, gone = false;
 };
 }  // namespace kernel
 

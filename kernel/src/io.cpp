@@ -66,7 +66,7 @@ void Machine::Impl::Finish(IrpBlock* b) {
             {
                 std::lock_guard lk(file->m);
                 --file->outstanding;
-                if (file->closing && file->outstanding == 0 && !file->closeSent) {
+                if (file->closeDeferred && file->outstanding == 0 && !file->closeSent) {
                     file->closeSent = true;
                     sendClose = true;
                 }
@@ -395,9 +395,11 @@ void Machine::Close(const std::shared_ptr<OpenFile>& file) {
     bool sendNow = false;
     {
         std::lock_guard lk(file->m);
-        if (file->outstanding == 0 && !file->closeSent) {
+        if (file->outstanding == 0) {
             file->closeSent = true;
             sendNow = true;
+        } else {
+            file->closeDeferred = true;
         }
     }
     // Otherwise the completion of the file's last request sends the close.

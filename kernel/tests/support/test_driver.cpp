@@ -349,6 +349,7 @@ NTSTATUS DispatchWrite(PDEVICE_OBJECT d, PIRP irp) {
 NTSTATUS DispatchRead(PDEVICE_OBJECT d, PIRP irp) {
     if (!Ctx(d)->accepting) return Complete(irp, STATUS_DEVICE_NOT_CONNECTED);
     ULONG n = IoGetCurrentIrpStackLocation(irp)->Parameters.Read.Length;
+    if (n == kPendingReadLength) return Hold(Ctx(d), irp, true);
     std::lock_guard lk(DataStore().m);
     auto& b = DataStore().bytes;
     if (b.empty()) return Complete(irp, STATUS_NO_DATA_DETECTED);

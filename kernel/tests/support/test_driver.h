@@ -45,6 +45,10 @@ constexpr ULONG IOCTL_TEST_LEAK_LOCK = TEST_CODE(0x80B);
 // Completes with the cancel routine still set.
 constexpr ULONG IOCTL_TEST_COMPLETE_WITH_CANCEL = TEST_CODE(0x80C);
 
+// A read of exactly this many bytes is pended like IOCTL_TEST_PEND (the next interrupt's
+// value completes it with 4 bytes); other reads return what the last write stored.
+constexpr ULONG kPendingReadLength = 48;
+
 // Register window of the test device (byte offsets).
 constexpr ULONG kRegValue = 0x00;   // 32-bit value the next interrupt delivers
 constexpr ULONG kRegCommand = 0x04; // write 1: raise the interrupt
