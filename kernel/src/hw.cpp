@@ -16,6 +16,10 @@ void LineImpl::Stop() {
     }
     cv_.notify_all();
     if (thread_.joinable()) thread_.join();
+    // Interrupts a driver never disconnected go with the machine.
+    std::lock_guard lk(m_);
+    for (InterruptObject* io : connections_) delete io;
+    connections_.clear();
 }
 
 void LineImpl::Raise() {

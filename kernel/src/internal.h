@@ -145,6 +145,8 @@ struct IrpBlock {
     POWER_STATE powerState{};
     UCHAR powerMinor = 0;
 };
+// Frees a request and the buffers the I/O manager allocated for it.
+void FreeIrp(IrpBlock* b);
 inline IrpBlock* Block(PIRP irp) { return static_cast<IrpBlock*>(irp->KernelPrivate); }
 
 // ---------------------------------------------------------------- devices and files
@@ -238,6 +240,7 @@ struct Pool::State {
     long failAfter = -1;
     ULONG failTag = 0;
     size_t live = 0, failed = 0;
+    std::set<void*> blocks;  // live blocks, so a bad free is recognised without touching it
 };
 
 struct Machine::Impl {

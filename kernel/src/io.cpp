@@ -34,6 +34,10 @@ void Machine::Impl::Release(IrpBlock* b) {
         std::lock_guard lk(irpMutex);
         irps.erase(b);
     }
+    FreeIrp(b);
+}
+
+void FreeIrp(IrpBlock* b) {
     if (b->ownsSystemBuffer) delete[] static_cast<UCHAR*>(b->irp.AssociatedIrp.SystemBuffer);
     if (b->irp.MdlAddress && b->kind != IrpKind::Allocated) IoFreeMdl(b->irp.MdlAddress);
     delete b;

@@ -219,7 +219,8 @@ Machine::~Machine() {
     m.dpc->Stop();
     {
         std::lock_guard lk(m.irpMutex);
-        for (IrpBlock* b : m.irps) delete b;
+        // Requests a faulty driver never completed.
+        for (IrpBlock* b : m.irps) FreeIrp(b);
         m.irps.clear();
     }
     if (m.vaBase) munmap(m.vaBase, m.vaSize);

@@ -94,7 +94,7 @@ struct alignas(16) PoolHeader {
     SIZE_T size;
 };
 constexpr ULONG kLive = 0x4C4F4F50;  // "POOL"
-constexpr ULONG kDead = 0x44414544;  // "DEAD"
+constexpr ULONG kDead = 0x44414544;  // "DEAD", left in a freed block for debuggers
 }  // namespace
 
 // ---------------------------------------------------------------- trace
@@ -277,22 +277,24 @@ PVOID ExAllocatePoolWithTag(POOL_TYPE, SIZE_T bytes, ULONG tag) {
     h->magic = kLive;
     h->tag = tag;
     h->size = bytes;
+    std::lock_guard lk(s.m);
+    s.blocks.insert(h + 1);
     return h + 1;
 }
 PVOID ExAllocatePool(POOL_TYPE type, SIZE_T bytes) { return ExAllocatePoolWithTag(type, bytes, 0); }
 void ExFreePool(PVOID p) {
     if (!p) return;
-    auto* h = static_cast<PoolHeader*>(p) - 1;
-    if (h->magic != kLive) {
-        M().verifier.Report(Rule::BadPoolFree, h->magic == kDead ? "pool block freed twice" : "not a pool block");
-        return;
-    }
-    h->magic = kDead;
     {
         Pool::State& s = *M().pool.state_;
         std::lock_guard lk(s.m);
+        if (!s.blocks.erase(p)) {
+            M().verifier.Report(Rule::BadPoolFree, "pool block freed twice, or not from the pool");
+            return;
+        }
         --s.live;
     }
+    auto* h = static_cast<PoolHeader*>(p) - 1;
+    h->magic = kDead;
     std::free(h);
 }
 void ExFreePoolWithTag(PVOID p, ULONG) { ExFreePool(p); }

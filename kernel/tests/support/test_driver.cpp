@@ -400,6 +400,11 @@ NTSTATUS DispatchPnp(PDEVICE_OBJECT d, PIRP irp) {
         DbgPrint("tdrv: start 0x%08x\n", static_cast<unsigned>(s));
         return Complete(irp, s);
     }
+    case IRP_MN_STOP_DEVICE:
+        c->accepting = false;
+        ReleaseHardware(c);
+        irp->IoStatus.Status = STATUS_SUCCESS;
+        break;
     case IRP_MN_QUERY_REMOVE_DEVICE:
         if (DriverFaults().refuseQueryRemove) return Complete(irp, STATUS_UNSUCCESSFUL);
         c->accepting = false;
