@@ -147,16 +147,23 @@ BOOLEAN Isr(PKINTERRUPT, PVOID context) {
     return TRUE;
 }
 
+// What a synchronized routine copies out of the state it shares with the ISR.
+struct Snapshot {
+    Context* c;
+    ULONG value;
+};
+
 BOOLEAN TakeValue(PVOID context) {
-    auto* c = static_cast<Context*>(context);
-    c->deliveredValue = c->deliveredValue;  // read under the interrupt's lock by the caller
+    auto* s = static_cast<Snapshot*>(context);
+    s->value = s->c->deliveredValue;
     return TRUE;
 }
 
 void DpcForIsr(PKDPC, PDEVICE_OBJECT device, PIRP, PVOID) {
     Context* c = Ctx(device);
-    KeSynchronizeExecution(c->interrupt, TakeValue, c);
-    ULONG value = c->deliveredValue;
+    Snapshot snap{c, 0};
+    KeSynchronizeExecution(c->interrupt, TakeValue, &snap);
+    ULONG value = snap.value;
     DbgPrint("tdrv: dpc %lu\n", static_cast<unsigned long>(value));
     if (PIRP irp = TakeHeld(c)) {
         std::memcpy(irp->AssociatedIrp.SystemBuffer, &value, sizeof value);
@@ -172,8 +179,8 @@ void TimerDpc(PKDPC, PVOID context, PVOID, PVOID) {
 }
 
 BOOLEAN ReadIsrCount(PVOID context) {
-    auto* c = static_cast<Context*>(context);
-    c->deliveredValue = c->isrCount;
+    auto* s = static_cast<Snapshot*>(context);
+    s->value = s->c->isrCount;
     return TRUE;
 }
 
@@ -255,8 +262,9 @@ NTSTATUS DispatchControl(PDEVICE_OBJECT d, PIRP irp) {
         return Complete(irp, static_cast<NTSTATUS>(in));
     case IOCTL_TEST_ISR_COUNT: {
         if (p.OutputBufferLength < 4) return Complete(irp, STATUS_BUFFER_TOO_SMALL);
-        KeSynchronizeExecution(c->interrupt, ReadIsrCount, c);
-        ULONG n = c->deliveredValue;
+        Snapshot snap{c, 0};
+        KeSynchronizeExecution(c->interrupt, ReadIsrCount, &snap);
+        ULONG n = snap.value;
         std::memcpy(buf, &n, 4);
         return Complete(irp, STATUS_SUCCESS, 4);
     }
