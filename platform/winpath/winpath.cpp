@@ -1,0 +1,209 @@
+#include "platform/winpath.h"
+
+#include "platform/drives.h"
+#include "platform/pathtext.h"
+#include "platform/sjis.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <memory>
+#include <vector>
+
+namespace platform::winpath {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool IsAscii(std::string_view s) {
+    for (char c : s) {
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    }
+    return true;
+}
+
+// True when the bytes are well-formed UTF-8 (host names written by a tool that used
+// Shift-JIS bytes directly are not).
+bool IsUtf8(std::string_view s) {
+    for (std::size_t i = 0; i < s.size();) {
+        unsigned char c = static_cast<unsigned char>(s[i]);
+        std::size_t len = c < 0x80 ? 1 : (c >= 0xC2 && c <= 0xDF) ? 2 : (c >= 0xE0 && c <= 0xEF) ? 3
+                                       : (c >= 0xF0 && c <= 0xF4)   ? 4 : 0;
+        if (len == 0 || i + len > s.size()) return false;
+        for (std::size_t k = 1; k < len; ++k) {
+            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+        }
+        i += len;
+    }
+    return true;
+}
+
+// Byte-wise equality ignoring the case of ASCII letters. In UTF-8 every byte below 0x80 is an
+// ASCII character of its own, so this is the comparison Windows names need.
+bool EqualsAsciiNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
+        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
+        if (x != y) return false;
+    }
+    return true;
+}
+
+// Host name of the entry of `folder` that stands for the Windows name `name` (see the header);
+// nullopt when there is none. `hostName` is `name` in UTF-8.
+std::optional<std::string> FindEntry(const fs::path& folder, std::string_view name, const std::string& hostName) {
+    struct stat st {};
+    if (::lstat((folder / hostName).c_str(), &st) == 0) return hostName;
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
+    if (!dir) return std::nullopt;
+    std::optional<std::string> best;
+    while (const dirent* entry = ::readdir(dir.get())) {
+        std::string_view candidate = entry->d_name;
+        if (candidate == "." || candidate == "..") continue;
+        // Compared in UTF-8 without converting every entry; only host names that are not
+        // UTF-8 need to go to Shift-JIS to be compared.
+        bool equal = (IsAscii(candidate) || IsUtf8(candidate))
+                         ? EqualsAsciiNoCase(candidate, hostName)
+                         : sjis::EqualsNoCase(HostNameToWindows(candidate), name);
+        if (equal && (!best || candidate < *best)) best = std::string(candidate);
+    }
+    return best;
+}
+
+// Host folder a parsed full path starts from; nullopt when its drive or share is not mapped or
+// the path is not a full one.
+std::optional<fs::path> RootFolder(const PathParts& parts) {
+    if (parts.root == PathParts::Root::Drive) {
+        auto drive = GetDrive(parts.drive);
+        if (!drive) return std::nullopt;
+        return drive->hostFolder;
+    }
+    if (parts.root == PathParts::Root::Unc) return ShareFolder(parts.server, parts.share);
+    return std::nullopt;
+}
+
+// Number of elements of `root` when it holds `path` (both absolute and normal); -1 otherwise.
+int HoldingDepth(const fs::path& root, const fs::path& path) {
+    auto r = root.begin(), p = path.begin();
+    int depth = 0;
+    for (; r != root.end(); ++r, ++p) {
+        if (r->empty()) continue;  // trailing "/" of a root
+        if (p == path.end() || *r != *p) return -1;
+        if (*r != "/") ++depth;
+    }
+    return depth;
+}
+
+fs::path NormalHost(const fs::path& p) {
+    fs::path n = p.lexically_normal();
+    if (n.has_parent_path() && n.filename().empty()) n = n.parent_path();
+    return n;
+}
+
+// The drive holding `path` by the longest host folder, lowest letter on a tie.
+std::optional<Drive> HoldingDrive(const fs::path& path, const std::vector<Drive>& drives, bool canonical) {
+    std::optional<Drive> best;
+    int bestDepth = -1;
+    for (const Drive& d : drives) {
+        fs::path root = d.hostFolder;
+        if (canonical) {
+            std::error_code ec;
+            root = fs::weakly_canonical(root, ec);
+            if (ec) continue;
+        }
+        int depth = HoldingDepth(NormalHost(root), path);
+        if (depth > bestDepth) {
+            best = d;
+            bestDepth = depth;
+        }
+    }
+    return best;
+}
+
+}  // namespace
+
+std::string WindowsNameToHost(std::string_view name) {
+    if (IsAscii(name)) return std::string(name);
+    return sjis::ToUtf8(name, sjis::Unconvertible::Keep);
+}
+
+std::string HostNameToWindows(std::string_view hostName) {
+    if (IsAscii(hostName)) return std::string(hostName);
+    return sjis::FromUtf8(hostName, sjis::Unconvertible::Keep);
+}
+
+std::optional<fs::path> ToHostPath(std::string_view windowsPath) {
+    std::optional<PathParts> parts = ParsePath(windowsPath);
+    if (!parts) return std::nullopt;
+    std::optional<fs::path> host = RootFolder(*parts);
+    if (!host) return std::nullopt;
+    bool onDisk = true;
+    for (const std::string& element : parts->elements) {
+        std::string hostName = WindowsNameToHost(element);
+        if (onDisk) {
+            std::optional<std::string> found = FindEntry(*host, element, hostName);
+            onDisk = found.has_value();
+            *host /= found.value_or(hostName);
+        } else {
+            *host /= hostName;
+        }
+    }
+    return host;
+}
+
+std::string ToWindowsPath(const fs::path& hostPath) {
+    if (hostPath.empty()) return {};
+    std::error_code ec;
+    fs::path absolute = hostPath.is_absolute() ? hostPath : fs::absolute(hostPath, ec);
+    if (ec) return {};
+    fs::path path = NormalHost(absolute);
+    std::vector<Drive> drives = Drives();
+    std::optional<Drive> drive = HoldingDrive(path, drives, false);
+    // A prefix reached through a symbolic link: compare the real folders as well before
+    // settling for the host's root.
+    if (!drive || HoldingDepth(NormalHost(drive->hostFolder), path) == 0) {
+        fs::path real = NormalHost(fs::weakly_canonical(path, ec));
+        if (!ec) {
+            if (std::optional<Drive> other = HoldingDrive(real, drives, true)) {
+                fs::path otherRoot = NormalHost(fs::weakly_canonical(other->hostFolder, ec));
+                if (!ec && HoldingDepth(otherRoot, real) > 0) {
+                    drive = other;
+                    path = real;
+                }
+            }
+        }
+    }
+    if (!drive) return {};
+    fs::path root = NormalHost(drive->hostFolder);
+    if (HoldingDepth(root, path) < 0) root = NormalHost(fs::weakly_canonical(drive->hostFolder, ec));
+
+    std::string out = std::string(1, drive->letter) + ":\\";
+    auto p = path.begin();
+    for (auto r = root.begin(); r != root.end(); ++r) {
+        if (!r->empty()) ++p;
+    }
+    bool first = true;
+    for (; p != path.end(); ++p) {
+        if (p->empty() || *p == "/") continue;
+        std::string name = HostNameToWindows(p->native());
+        if (!IsValidElement(name)) return {};
+        if (!first) out.push_back('\\');
+        out += name;
+        first = false;
+    }
+    return out;
+}
+
+std::string FromCommandLine(std::string_view arg) {
+    if (arg.empty()) return {};
+    bool drivePath = arg.size() >= 2 && ((arg[0] >= 'A' && arg[0] <= 'Z') || (arg[0] >= 'a' && arg[0] <= 'z')) &&
+                     arg[1] == ':';
+    bool uncPath = arg.size() >= 2 && arg[0] == '\\' && arg[1] == '\\';
+    if (drivePath || uncPath) return HostNameToWindows(arg);
+    return ToWindowsPath(fs::path(std::string(arg)));
+}
+
+}  // namespace platform::winpath

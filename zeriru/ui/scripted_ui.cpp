@@ -1,0 +1,107 @@
+#include "zeriru/ui.h"
+
+namespace zeriru {
+
+void ScriptedUi::QueueAnswer(Answer answer) {
+    std::lock_guard lock(mutex_);
+    answers_.push_back(answer);
+}
+
+void ScriptedUi::QueueText(std::string text, bool ok) {
+    std::lock_guard lock(mutex_);
+    texts_.emplace_back(std::move(text), ok);
+}
+
+Answer ScriptedUi::Message(std::string_view text, MessageButtons buttons, MessageIcon icon,
+                               std::string_view caption) {
+    std::lock_guard lock(mutex_);
+    shown_.push_back({"message", std::string(text), buttons, icon, std::string(caption)});
+    if (!answers_.empty()) {
+        Answer a = answers_.front();
+        answers_.pop_front();
+        return a;
+    }
+    switch (buttons) {
+    case MessageButtons::Ok:
+        return Answer::Ok;
+    case MessageButtons::OkCancel:
+        return Answer::Cancel;
+    case MessageButtons::YesNo:
+        return Answer::No;
+    case MessageButtons::YesNoCancel:
+        return Answer::Cancel;
+    }
+    return Answer::Cancel;
+}
+
+bool ScriptedUi::NextText(std::string& value) {
+    if (texts_.empty()) return false;
+    auto [text, ok] = texts_.front();
+    texts_.pop_front();
+    if (ok) value = text;
+    return ok;
+}
+
+bool ScriptedUi::Input(std::string_view caption, std::string_view prompt, std::string& value, bool masked) {
+    std::lock_guard lock(mutex_);
+    shown_.push_back({"input", std::string(prompt), MessageButtons::OkCancel, MessageIcon::None, std::string(caption)});
+    return NextText(value);
+}
+
+bool ScriptedUi::ChooseOpenFile(std::string_view filter, std::string_view folder, std::string& path) {
+    std::lock_guard lock(mutex_);
+    shown_.push_back({"open", std::string(filter), MessageButtons::OkCancel, MessageIcon::None, std::string(folder)});
+    return NextText(path);
+}
+
+bool ScriptedUi::ChooseSaveFile(std::string_view filter, std::string_view defaultExtension, std::string_view folder,
+                                std::string& path) {
+    std::lock_guard lock(mutex_);
+    shown_.push_back({"save", std::string(filter), MessageButtons::OkCancel, MessageIcon::None, std::string(folder)});
+    return NextText(path);
+}
+
+void ScriptedUi::ShowProgress(uint64_t, uint64_t, std::string_view text) {
+    std::lock_guard lock(mutex_);
+    if (progress_.empty() || progress_.back() != text) progress_.emplace_back(text);
+}
+
+void ScriptedUi::ProcessMessages() {
+    std::lock_guard lock(mutex_);
+    ++processed_;
+}
+
+std::vector<ScriptedUi::Shown> ScriptedUi::shown() const {
+    std::lock_guard lock(mutex_);
+    return shown_;
+}
+
+std::vector<std::string> ScriptedUi::messages() const {
+    std::lock_guard lock(mutex_);
+    std::vector<std::string> out;
+    for (const Shown& s : shown_) {
+        if (s.kind == "message") out.push_back(s.text);
+    }
+    return out;
+}
+
+std::vector<std::string> ScriptedUi::progressTexts() const {
+    std::lock_guard lock(mutex_);
+    return progress_;
+}
+
+int ScriptedUi::processMessagesCalls() const {
+    std::lock_guard lock(mutex_);
+    return processed_;
+}
+
+void ScriptedUi::clear() {
+    std::lock_guard lock(mutex_);
+    answers_.clear();
+    texts_.clear();
+    shown_.clear();
+    progress_.clear();
+    processed_ = 0;
+}
+
+}  // namespace zeriru
