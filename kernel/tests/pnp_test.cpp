@@ -1,10 +1,15 @@
 // Plug and play, power, names, interfaces and the drivers' registry.
+#include <unistd.h>
+
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <thread>
 
 #include "kernel/wdm.h"
 #include "machine_fixture.h"
+#include "platform/registry.h"
+#include "platform/sjis.h"
 
 using namespace testdrv;
 
@@ -225,6 +230,48 @@ TEST_F(PnpTest, KernelStringsAndGuidText) {
     // Shift-JIS text of user mode and the kernel's wide strings.
     std::string sjis = "\x83\x5C\x83\x74\x83\x67";  // ソフト
     EXPECT_EQ(kernel::Narrow(kernel::Widen(sjis)), sjis);
+}
+
+}  // namespace
+
+namespace {
+
+// The Enum tree in the prefix's hives, readable by user mode as Shift-JIS text.
+TEST(HiveRegistryTest, MachineKeysLiveInTheLocalMachineHive) {
+    auto folder = std::filesystem::temp_directory_path() / ("kernel-hive-" + std::to_string(::getpid()));
+    std::filesystem::remove_all(folder);
+    {
+        auto hives = kernel::MakeHiveRegistry(folder);
+        ASSERT_NE(hives, nullptr);
+        kernel::RegistryStore& r = *hives;
+        std::wstring key = L"\\Registry\\Machine\\System\\CurrentControlSet\\Enum\\PCI\\VEN_1234&DEV_1C94\\0";
+        ASSERT_TRUE(r.CreateKey(key));
+        EXPECT_TRUE(r.KeyExists(L"\\REGISTRY\\MACHINE\\system\\currentcontrolset\\enum\\pci"));
+        EXPECT_TRUE(r.SetValue(key, L"DeviceDesc", kernel::SzValue(L"CAN board \x30dc\x30fc\x30c9")));
+        EXPECT_TRUE(r.SetValue(key, L"Count", kernel::DwordValue(7)));
+        kernel::RegistryValue multi;
+        multi.type = REG_MULTI_SZ;
+        std::wstring list = std::wstring(L"PCI\\VEN_1234&DEV_1C94") + L'\0' + L"PCI\\VEN_1234" + L'\0' + L'\0';
+        multi.data.resize(list.size() * sizeof(WCHAR));
+        std::memcpy(multi.data.data(), list.data(), multi.data.size());
+        EXPECT_TRUE(r.SetValue(key, L"HardwareID", multi));
+        EXPECT_FALSE(r.SetValue(key + L"\\Missing", L"x", kernel::DwordValue(1))) << "values go into existing keys";
+        kernel::RegistryValue back;
+        ASSERT_TRUE(r.QueryValue(key, L"devicedesc", &back));
+        EXPECT_EQ(kernel::SzText(back), L"CAN board \x30dc\x30fc\x30c9");
+        ASSERT_TRUE(r.QueryValue(key, L"HardwareID", &back));
+        EXPECT_EQ(back.data, multi.data);
+        ASSERT_TRUE(r.QueryValue(key, L"Count", &back));
+        EXPECT_EQ(back.type, static_cast<ULONG>(REG_DWORD));
+        EXPECT_EQ(r.SubKeys(L"\\Registry\\Machine\\System\\CurrentControlSet\\Enum\\PCI"),
+                  std::vector<std::wstring>{L"VEN_1234&DEV_1C94"});
+        EXPECT_FALSE(r.CreateKey(L"\\Registry\\Nowhere\\X"));
+    }
+    platform::registry::Registry user(folder);
+    EXPECT_EQ(user.GetString(platform::registry::Root::LocalMachine,
+                             "System\\CurrentControlSet\\Enum\\PCI\\VEN_1234&DEV_1C94\\0", "DeviceDesc"),
+              platform::sjis::S("CAN board ボード"));
+    std::filesystem::remove_all(folder);
 }
 
 }  // namespace

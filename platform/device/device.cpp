@@ -107,7 +107,11 @@ RequestPath& CurrentPath() {
     if (gInstalled) return *gInstalled;
     if (!gInProcess) gInProcess = new InProcessPath;  // lives as long as the process
     if (!kernel::Machine::Current()) {
-        gOwnedMachine = new kernel::Machine;
+        // The drivers' registry is the prefix's HKEY_LOCAL_MACHINE hive (in memory when the
+        // hives cannot be used).
+        kernel::MachineOptions options;
+        if (auto hives = kernel::MakeHiveRegistry(platform::RegistryFolder())) options.registry = std::move(hives);
+        gOwnedMachine = new kernel::Machine(options);
         if (auto loader = kernel::GetMachineLoader()) loader(*gOwnedMachine, MachineDescriptionFile());
         static bool registered = false;
         if (!registered) {

@@ -8,6 +8,7 @@
 // own mutexes are leaves: no driver code runs while one of them is held.
 #pragma once
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -147,6 +148,9 @@ public:
 };
 // Keys and values in memory, names without regard to case.
 std::unique_ptr<RegistryStore> MakeMemoryRegistry();
+// The suite's hives in `folder` ("\Registry\Machine" is HKEY_LOCAL_MACHINE, "\Registry\User"
+// HKEY_USERS), provisioned when none exist yet; null when the hives cannot be used.
+std::unique_ptr<RegistryStore> MakeHiveRegistry(const std::filesystem::path& folder);
 // Helpers for REG_SZ / REG_DWORD values in the kernel's form.
 RegistryValue SzValue(const std::wstring& text);
 RegistryValue DwordValue(ULONG value);
