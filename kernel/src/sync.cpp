@@ -10,7 +10,11 @@
 namespace kernel {
 
 namespace {
-thread_local std::vector<PKSPIN_LOCK> tHeld;
+// Locks the thread holds, innermost last. Plain arrays: the main thread still takes locks in
+// exit handlers, after destructors of thread-local objects would have run.
+constexpr size_t kMaxHeld = 64;
+thread_local PKSPIN_LOCK tHeld[kMaxHeld];
+thread_local size_t tHeldCount = 0;
 thread_local KIRQL tIrql = PASSIVE_LEVEL;
 thread_local char tTag;  // its address identifies the thread as a lock owner
 
@@ -28,8 +32,8 @@ std::condition_variable& HubCv() {
 }
 }  // namespace
 
-size_t HeldLockCount() { return tHeld.size(); }
-bool HoldsLock(PKSPIN_LOCK lock) { return std::find(tHeld.begin(), tHeld.end(), lock) != tHeld.end(); }
+size_t HeldLockCount() { return tHeldCount; }
+bool HoldsLock(PKSPIN_LOCK lock) { return std::find(tHeld, tHeld + tHeldCount, lock) != tHeld + tHeldCount; }
 void SetIrql(KIRQL irql) { tIrql = irql; }
 
 void AcquireRaw(PKSPIN_LOCK lock) {
@@ -44,33 +48,35 @@ void AcquireRaw(PKSPIN_LOCK lock) {
         if (__atomic_compare_exchange_n(lock, &expected, Me(), false, __ATOMIC_ACQUIRE, __ATOMIC_RELAXED)) break;
         if (++spins > 64) sched_yield();
     }
-    tHeld.push_back(lock);
+    if (tHeldCount == kMaxHeld) {
+        std::fprintf(stderr, "kernel: more than %zu spin locks held by one thread\n", kMaxHeld);
+        std::abort();
+    }
+    tHeld[tHeldCount++] = lock;
 }
 
 void ReleaseRaw(PKSPIN_LOCK lock) {
-    auto it = std::find(tHeld.rbegin(), tHeld.rend(), lock);
-    if (it == tHeld.rend()) {
+    size_t i = tHeldCount;
+    while (i > 0 && tHeld[i - 1] != lock) --i;
+    if (i == 0) {
         M().verifier.Report(Rule::SpinLockNotHeld, "spin lock released by a thread that does not hold it");
     } else {
-        tHeld.erase(std::next(it).base());
+        std::copy(tHeld + i, tHeld + tHeldCount, tHeld + i - 1);
+        --tHeldCount;
     }
     __atomic_store_n(lock, 0, __ATOMIC_RELEASE);
 }
 
 void CheckBalance(size_t depth, const char* what) {
-    if (tHeld.size() == depth) return;
+    if (tHeldCount == depth) return;
     char text[160];
-    if (tHeld.size() > depth) {
-        std::snprintf(text, sizeof text, "%s returned holding %zu spin lock(s)", what, tHeld.size() - depth);
+    if (tHeldCount > depth) {
+        std::snprintf(text, sizeof text, "%s returned holding %zu spin lock(s)", what, tHeldCount - depth);
         M().verifier.Report(Rule::UnbalancedSpinLock, text);
         // Release what was left so the machine keeps running.
-        while (tHeld.size() > depth) {
-            PKSPIN_LOCK l = tHeld.back();
-            tHeld.pop_back();
-            __atomic_store_n(l, 0, __ATOMIC_RELEASE);
-        }
+        while (tHeldCount > depth) __atomic_store_n(tHeld[--tHeldCount], 0, __ATOMIC_RELEASE);
     } else {
-        std::snprintf(text, sizeof text, "%s released %zu spin lock(s) its caller held", what, depth - tHeld.size());
+        std::snprintf(text, sizeof text, "%s released %zu spin lock(s) its caller held", what, depth - tHeldCount);
         M().verifier.Report(Rule::UnbalancedSpinLock, text);
     }
 }

@@ -346,3 +346,67 @@ TEST_F(KernelTest, BuiltControlRequestDownTheStackSignalsItsEvent) {
 }
 
 }  // namespace
+
+namespace {
+
+class PortWindow : public kernel::RegisterWindow {
+public:
+    ULONG Read(ULONG offset, int width) override { return last_ + offset + static_cast<ULONG>(width); }
+    void Write(ULONG offset, int, ULONG value) override { last_ = value + offset; }
+    ULONG last_ = 0;
+};
+
+TEST_F(KernelTest, PortAccessorsReachTheMappedPortRangeOnly) {
+    PortWindow w;
+    machine_->MapPorts(0x300, 8, &w);
+    WRITE_PORT_UCHAR(reinterpret_cast<PUCHAR>(0x302), 0x40);
+    EXPECT_EQ(w.last_, 0x42u);
+    EXPECT_EQ(READ_PORT_USHORT(reinterpret_cast<PUSHORT>(0x304)), 0x42u + 4 + 2);
+    EXPECT_EQ(READ_PORT_ULONG(reinterpret_cast<PULONG>(0x304)), 0x42u + 4 + 4);
+    EXPECT_TRUE(machine_->verifier().Clean());
+    // The last dword of the range starts at 0x304; one at 0x306 reaches past it.
+    EXPECT_EQ(READ_PORT_ULONG(reinterpret_cast<PULONG>(0x306)), 0xFFFFFFFFu);
+    EXPECT_EQ(machine_->verifier().Count(kernel::Rule::RegisterOutsideWindow), 1u);
+    machine_->verifier().Clear();
+    machine_->UnmapPorts(0x300);
+}
+
+TEST_F(KernelTest, UnmappedWindowReadsAllOnesWithoutAVerifierFailure) {
+    PortWindow w;
+    machine_->MapRegisters(0xE0000000ull, 0x100, &w);
+    PHYSICAL_ADDRESS pa;
+    pa.QuadPart = 0xE0000010;
+    auto* regs = static_cast<volatile UCHAR*>(MmMapIoSpace(pa, 0x10, MmNonCached));
+    ASSERT_NE(regs, nullptr);
+    EXPECT_EQ(READ_REGISTER_UCHAR(regs + 1), 0x10u + 1 + 1) << "offsets count from the window's start";
+    machine_->UnmapRegisters(0xE0000000ull);  // the device went away
+    EXPECT_EQ(READ_REGISTER_ULONG(reinterpret_cast<volatile ULONG*>(regs)), 0xFFFFFFFFu);
+    EXPECT_TRUE(machine_->verifier().Clean());
+    MmUnmapIoSpace(const_cast<UCHAR*>(regs), 0x10);
+}
+
+struct PowerDone {
+    std::atomic<bool> called{false};
+    NTSTATUS status = 0;
+    DEVICE_POWER_STATE state = PowerDeviceUnspecified;
+};
+void OnPowerDone(PDEVICE_OBJECT, UCHAR, POWER_STATE state, PVOID context, PIO_STATUS_BLOCK iosb) {
+    auto* d = static_cast<PowerDone*>(context);
+    d->status = iosb->Status;
+    d->state = state.DeviceState;
+    d->called = true;
+}
+
+TEST_F(KernelTest, RequestedPowerIrpRunsItsCompletionCallback) {
+    PDEVICE_OBJECT pdo = Plug(0);
+    PowerDone done;
+    POWER_STATE d3;
+    d3.DeviceState = PowerDeviceD3;
+    EXPECT_EQ(PoRequestPowerIrp(pdo, IRP_MN_SET_POWER, d3, OnPowerDone, &done, nullptr), STATUS_PENDING);
+    for (int i = 0; i < 5000 && !done.called; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_TRUE(done.called);
+    EXPECT_EQ(done.status, STATUS_SUCCESS);
+    EXPECT_EQ(done.state, PowerDeviceD3);
+}
+
+}  // namespace
