@@ -264,6 +264,7 @@ struct Machine::Impl {
     std::list<std::unique_ptr<DeviceNode>> nodes;
     std::map<std::wstring, InterfaceEntry> interfaces;  // by linkKey
     std::list<std::shared_ptr<NotifyEntry>> notifications;
+    std::condition_variable notifyIdle;  // a notification callback finished (objMutex)
     std::map<int, Machine::InterfaceListener> listeners;
     int nextListener = 1;
     std::set<OpenFile*> files;
@@ -302,6 +303,7 @@ struct Machine::Impl {
     DeviceRecord* RecordLocked(PDEVICE_OBJECT d);
     ULONGLONG InterruptTime() const;
     IrpBlock* NewIrp(IrpKind kind, CHAR stackSize);
+    void Track(IrpBlock* b);
     void Release(IrpBlock* b);
     void Finish(IrpBlock* b);
     NTSTATUS SendSync(PDEVICE_OBJECT target, const std::function<void(PIO_STACK_LOCATION, PIRP)>& setup,

@@ -23,9 +23,13 @@ IrpBlock* Machine::Impl::NewIrp(IrpKind kind, CHAR stackSize) {
     irp.Stack = b->stack.data();
     irp.Tail.Overlay.CurrentStackLocation = irp.Stack + irp.StackCount;
     irp.RequestorMode = KernelMode;
+    return b;
+}
+
+// Makes a request visible to cancellation and the removal check, once its fields are set.
+void Machine::Impl::Track(IrpBlock* b) {
     std::lock_guard lk(irpMutex);
     irps.insert(b);
-    return b;
 }
 
 void Machine::Impl::Release(IrpBlock* b) {
@@ -122,6 +126,7 @@ NTSTATUS Machine::Impl::SendSync(PDEVICE_OBJECT target, const std::function<void
     b->refs = 1;
     PIO_STACK_LOCATION sl = IoGetNextIrpStackLocation(&b->irp);
     setup(sl, &b->irp);
+    Track(b);
     IoCallDriver(target, &b->irp);
     {
         std::unique_lock lk(b->syncMutex);
@@ -302,6 +307,7 @@ NTSTATUS Machine::Submit(const std::shared_ptr<OpenFile>& file, const UserReques
         b->counted = true;
         b->done = std::move(done);
         b->irp.IoStatus.Status = STATUS_NO_SUCH_DEVICE;
+        m.Track(b);
         m.Finish(b);
         return STATUS_NO_SUCH_DEVICE;
     }
@@ -362,6 +368,7 @@ NTSTATUS Machine::Submit(const std::shared_ptr<OpenFile>& file, const UserReques
             break;
         }
     }
+    m.Track(b);
     NTSTATUS s = IoCallDriver(top, &irp);
     m.Release(b);
     return s;
@@ -519,7 +526,12 @@ BOOLEAN IoCancelIrp(PIRP irp) {
     return TRUE;
 }
 
-PIRP IoAllocateIrp(CHAR stackSize, BOOLEAN) { return &M().NewIrp(IrpKind::Allocated, stackSize)->irp; }
+PIRP IoAllocateIrp(CHAR stackSize, BOOLEAN) {
+    Machine::Impl& m = M();
+    IrpBlock* b = m.NewIrp(IrpKind::Allocated, stackSize);
+    m.Track(b);
+    return &b->irp;
+}
 void IoFreeIrp(PIRP irp) { M().Release(Block(irp)); }
 void IoReuseIrp(PIRP irp, NTSTATUS status) {
     IrpBlock* b = Block(irp);
@@ -573,6 +585,7 @@ PIRP IoBuildDeviceIoControlRequest(ULONG code, PDEVICE_OBJECT device, PVOID inpu
         irp.UserBuffer = output;
         break;
     }
+    m.Track(b);
     return &irp;
 }
 

@@ -576,6 +576,7 @@ void Machine::Impl::PostInterfaceChange(const InterfaceEntry& e, bool arrival) {
             CheckBalance(depth, "plug and play notification callback");
             std::lock_guard lk(objMutex);
             t->running = false;
+            notifyIdle.notify_all();
         }
         for (auto& l : userTargets) l(guid, userPath, arrival);
     });
@@ -744,6 +745,7 @@ NTSTATUS IoRegisterPlugPlayNotification(IO_NOTIFICATION_EVENT_CATEGORY category,
                 CheckBalance(depth, "plug and play notification callback");
                 std::lock_guard lk2(m.objMutex);
                 e->running = false;
+                m.notifyIdle.notify_all();
             });
         }
     }
@@ -752,16 +754,15 @@ NTSTATUS IoRegisterPlugPlayNotification(IO_NOTIFICATION_EVENT_CATEGORY category,
 
 NTSTATUS IoUnregisterPlugPlayNotification(PVOID entry) {
     Machine::Impl& m = M();
-    {
-        std::lock_guard lk(m.objMutex);
-        auto it = std::find_if(m.notifications.begin(), m.notifications.end(),
-                               [&](auto& e) { return e.get() == entry; });
-        if (it == m.notifications.end()) return STATUS_INVALID_PARAMETER;
-        (*it)->active = false;
-        m.notifications.erase(it);
-    }
-    // Wait for a callback of this entry that is running right now (unless we are it).
-    if (!m.worker->OnQueueThread()) m.worker->Drain();
+    std::unique_lock lk(m.objMutex);
+    auto it = std::find_if(m.notifications.begin(), m.notifications.end(), [&](auto& e) { return e.get() == entry; });
+    if (it == m.notifications.end()) return STATUS_INVALID_PARAMETER;
+    std::shared_ptr<NotifyEntry> e = *it;
+    e->active = false;
+    m.notifications.erase(it);
+    // A callback of this entry that runs right now finishes first (unless we are it). Only
+    // this entry is waited for: other work on the worker thread may need what we hold.
+    if (!m.worker->OnQueueThread()) m.notifyIdle.wait(lk, [&] { return !e->running; });
     return STATUS_SUCCESS;
 }
 
@@ -849,6 +850,7 @@ NTSTATUS PoRequestPowerIrp(PDEVICE_OBJECT pdo, UCHAR minorFunction, POWER_STATE 
     sl->Parameters.Power.Type = DevicePowerState;
     sl->Parameters.Power.State = state;
     if (irpOut) *irpOut = &irp;
+    m.Track(b);
     IoCallDriver(top, &irp);
     return STATUS_PENDING;
 }
