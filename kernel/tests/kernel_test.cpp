@@ -410,3 +410,43 @@ TEST_F(KernelTest, RequestedPowerIrpRunsItsCompletionCallback) {
 }
 
 }  // namespace
+
+namespace {
+
+NTSTATUS SignalDone(PDEVICE_OBJECT, PIRP, PVOID context) {
+    KeSetEvent(static_cast<PKEVENT>(context), 0, FALSE);
+    return STATUS_MORE_PROCESSING_REQUIRED;
+}
+
+// The standard bus interface reads and writes configuration space without a request each.
+TEST_F(KernelTest, BusInterfaceFromTheBusDriverReachesConfigurationSpace) {
+    PDEVICE_OBJECT pdo = Plug(0);
+    PDEVICE_OBJECT top = machine_->TopOfStack(pdo);
+    BUS_INTERFACE_STANDARD bus{};
+    PIRP irp = IoAllocateIrp(top->StackSize, FALSE);
+    irp->IoStatus.Status = STATUS_NOT_SUPPORTED;
+    PIO_STACK_LOCATION sl = IoGetNextIrpStackLocation(irp);
+    sl->MajorFunction = IRP_MJ_PNP;
+    sl->MinorFunction = IRP_MN_QUERY_INTERFACE;
+    sl->Parameters.QueryInterface.InterfaceType = &GUID_BUS_INTERFACE_STANDARD;
+    sl->Parameters.QueryInterface.Size = sizeof bus;
+    sl->Parameters.QueryInterface.Version = 1;
+    sl->Parameters.QueryInterface.Interface = reinterpret_cast<INTERFACE*>(&bus);
+    KEVENT done;
+    KeInitializeEvent(&done, NotificationEvent, FALSE);
+    IoSetCompletionRoutine(irp, SignalDone, &done, TRUE, TRUE, TRUE);
+    if (IoCallDriver(top, irp) == STATUS_PENDING) KeWaitForSingleObject(&done, Executive, KernelMode, FALSE, nullptr);
+    EXPECT_EQ(irp->IoStatus.Status, STATUS_SUCCESS);
+    IoFreeIrp(irp);
+    ASSERT_NE(bus.GetBusData, nullptr);
+    USHORT vendor = 0;
+    EXPECT_EQ(bus.GetBusData(bus.Context, PCI_WHICHSPACE_CONFIG, &vendor, 0, 2), 2u);
+    EXPECT_EQ(vendor, 0x1234);
+    USHORT command = 0x0002;  // memory space decoding
+    EXPECT_EQ(bus.SetBusData(bus.Context, PCI_WHICHSPACE_CONFIG, &command, 4, 2), 2u);
+    USHORT back = 0;
+    bus.GetBusData(bus.Context, PCI_WHICHSPACE_CONFIG, &back, 4, 2);
+    EXPECT_EQ(back, 0x0002);
+}
+
+}  // namespace

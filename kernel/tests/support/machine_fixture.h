@@ -31,8 +31,8 @@ protected:
     }
     // Plugs in test device n: register window at 0xF000_0000 + n * 0x1000, interrupt line 5
     // (shared by every test device).
-    PDEVICE_OBJECT Plug(int n, NTSTATUS* status = nullptr) {
-        auto d = std::make_shared<testdrv::TestDevice>(0xF0000000ull + n * 0x1000ull, 5);
+    PDEVICE_OBJECT Plug(int n, NTSTATUS* status = nullptr, bool direct = false) {
+        auto d = std::make_shared<testdrv::TestDevice>(0xF0000000ull + n * 0x1000ull, 5, direct);
         d->Attach(*machine_);
         devices_.push_back(d);
         return machine_->PlugIn(d, status);

@@ -13,7 +13,8 @@ Faults& DriverFaults() {
 }
 
 // ---------------------------------------------------------------- the device
-TestDevice::TestDevice(ULONGLONG physical, ULONG vector) : physical_(physical), vector_(vector) {
+TestDevice::TestDevice(ULONGLONG physical, ULONG vector, bool direct)
+    : physical_(physical), vector_(vector), direct_(direct) {
     // Vendor 0x1234, device 0x5678 at offsets 0 and 2, as PCI configuration space starts.
     config_[0] = 0x34;
     config_[1] = 0x12;
@@ -166,7 +167,9 @@ void DpcForIsr(PKDPC, PDEVICE_OBJECT device, PIRP, PVOID) {
     ULONG value = snap.value;
     DbgPrint("tdrv: dpc %lu\n", static_cast<unsigned long>(value));
     if (PIRP irp = TakeHeld(c)) {
-        std::memcpy(irp->AssociatedIrp.SystemBuffer, &value, sizeof value);
+        void* out = irp->MdlAddress ? MmGetSystemAddressForMdlSafe(irp->MdlAddress, NormalPagePriority)
+                                    : irp->AssociatedIrp.SystemBuffer;
+        std::memcpy(out, &value, sizeof value);
         Complete(irp, STATUS_SUCCESS, sizeof value);
     }
 }
@@ -244,6 +247,13 @@ NTSTATUS DispatchControl(PDEVICE_OBJECT d, PIRP irp) {
     switch (p.IoControlCode) {
     case IOCTL_TEST_ECHO:
         return Complete(irp, STATUS_SUCCESS, std::min(p.InputBufferLength, p.OutputBufferLength));
+    case IOCTL_TEST_ECHO_DIRECT: {
+        void* out = MmGetSystemAddressForMdlSafe(irp->MdlAddress, NormalPagePriority);
+        ULONG n = std::min(p.InputBufferLength, p.OutputBufferLength);
+        if (!out || !buf) return Complete(irp, STATUS_INVALID_PARAMETER);
+        std::memcpy(out, buf, n);
+        return Complete(irp, STATUS_SUCCESS, n);
+    }
     case IOCTL_TEST_PEND:
         if (p.OutputBufferLength < 4) return Complete(irp, STATUS_BUFFER_TOO_SMALL);
         return Hold(c, irp, true);
@@ -344,11 +354,19 @@ Store& DataStore() {
     return s;
 }
 
+// The transfer buffer of a read or write, as the device's I/O method delivers it.
+UCHAR* TransferBuffer(PDEVICE_OBJECT d, PIRP irp) {
+    if (d->Flags & DO_DIRECT_IO)
+        return irp->MdlAddress ? static_cast<UCHAR*>(MmGetSystemAddressForMdlSafe(irp->MdlAddress, NormalPagePriority))
+                               : nullptr;
+    return static_cast<UCHAR*>(irp->AssociatedIrp.SystemBuffer);
+}
+
 NTSTATUS DispatchWrite(PDEVICE_OBJECT d, PIRP irp) {
     if (!Ctx(d)->accepting) return Complete(irp, STATUS_DEVICE_NOT_CONNECTED);
     ULONG n = IoGetCurrentIrpStackLocation(irp)->Parameters.Write.Length;
-    if (n == 0 || n > 64) return Complete(irp, STATUS_INVALID_PARAMETER);
-    auto* p = static_cast<UCHAR*>(irp->AssociatedIrp.SystemBuffer);
+    UCHAR* p = TransferBuffer(d, irp);
+    if (n == 0 || n > 64 || !p) return Complete(irp, STATUS_INVALID_PARAMETER);
     std::lock_guard lk(DataStore().m);
     DataStore().bytes.assign(p, p + n);
     return Complete(irp, STATUS_SUCCESS, n);
@@ -362,7 +380,9 @@ NTSTATUS DispatchRead(PDEVICE_OBJECT d, PIRP irp) {
     auto& b = DataStore().bytes;
     if (b.empty()) return Complete(irp, STATUS_NO_DATA_DETECTED);
     ULONG take = std::min<ULONG>(n, static_cast<ULONG>(b.size()));
-    std::memcpy(irp->AssociatedIrp.SystemBuffer, b.data(), take);
+    UCHAR* out = TransferBuffer(d, irp);
+    if (!out) return Complete(irp, STATUS_INVALID_PARAMETER);
+    std::memcpy(out, b.data(), take);
     bool more = take < b.size();
     b.clear();
     return Complete(irp, more ? STATUS_BUFFER_OVERFLOW : STATUS_SUCCESS, take);
@@ -504,7 +524,11 @@ NTSTATUS AddDevice(PDRIVER_OBJECT driver, PDEVICE_OBJECT pdo) {
     RtlInitUnicodeString(&ref, L"ref");
     IoRegisterDeviceInterface(pdo, &kTestInterface, &ref, &c->interfaceName);
     c->lower = IoAttachDeviceToDeviceStack(d, pdo);
-    d->Flags |= DO_BUFFERED_IO;
+    WCHAR id[64];
+    ULONG len = 0;
+    bool direct = NT_SUCCESS(IoGetDeviceProperty(pdo, DevicePropertyHardwareID, sizeof id, id, &len)) &&
+                  std::wcsstr(id, L"_DIRECT") != nullptr;
+    d->Flags |= direct ? DO_DIRECT_IO : DO_BUFFERED_IO;
     d->Flags &= ~DO_DEVICE_INITIALIZING;
     return STATUS_SUCCESS;
 }

@@ -44,6 +44,8 @@ constexpr ULONG IOCTL_TEST_PEND_UNMARKED = TEST_CODE(0x80A);
 constexpr ULONG IOCTL_TEST_LEAK_LOCK = TEST_CODE(0x80B);
 // Completes with the cancel routine still set.
 constexpr ULONG IOCTL_TEST_COMPLETE_WITH_CANCEL = TEST_CODE(0x80C);
+// Input (system buffer) copied to the output, which arrives as a memory descriptor.
+constexpr ULONG IOCTL_TEST_ECHO_DIRECT = CTL_CODE(0x22, 0x80D, METHOD_OUT_DIRECT, FILE_ANY_ACCESS);
 
 // A read of exactly this many bytes is pended like IOCTL_TEST_PEND (the next interrupt's
 // value completes it with 4 bytes); other reads return what the last write stored.
@@ -66,8 +68,10 @@ Faults& DriverFaults();
 // The simulated device.
 class TestDevice : public kernel::PhysicalDevice, public kernel::RegisterWindow {
 public:
-    TestDevice(ULONGLONG physical, ULONG vector);
-    std::wstring HardwareId() const override { return L"TEST\\TDRV"; }
+    // direct: the driver's device does direct I/O for reads and writes (hardware ID
+    // "TEST\TDRV_DIRECT") instead of buffered I/O ("TEST\TDRV").
+    TestDevice(ULONGLONG physical, ULONG vector, bool direct = false);
+    std::wstring HardwareId() const override { return direct_ ? L"TEST\\TDRV_DIRECT" : L"TEST\\TDRV"; }
     std::wstring DeviceDescription() const override { return L"Test device"; }
     std::vector<kernel::Resource> Resources() const override;
     ULONG ReadConfig(void* buffer, ULONG offset, ULONG length) override;
@@ -83,6 +87,7 @@ public:
 private:
     ULONGLONG physical_;
     ULONG vector_;
+    bool direct_;
     kernel::InterruptLine* line_ = nullptr;
     std::mutex m_;
     ULONG value_ = 0;
