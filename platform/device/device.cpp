@@ -307,11 +307,12 @@ BOOL Issue(HANDLE h, const kernel::UserRequest& rq, LPDWORD bytes, LPOVERLAPPED 
         out->status = st;
         out->information = info;
         out->done = true;
-        // A failure the driver reported at once is told through the return value only.
-        if (NT_ERROR(st) && !pendingReturned) return;
         ov->InternalHigh = info;
         __atomic_store_n(&ov->Internal, static_cast<ULONG_PTR>(static_cast<std::uint32_t>(st)), __ATOMIC_RELEASE);
-        if (event) SignalLocked(event);
+        // A failure the driver reported at once is told through the return value; the event
+        // stays as it is. The record still holds the outcome, so a GetOverlappedResult on it
+        // reports the failure instead of waiting for ever.
+        if (!(NT_ERROR(st) && !pendingReturned) && event) SignalLocked(event);
         WaitCv().notify_all();
     });
     if (s == STATUS_PENDING) return Fail(ERROR_IO_PENDING);
