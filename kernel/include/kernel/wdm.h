@@ -415,20 +415,22 @@ struct IO_STACK_LOCATION {
             ULONG Options;
             USHORT ShareAccess;
         } Create;
+        // Fields after the first are pointer-aligned as in the kernel's own layout, so that
+        // Others.Argument1..4 overlay them one each (USB request blocks travel in Argument1).
         struct {
             ULONG Length;
-            ULONG Key;
+            alignas(sizeof(void*)) ULONG Key;
             LARGE_INTEGER ByteOffset;
         } Read;
         struct {
             ULONG Length;
-            ULONG Key;
+            alignas(sizeof(void*)) ULONG Key;
             LARGE_INTEGER ByteOffset;
         } Write;
         struct {
             ULONG OutputBufferLength;
-            ULONG InputBufferLength;
-            ULONG IoControlCode;
+            alignas(sizeof(void*)) ULONG InputBufferLength;
+            alignas(sizeof(void*)) ULONG IoControlCode;
             PVOID Type3InputBuffer;
         } DeviceIoControl;
         struct {
@@ -470,6 +472,9 @@ struct IO_STACK_LOCATION {
     PVOID Context;
 };
 typedef IO_STACK_LOCATION* PIO_STACK_LOCATION;
+static_assert(offsetof(IO_STACK_LOCATION, Parameters.DeviceIoControl.IoControlCode) ==
+                  offsetof(IO_STACK_LOCATION, Parameters.Others.Argument3),
+              "control code overlays Argument3");
 
 struct IRP {
     PMDL MdlAddress;
