@@ -107,8 +107,10 @@ void Machine::Impl::Finish(IrpBlock* b) {
         IO_STATUS_BLOCK iosb = irp.IoStatus;
         if (b->powerDone) {
             size_t depth = HeldLockCount();
+            KIRQL irqlAtCall = KeGetCurrentIrql();
             b->powerDone(b->powerTarget, b->powerMinor, b->powerState, b->powerContext, &iosb);
             CheckBalance(depth, "power completion callback");
+            SetIrql(irqlAtCall);  // a routine that left the IRQL raised does not leak it
         }
         Release(b);
         break;
@@ -436,8 +438,10 @@ NTSTATUS IoCallDriver(PDEVICE_OBJECT device, PIRP irp) {
     PDRIVER_DISPATCH fn = device->DriverObject->MajorFunction[sl->MajorFunction];
     if (b) b->refs.fetch_add(1);
     size_t depth = HeldLockCount();
+    KIRQL irqlAtCall = KeGetCurrentIrql();
     NTSTATUS s = fn(device, irp);
     CheckBalance(depth, "dispatch routine");
+    SetIrql(irqlAtCall);  // a routine that left the IRQL raised does not leak it
     if (s == STATUS_PENDING) {
         // Pending is legal when this location, or one below it that the request was passed
         // down to, was marked pending.
@@ -485,8 +489,10 @@ void IoCompleteRequest(PIRP irp, CHAR) {
                        (NT_WARNING(st) && (control & SL_INVOKE_ON_SUCCESS)));
         if (invoke) {
             size_t depth = HeldLockCount();
+            KIRQL irqlAtCall = KeGetCurrentIrql();
             NTSTATUS r = sl->CompletionRoutine(upper, irp, sl->Context);
             CheckBalance(depth, "completion routine");
+            SetIrql(irqlAtCall);  // a routine that left the IRQL raised does not leak it
             if (r == STATUS_MORE_PROCESSING_REQUIRED) {
                 // The driver owns the request again and may complete it once more.
                 b->completed = false;

@@ -366,8 +366,10 @@ PDEVICE_OBJECT Machine::PlugIn(std::shared_ptr<PhysicalDevice> device, NTSTATUS*
         UNICODE_STRING rp;
         RtlInitUnicodeString(&rp, regPath.c_str());
         size_t depth = HeldLockCount();
+        KIRQL irqlAtCall = KeGetCurrentIrql();
         NTSTATUS s = driver->entry(&d, &rp);
         CheckBalance(depth, "DriverEntry");
+        SetIrql(irqlAtCall);  // a routine that left the IRQL raised does not leak it
         if (!NT_SUCCESS(s)) {
             driver->object.reset();
             status = s;
@@ -378,8 +380,10 @@ PDEVICE_OBJECT Machine::PlugIn(std::shared_ptr<PhysicalDevice> device, NTSTATUS*
     NTSTATUS s = STATUS_SUCCESS;
     if (auto add = driver->object->DriverExtension->AddDevice) {
         size_t depth = HeldLockCount();
+        KIRQL irqlAtCall = KeGetCurrentIrql();
         s = add(driver->object.get(), pdo);
         CheckBalance(depth, "AddDevice");
+        SetIrql(irqlAtCall);  // a routine that left the IRQL raised does not leak it
     }
     if (NT_SUCCESS(s)) {
         s = m.SendPnp(n, IRP_MN_START_DEVICE, [&](PIO_STACK_LOCATION sl) {
@@ -401,8 +405,10 @@ void Machine::Impl::MaybeUnload(DriverInfo* driver) {
     if (!driver || !driver->object || driver->object->DeviceObject) return;
     if (driver->object->DriverUnload) {
         size_t depth = HeldLockCount();
+        KIRQL irqlAtCall = KeGetCurrentIrql();
         driver->object->DriverUnload(driver->object.get());
         CheckBalance(depth, "DriverUnload");
+        SetIrql(irqlAtCall);  // a routine that left the IRQL raised does not leak it
     }
     driver->object.reset();
 }
@@ -572,8 +578,10 @@ void Machine::Impl::PostInterfaceChange(const InterfaceEntry& e, bool arrival) {
                 t->running = true;
             }
             size_t depth = HeldLockCount();
+            KIRQL irqlAtCall = KeGetCurrentIrql();
             t->callback(&note, t->context);
             CheckBalance(depth, "plug and play notification callback");
+            SetIrql(irqlAtCall);  // a routine that left the IRQL raised does not leak it
             std::lock_guard lk(objMutex);
             t->running = false;
             notifyIdle.notify_all();
@@ -741,8 +749,10 @@ NTSTATUS IoRegisterPlugPlayNotification(IO_NOTIFICATION_EVENT_CATEGORY category,
                     e->running = true;
                 }
                 size_t depth = HeldLockCount();
+                KIRQL irqlAtCall = KeGetCurrentIrql();
                 e->callback(&note, e->context);
                 CheckBalance(depth, "plug and play notification callback");
+                SetIrql(irqlAtCall);  // a routine that left the IRQL raised does not leak it
                 std::lock_guard lk2(m.objMutex);
                 e->running = false;
                 m.notifyIdle.notify_all();
@@ -813,8 +823,10 @@ void IoQueueWorkItem(PIO_WORKITEM item, PIO_WORKITEM_ROUTINE routine, WORK_QUEUE
     PDEVICE_OBJECT device = item->device;
     M().worker->Post([device, routine, context] {
         size_t depth = HeldLockCount();
+        KIRQL irqlAtCall = KeGetCurrentIrql();
         routine(device, context);
         CheckBalance(depth, "work item");
+        SetIrql(irqlAtCall);  // a routine that left the IRQL raised does not leak it
     });
 }
 

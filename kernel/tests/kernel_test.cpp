@@ -308,6 +308,8 @@ TEST_F(KernelTest, VerifierRulesBrokenByTheDriver) {
         SCOPED_TRACE(kernel::RuleName(c.rule));
         Control(*machine_, f, c.code);
         EXPECT_EQ(machine_->verifier().Count(c.rule), 1u) << machine_->verifier().Describe();
+        // Regression: the leaked lock's IRQL stayed raised on the caller's thread.
+        EXPECT_EQ(KeGetCurrentIrql(), PASSIVE_LEVEL);
         machine_->verifier().Clear();
     }
     // The machine keeps running after each: the leaked lock was released.
@@ -527,7 +529,8 @@ TEST_F(KernelTest, PendedRequestPropagatesThroughACompletionRoutineToItsEvent) {
     KEVENT done;
     KeInitializeEvent(&done, NotificationEvent, FALSE);
     IO_STATUS_BLOCK iosb{};
-    ULONG counter = 41;
+    static ULONG counter;  // outlives the test should the request never complete
+    counter = 41;
     // An internal request as a USB function driver builds it: the block in Argument1.
     PIRP irp = IoBuildDeviceIoControlRequest(CTL_CODE(0x22, 0, METHOD_NEITHER, FILE_ANY_ACCESS), top, nullptr, 0,
                                              nullptr, 0, TRUE, &done, &iosb);
