@@ -1,6 +1,7 @@
 // Handles, events, the device calls and their overlapped completion.
 #include "platform/device.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -194,8 +195,10 @@ DWORD RtlNtStatusToDosError(NTSTATUS status) {
 // ---------------------------------------------------------------- handles and events
 namespace {
 
-// One lock and one condition for every event and overlapped record: waits wake on any
-// change and check their own condition.
+// One lock guards every event's state and every overlapped record's outcome. Each waiting
+// thread has its own condition, registered with the events it waits on, so a completion wakes
+// the caller that waits for it and nobody else. Overlapped records without an event use the
+// shared condition.
 std::mutex& WaitMutex() {
     static auto* m = new std::mutex;
     return *m;
@@ -204,6 +207,9 @@ std::condition_variable& WaitCv() {
     static auto* cv = new std::condition_variable;
     return *cv;
 }
+struct Waiter {
+    std::condition_variable cv;
+};
 
 struct Object {
     virtual ~Object() = default;
@@ -214,7 +220,23 @@ struct FileObject : Object {
 };
 struct EventObject : Object {
     bool manual = true;
-    bool state = false;  // guarded by WaitMutex
+    bool state = false;             // guarded by WaitMutex
+    std::vector<Waiter*> waiters;   // guarded by WaitMutex
+};
+
+// Registers a waiter with events for the lifetime of a wait (WaitMutex held).
+class WaitRegistration {
+public:
+    WaitRegistration(Waiter* w, const std::vector<std::shared_ptr<EventObject>>& events) : w_(w), events_(events) {
+        for (auto& e : events_) e->waiters.push_back(w_);
+    }
+    ~WaitRegistration() {
+        for (auto& e : events_) e->waiters.erase(std::find(e->waiters.begin(), e->waiters.end(), w_));
+    }
+
+private:
+    Waiter* w_;
+    const std::vector<std::shared_ptr<EventObject>>& events_;
 };
 
 std::mutex gHandleMutex;
@@ -254,7 +276,7 @@ namespace {
 
 void SignalLocked(const std::shared_ptr<EventObject>& e) {
     e->state = true;
-    WaitCv().notify_all();
+    for (Waiter* w : e->waiters) w->cv.notify_one();
 }
 
 BOOL Fail(DWORD error) {
@@ -264,6 +286,7 @@ BOOL Fail(DWORD error) {
 
 // Status and byte count of a request as the completion left them.
 struct Outcome {
+    std::condition_variable cv;  // the synchronous caller waits here
     bool done = false;
     NTSTATUS status = STATUS_PENDING;
     ULONG_PTR information = 0;
@@ -282,10 +305,10 @@ BOOL Issue(HANDLE h, const kernel::UserRequest& rq, LPDWORD bytes, LPOVERLAPPED 
             out->status = s;
             out->information = info;
             out->done = true;
-            WaitCv().notify_all();
+            out->cv.notify_one();
         });
         std::unique_lock lk(WaitMutex());
-        WaitCv().wait(lk, [&] { return out->done; });
+        out->cv.wait(lk, [&] { return out->done; });
         if (bytes) *bytes = static_cast<DWORD>(out->information);
         if (ov) {
             ov->InternalHigh = out->information;
@@ -313,7 +336,7 @@ BOOL Issue(HANDLE h, const kernel::UserRequest& rq, LPDWORD bytes, LPOVERLAPPED 
         // stays as it is. The record still holds the outcome, so a GetOverlappedResult on it
         // reports the failure instead of waiting for ever.
         if (!(NT_ERROR(st) && !pendingReturned) && event) SignalLocked(event);
-        WaitCv().notify_all();
+        if (!event) WaitCv().notify_all();
     });
     if (s == STATUS_PENDING) return Fail(ERROR_IO_PENDING);
     std::lock_guard lk(WaitMutex());
@@ -390,7 +413,16 @@ BOOL GetOverlappedResult(HANDLE file, LPOVERLAPPED ov, LPDWORD bytes, BOOL wait)
             lk.unlock();
             return Fail(ERROR_IO_INCOMPLETE);
         }
-        WaitCv().wait(lk, [&] { return status() != STATUS_PENDING; });
+        auto event = ov->hEvent ? Get<EventObject>(ov->hEvent) : nullptr;
+        if (event) {
+            // The completion writes the record, then sets the event: wake with the event.
+            Waiter w;
+            std::vector<std::shared_ptr<EventObject>> list{event};
+            WaitRegistration reg(&w, list);
+            w.cv.wait(lk, [&] { return status() != STATUS_PENDING; });
+        } else {
+            WaitCv().wait(lk, [&] { return status() != STATUS_PENDING; });
+        }
     }
     if (bytes) *bytes = static_cast<DWORD>(ov->InternalHigh);
     NTSTATUS s = status();
@@ -461,9 +493,11 @@ DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, D
             }
         return false;
     };
+    Waiter w;
+    WaitRegistration reg(&w, events);
     if (ms == INFINITE) {
-        WaitCv().wait(lk, ready);
-    } else if (!WaitCv().wait_for(lk, std::chrono::milliseconds(ms), ready)) {
+        w.cv.wait(lk, ready);
+    } else if (!w.cv.wait_for(lk, std::chrono::milliseconds(ms), ready)) {
         return WAIT_TIMEOUT;
     }
     // Auto-reset events are consumed by the wait that they release.
