@@ -1,20 +1,23 @@
 #!/usr/bin/env bash
 # Compression ratio and speed of our -lh5-, -lh6-, -lh7- and MSZIP against gzip -6, gzip -9 and
-# gcab -c -z, on one corpus: the suite's built binaries, spec.md and a 50 MiB mix of text and
-# binaries taken from this machine (/usr/share/doc and /usr/lib). Not a test: a table to read.
-# Usage: archivers/bench/run.sh [build folder]      e.g. archivers/bench/run.sh build
+# gcab -c -z, on one corpus: the suite's built binaries, any documents given, and a 50 MiB mix
+# of text and binaries taken from this machine (/usr/share/doc and /usr/lib). Not a test: a
+# table to read.
+# Usage: archivers/bench/run.sh [build folder [document...]]
+#   e.g. archivers/bench/run.sh build ~/large-japanese-text.md
 set -euo pipefail
 top=$(cd "$(dirname "$0")/../.." && pwd)
 build=${1:-$top/build}
+shift || true
 tool=$build/bin/archivers_bench
 [[ -x $tool ]] || { echo "build $tool first (cmake --build $build --target archivers_bench)"; exit 1; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# Corpus: built binaries, the specification, then text and binaries up to 50 MiB.
+# Corpus: built binaries, the documents given, then text and binaries up to 50 MiB.
 corpus=()
 for f in "$build"/bin/* "$build"/lib/*.so; do [[ -f $f ]] && corpus+=("$f"); done
-[[ -f $top/../shared/spec.md ]] && corpus+=("$(cd "$top/.." && pwd)/shared/spec.md")
+for f in "$@"; do [[ -f $f ]] && corpus+=("$(realpath "$f")"); done
 mix=0
 limit=$((50 * 1024 * 1024))
 while IFS= read -r f; do

@@ -36,12 +36,6 @@ constexpr const char* kStubName = "cab_sfx";
 
 std::atomic<bool> g_running{false};
 
-struct Outcome {
-    int code = kResultOk;
-    std::string text;
-};
-
-Outcome Error(int code, const std::string& text) { return {code, text}; }
 
 struct Targets {
     std::string archive;
@@ -167,20 +161,7 @@ Outcome Run(const char* commandLine) {
 
 ARCHIVERS_EXPORT int Cab(void* owner, const char* commandLine, char* output, uint32_t outputSize) {
     using namespace archivers;
-    bool expected = false;
-    if (!cab::g_running.compare_exchange_strong(expected, true)) {
-        WriteOutput(output, outputSize, "the library is busy");
-        return kResultBusy;
-    }
-    cab::Outcome r;
-    try {
-        r = cab::Run(commandLine);
-    } catch (const std::exception& e) {
-        r = {kResultFile, e.what()};
-    }
-    WriteOutput(output, outputSize, r.text);
-    cab::g_running = false;
-    return r.code;
+    return RunEntry(cab::g_running, output, outputSize, [&] { return cab::Run(commandLine); });
 }
 
 ARCHIVERS_EXPORT int CabGetRunning(void) { return archivers::cab::g_running ? 1 : 0; }

@@ -1,7 +1,9 @@
 // Results of the archiver entry points and how a failure's reason reaches the caller.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace archivers {
@@ -17,5 +19,16 @@ inline constexpr int kResultNotFound = 0x8007;     // archive or folder missing
 
 // Copies text into the caller's buffer as one NUL-terminated line (cut to fit).
 void WriteOutput(char* output, std::uint32_t size, const std::string& text);
+
+// What one command did: its result code and the line that tells why.
+struct Outcome {
+    int code = kResultOk;
+    std::string text;
+};
+inline Outcome Error(int code, const std::string& text) { return {code, text}; }
+
+// One call of a library's entry point: a call while another runs is refused as busy, an
+// exception becomes a file error, and the answer goes into the caller's buffer.
+int RunEntry(std::atomic<bool>& running, char* output, std::uint32_t size, const std::function<Outcome()>& run);
 
 }  // namespace archivers

@@ -29,12 +29,6 @@ constexpr const char* kStubName = "lha_sfx";
 
 std::atomic<bool> g_running{false};
 
-struct Outcome {
-    int code = kResultOk;
-    std::string text;
-};
-
-Outcome Error(int code, const std::string& text) { return {code, text}; }
 
 // Archive, folder (the first element ending in '\') and masks of a command's elements.
 struct Targets {
@@ -172,20 +166,7 @@ Outcome Run(const char* commandLine) {
 
 ARCHIVERS_EXPORT int Unlha(void* owner, const char* commandLine, char* output, uint32_t outputSize) {
     using namespace archivers;
-    bool expected = false;
-    if (!lha::g_running.compare_exchange_strong(expected, true)) {
-        WriteOutput(output, outputSize, "the library is busy");
-        return kResultBusy;
-    }
-    lha::Outcome r;
-    try {
-        r = lha::Run(commandLine);
-    } catch (const std::exception& e) {
-        r = {kResultFile, e.what()};
-    }
-    WriteOutput(output, outputSize, r.text);
-    lha::g_running = false;
-    return r.code;
+    return RunEntry(lha::g_running, output, outputSize, [&] { return lha::Run(commandLine); });
 }
 
 ARCHIVERS_EXPORT int UnlhaGetRunning(void) { return archivers::lha::g_running ? 1 : 0; }

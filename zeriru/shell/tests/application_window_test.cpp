@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "runtime_folder_fixture.h"
+
 #include <stdlib.h>
 
 #include <atomic>
@@ -9,19 +11,7 @@
 
 namespace {
 
-class ApplicationWindowTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/appwindow_test_XXXXXX";
-        folder_ = ::mkdtemp(tmpl);
-        ::setenv("XDG_RUNTIME_DIR", folder_.c_str(), 1);
-    }
-    void TearDown() override {
-        ::unsetenv("XDG_RUNTIME_DIR");
-        std::filesystem::remove_all(folder_);
-    }
-    std::string folder_;
-};
+using ApplicationWindowTest = RuntimeFolderTest;
 
 }  // namespace
 
