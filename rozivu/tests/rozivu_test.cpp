@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "runtime_folder_fixture.h"
+
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -80,20 +82,14 @@ private:
     int clicks_ = 0;
 };
 
-class RozivuProcessTest : public ::testing::Test {
+class RozivuProcessTest : public RuntimeFolderTest {
 protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/rozivu_test_XXXXXX";
-        folder_ = ::mkdtemp(tmpl);
-        ::setenv("XDG_RUNTIME_DIR", folder_.c_str(), 1);
-    }
     void TearDown() override {
         if (pid_ > 0) {
             ::kill(pid_, SIGKILL);
             ::waitpid(pid_, nullptr, 0);
         }
-        ::unsetenv("XDG_RUNTIME_DIR");
-        std::filesystem::remove_all(folder_);
+        RuntimeFolderTest::TearDown();
     }
     void Start(std::optional<std::string> arg) {
         pid_ = ::fork();
@@ -119,7 +115,6 @@ protected:
         }
         return false;
     }
-    std::string folder_;
     pid_t pid_ = -1;
 };
 

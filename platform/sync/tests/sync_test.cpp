@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "runtime_folder_fixture.h"
+
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -14,19 +16,7 @@ using platform::sync::NamedMutex;
 
 namespace {
 
-class NamedMutexTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/sync_test_XXXXXX";
-        folder_ = ::mkdtemp(tmpl);
-        ::setenv("XDG_RUNTIME_DIR", folder_.c_str(), 1);
-    }
-    void TearDown() override {
-        ::unsetenv("XDG_RUNTIME_DIR");
-        std::filesystem::remove_all(folder_);
-    }
-    std::string folder_;
-};
+using NamedMutexTest = RuntimeFolderTest;
 
 // Runs `body` in a child that then waits until killed; returns once the child reported in.
 pid_t StartHolder(void (*body)()) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "runtime_folder_fixture.h"
+
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,19 +17,7 @@ using namespace platform::winmsg;
 
 namespace {
 
-class WinMsgTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/winmsg_test_XXXXXX";
-        folder_ = ::mkdtemp(tmpl);
-        ::setenv("XDG_RUNTIME_DIR", folder_.c_str(), 1);
-    }
-    void TearDown() override {
-        ::unsetenv("XDG_RUNTIME_DIR");
-        std::filesystem::remove_all(folder_);
-    }
-    std::string folder_;
-};
+using WinMsgTest = RuntimeFolderTest;
 
 struct Dialog {
     std::unique_ptr<Window> window;

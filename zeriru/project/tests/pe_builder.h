@@ -8,7 +8,7 @@
 
 namespace zeriru::test {
 
-struct PeSpec {
+struct PeImage {
     bool pe32plus = false;
     bool withVersion = true;
     std::uint16_t major = 1, minor = 2, release = 3, build = 4;
@@ -26,7 +26,7 @@ inline void Put32(std::string& s, std::size_t at, std::uint32_t v) {
     Put16(s, at + 2, v >> 16);
 }
 
-inline std::string BuildPe(const PeSpec& spec) {
+inline std::string BuildPe(const PeImage& image) {
     constexpr std::uint32_t kSectionRva = 0x1000, kSectionRaw = 0x200, kSectionSize = 0x400;
     std::string img(kSectionRaw + kSectionSize, '\0');
     img[0] = 'M';
@@ -34,13 +34,13 @@ inline std::string BuildPe(const PeSpec& spec) {
     Put32(img, 0x3C, 0x40);
     img.replace(0x40, 4, std::string("PE\0\0", 4));
     const std::size_t coff = 0x44;
-    const std::uint32_t optionalSize = spec.pe32plus ? 240 : 224;
-    Put16(img, coff, spec.pe32plus ? 0x8664 : 0x14C);
+    const std::uint32_t optionalSize = image.pe32plus ? 240 : 224;
+    Put16(img, coff, image.pe32plus ? 0x8664 : 0x14C);
     Put16(img, coff + 2, 1);  // one section
     Put16(img, coff + 16, optionalSize);
     const std::size_t opt = coff + 20;
-    Put16(img, opt, spec.pe32plus ? 0x20B : 0x10B);
-    const std::size_t count = opt + (spec.pe32plus ? 108 : 92);
+    Put16(img, opt, image.pe32plus ? 0x20B : 0x10B);
+    const std::size_t count = opt + (image.pe32plus ? 108 : 92);
     Put32(img, count, 16);
     const std::size_t dirs = count + 4;
     const std::size_t table = opt + optionalSize;
@@ -51,7 +51,7 @@ inline std::string BuildPe(const PeSpec& spec) {
     Put32(img, table + 20, kSectionRaw);
 
     auto sec = [&](std::uint32_t off) { return static_cast<std::size_t>(kSectionRaw + off); };
-    if (spec.withVersion) {
+    if (image.withVersion) {
         Put32(img, dirs + 2 * 8, kSectionRva);
         Put32(img, dirs + 2 * 8 + 4, 0x100);
         Put16(img, sec(0x0E), 1);                       // root: one id entry
@@ -73,20 +73,20 @@ inline std::string BuildPe(const PeSpec& spec) {
         const std::size_t fixed = vi + 40;
         Put32(img, fixed, 0xFEEF04BD);
         Put32(img, fixed + 4, 0x10000);
-        Put32(img, fixed + 8, (std::uint32_t{spec.major} << 16) | spec.minor);
-        Put32(img, fixed + 12, (std::uint32_t{spec.release} << 16) | spec.build);
+        Put32(img, fixed + 8, (std::uint32_t{image.major} << 16) | image.minor);
+        Put32(img, fixed + 12, (std::uint32_t{image.release} << 16) | image.build);
     }
-    if (!spec.exports.empty()) {
+    if (!image.exports.empty()) {
         const std::uint32_t ed = 0x200, names = 0x240, strings = 0x280;
         Put32(img, dirs, kSectionRva + ed);
         Put32(img, dirs + 4, 0x200);
-        Put32(img, sec(ed + 24), static_cast<std::uint32_t>(spec.exports.size()));
+        Put32(img, sec(ed + 24), static_cast<std::uint32_t>(image.exports.size()));
         Put32(img, sec(ed + 32), kSectionRva + names);
         std::uint32_t at = strings;
-        for (std::size_t i = 0; i < spec.exports.size(); ++i) {
+        for (std::size_t i = 0; i < image.exports.size(); ++i) {
             Put32(img, sec(names + static_cast<std::uint32_t>(i) * 4), kSectionRva + at);
-            img.replace(sec(at), spec.exports[i].size() + 1, spec.exports[i] + '\0');
-            at += static_cast<std::uint32_t>(spec.exports[i].size() + 1);
+            img.replace(sec(at), image.exports[i].size() + 1, image.exports[i] + '\0');
+            at += static_cast<std::uint32_t>(image.exports[i].size() + 1);
         }
     }
     return img;

@@ -183,14 +183,14 @@ TEST(FileVersion, ComparableNumber) {
 
 TEST(FileVersion, ReadsPe32AndPe32Plus) {
     for (bool plus : {false, true}) {
-        test::PeSpec spec;
-        spec.pe32plus = plus;
-        spec.major = 9223;
-        spec.minor = 65535;
-        spec.release = 7;
-        spec.build = 300;
+        test::PeImage image;
+        image.pe32plus = plus;
+        image.major = 9223;
+        image.minor = 65535;
+        image.release = 7;
+        image.build = 300;
         TFileVersion v;
-        ASSERT_TRUE(ReadFileVersionFromImage(test::BuildPe(spec), v)) << plus;
+        ASSERT_TRUE(ReadFileVersionFromImage(test::BuildPe(image), v)) << plus;
         EXPECT_EQ(v.major, 9223);
         EXPECT_EQ(v.minor, 65535);
         EXPECT_EQ(v.release, 7);
@@ -200,14 +200,14 @@ TEST(FileVersion, ReadsPe32AndPe32Plus) {
 }
 
 TEST(FileVersion, NoResourceOrDamagedImageGivesFalse) {
-    test::PeSpec spec;
-    spec.withVersion = false;
+    test::PeImage image;
+    image.withVersion = false;
     TFileVersion v;
-    EXPECT_FALSE(ReadFileVersionFromImage(test::BuildPe(spec), v));
+    EXPECT_FALSE(ReadFileVersionFromImage(test::BuildPe(image), v));
     EXPECT_FALSE(ReadFileVersionFromImage("MZ not a program", v));
     EXPECT_FALSE(ReadFileVersionFromImage("", v));
     // Every truncation of a good image either still holds the whole resource or fails cleanly.
-    const std::string good = test::BuildPe(test::PeSpec{});
+    const std::string good = test::BuildPe(test::PeImage{});
     for (std::size_t n = 0; n < good.size(); n += 7) {
         TFileVersion t;
         bool ok = ReadFileVersionFromImage(std::string_view(good).substr(0, n), t);
@@ -223,11 +223,11 @@ TEST(FileVersion, NoResourceOrDamagedImageGivesFalse) {
 
 TEST(FileVersion, ExportsAndSelfRegistration) {
     test::TempFolder dir;
-    test::PeSpec spec;
-    spec.exports = {"DllCanUnloadNow", "DllRegisterServer"};
-    const std::string registering = test::BuildPe(spec);
-    spec.exports = {"DllRegisterServerEx"};
-    const std::string plain = test::BuildPe(spec);
+    test::PeImage image;
+    image.exports = {"DllCanUnloadNow", "DllRegisterServer"};
+    const std::string registering = test::BuildPe(image);
+    image.exports = {"DllRegisterServerEx"};
+    const std::string plain = test::BuildPe(image);
     EXPECT_TRUE(ImageExports(registering, "DllRegisterServer"));
     EXPECT_FALSE(ImageExports(plain, "DllRegisterServer"));
 

@@ -1,0 +1,76 @@
+#include "common/safe_path.h"
+
+#include <system_error>
+#include <vector>
+
+#include "platform/sjis.h"
+#include "platform/winpath.h"
+
+namespace archivers {
+
+namespace sj = platform::sjis;
+
+std::optional<std::filesystem::path> SafeRelativePath(std::string_view name, std::string* reason) {
+    auto refuse = [&](const char* why) -> std::optional<std::filesystem::path> {
+        if (reason) *reason = std::string(why) + ": " + sj::ToUtf8(name, sj::Unconvertible::Replace);
+        return std::nullopt;
+    };
+    if (name.empty()) return refuse("empty member name");
+    if (sj::FindChar(name, ':') != sj::npos) return refuse("member name with a drive or stream");
+    std::vector<std::string> parts;
+    std::string current;
+    bool leading = true;
+    for (std::size_t i = 0; i < name.size(); i = sj::NextChar(name, i)) {
+        const std::size_t len = sj::CharLength(name, i);
+        const char c = name[i];
+        if (len == 1 && c == '\0') return refuse("member name with a zero byte");
+        if (len == 1 && (c == '\\' || c == '/')) {
+            if (leading && i == 0) return refuse("absolute member name");
+            parts.push_back(current);
+            current.clear();
+            continue;
+        }
+        leading = false;
+        current.append(name.substr(i, len));
+    }
+    parts.push_back(current);
+    std::filesystem::path out;
+    for (const std::string& part : parts) {
+        if (part.empty() || part == ".") continue;
+        if (part == "..") return refuse("member name leaving the extraction folder");
+        out /= platform::winpath::WindowsNameToHost(part);
+    }
+    if (out.empty()) return refuse("empty member name");
+    return out;
+}
+
+bool PrepareInside(const std::filesystem::path& root, const std::filesystem::path& target, std::string* reason) {
+    std::error_code ec;
+    std::filesystem::path at = root;
+    const std::filesystem::path parent = target.parent_path();
+    for (const auto& part : parent) {
+        at /= part;
+        const auto st = std::filesystem::symlink_status(at, ec);
+        if (std::filesystem::is_symlink(st)) {
+            if (reason) *reason = "folder is a link: " + at.string();
+            return false;
+        }
+        if (!std::filesystem::exists(st)) {
+            if (!std::filesystem::create_directory(at, ec) && ec) {
+                if (reason) *reason = "cannot create folder " + at.string() + ": " + ec.message();
+                return false;
+            }
+        } else if (!std::filesystem::is_directory(st)) {
+            if (reason) *reason = "not a folder: " + at.string();
+            return false;
+        }
+    }
+    const auto st = std::filesystem::symlink_status(root / target, ec);
+    if (std::filesystem::is_symlink(st)) {
+        if (reason) *reason = "file is a link: " + (root / target).string();
+        return false;
+    }
+    return true;
+}
+
+}  // namespace archivers

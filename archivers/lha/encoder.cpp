@@ -1,0 +1,529 @@
+#include "encoder.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "bitio.h"
+#include "coder_params.h"
+#include "crc16.h"
+#include "huffman.h"
+
+namespace archivers::lha {
+namespace {
+
+constexpr int kHashBits = 15;
+constexpr std::uint32_t kHashMask = (1u << kHashBits) - 1;
+// Bytes kept ahead of the current position so that a match of full length can be compared.
+constexpr int kLookahead = kMaxMatch + kMinMatch + 1;
+// Codes gathered before a block is written: smaller blocks follow changes in the data, and
+// the tables of an 8192-code block cost little (about 0.4% smaller output than 16384 on
+// mixed text and binaries).
+constexpr int kBlockCodes = 8192;
+// A 3-byte match farther back than this costs more bits than three literals, bytes.
+constexpr int kTooFarForMinMatch = 4096;
+constexpr std::int32_t kNil = -1;
+
+inline std::uint32_t Hash3(const std::uint8_t* p) {
+    return ((std::uint32_t{p[0]} << 10) ^ (std::uint32_t{p[1]} << 5) ^ p[2]) & kHashMask;
+}
+
+inline int BitLength(unsigned v) { return v ? 32 - __builtin_clz(v) : 0; }
+
+// Length of the common run of a and b, from `from` up to maxLen bytes.
+inline int MatchLength(const std::uint8_t* a, const std::uint8_t* b, int from, int maxLen) {
+    int len = from;
+    while (len + 8 <= maxLen) {
+        std::uint64_t x, y;
+        std::memcpy(&x, a + len, 8);
+        std::memcpy(&y, b + len, 8);
+        if (x != y) return len + (__builtin_ctzll(x ^ y) >> 3);
+        len += 8;
+    }
+    while (len < maxLen && a[len] == b[len]) ++len;
+    return len;
+}
+
+}  // namespace
+
+struct Encoder::State {
+    const MethodTraits& traits;
+    const int windowSize;
+    const int maxDistance;
+    const int positionCodes;
+    std::vector<std::uint8_t> buf;
+    std::vector<std::int32_t> head;
+    std::vector<std::int32_t> prev;
+
+    // Pending block: literal/length codes and, for each match, its position code value.
+    std::vector<std::uint16_t> codes;
+    std::vector<std::uint16_t> positions;
+    std::uint32_t codeFreq[kCodeCount];
+    std::uint32_t posFreq[32];
+
+    // Estimated bits of each literal, match length and position code, taken from the last
+    // block's tables; the optimal parse weighs its choices with them.
+    std::uint16_t literalCost[256];
+    std::uint16_t lengthCost[kMaxMatch + 1];
+    std::uint16_t positionCost[32];
+
+    std::string out;
+    std::uint64_t written = 0;  // compressed bytes handed to the sink
+    bool sinkFailed = false;
+
+    explicit State(const MethodTraits& t)
+        : traits(t),
+          windowSize(1 << t.dictionaryBits),
+          maxDistance((1 << t.dictionaryBits) - 1),
+          positionCodes(PositionCodes(t)),
+          buf(2 * static_cast<std::size_t>(1 << t.dictionaryBits) + kLookahead + 16),
+          head(1u << kHashBits, kNil),
+          prev(static_cast<std::size_t>(1) << t.dictionaryBits, kNil) {
+        codes.reserve(kBlockCodes);
+        positions.reserve(kBlockCodes);
+        ResetFreq();
+        ResetCosts();
+    }
+
+    // Costs before any block was written: flat literals, short matches cheap.
+    void ResetCosts() {
+        std::fill(std::begin(literalCost), std::end(literalCost), 8);
+        for (int len = 0; len <= kMaxMatch; ++len) lengthCost[len] = static_cast<std::uint16_t>(len < 16 ? 6 : 9);
+        std::fill(std::begin(positionCost), std::end(positionCost), 4);
+    }
+
+    // Codes missing from the last block get a length a little above the longest in use.
+    void UpdateCosts(const std::uint8_t* cLen, const std::uint8_t* pLen) {
+        for (int c = 0; c < 256; ++c) literalCost[c] = cLen[c] ? cLen[c] : 12;
+        for (int len = kMinMatch; len <= kMaxMatch; ++len) {
+            const int c = 256 + len - kMinMatch;
+            lengthCost[len] = cLen[c] ? cLen[c] : 12;
+        }
+        for (int b = 0; b < positionCodes; ++b) positionCost[b] = pLen[b] ? pLen[b] : 8;
+    }
+
+    int DistanceCost(int distance) const {
+        const int bits = BitLength(static_cast<unsigned>(distance - 1));
+        return positionCost[bits] + (bits > 1 ? bits - 1 : 0);
+    }
+
+    void ResetFreq() {
+        std::memset(codeFreq, 0, sizeof codeFreq);
+        std::memset(posFreq, 0, sizeof posFreq);
+    }
+
+    void Literal(std::uint8_t b) {
+        codes.push_back(b);
+        codeFreq[b]++;
+    }
+    void Match(int length, int distance) {
+        const std::uint16_t c = static_cast<std::uint16_t>(256 + length - kMinMatch);
+        const unsigned p = static_cast<unsigned>(distance - 1);
+        codes.push_back(c);
+        positions.push_back(static_cast<std::uint16_t>(p));
+        codeFreq[c]++;
+        posFreq[BitLength(p)]++;
+    }
+
+    void WriteTable(BitWriter& bw, const std::uint8_t* len, int n, int nbit, int special) {
+        while (n > 0 && len[n - 1] == 0) --n;
+        bw.Put(nbit, static_cast<std::uint32_t>(n));
+        int i = 0;
+        while (i < n) {
+            const int k = len[i++];
+            if (k <= 6) {
+                bw.Put(3, static_cast<std::uint32_t>(k));
+            } else {
+                // 7 and above: "111", then one 1 bit per step above 7, then a 0 bit.
+                bw.Put(k - 3, 0xFFFEu);
+            }
+            if (i == special) {
+                int zeros = 0;
+                while (i < 6 && i < n && len[i] == 0) {
+                    ++i;
+                    ++zeros;
+                }
+                bw.Put(2, static_cast<std::uint32_t>(zeros));
+            }
+        }
+    }
+
+    // Walks the literal/length code lengths as zero runs and lengths; calls emit(symbol, extra
+    // bit count, extra value) in the alphabet of kLengthCodeCount symbols.
+    template <typename Emit>
+    static void WalkCodeLengths(const std::uint8_t* cLen, Emit emit) {
+        int n = kCodeCount;
+        while (n > 0 && cLen[n - 1] == 0) --n;
+        int i = 0;
+        while (i < n) {
+            const int k = cLen[i++];
+            if (k == 0) {
+                int count = 1;
+                while (i < n && cLen[i] == 0) {
+                    ++i;
+                    ++count;
+                }
+                if (count <= 2) {
+                    for (int j = 0; j < count; ++j) emit(0, 0, 0);
+                } else if (count <= 18) {
+                    emit(1, 4, count - 3);
+                } else if (count == 19) {
+                    emit(0, 0, 0);
+                    emit(1, 4, 15);
+                } else {
+                    emit(2, kCodeCountBits, count - 20);
+                }
+            } else {
+                emit(k + 2, 0, 0);
+            }
+        }
+    }
+
+    static int UsedSymbols(const std::uint32_t* freq, int n, int* only) {
+        int used = 0;
+        *only = 0;
+        for (int i = 0; i < n; ++i) {
+            if (freq[i]) {
+                ++used;
+                *only = i;
+            }
+        }
+        return used;
+    }
+
+    void FlushBlock(BitWriter& bw) {
+        if (codes.empty()) return;
+        bw.Put(16, static_cast<std::uint32_t>(codes.size()));
+
+        std::uint8_t cLen[kCodeCount] = {};
+        std::uint16_t cCode[kCodeCount] = {};
+        int cOnly = 0;
+        const bool cSingle = UsedSymbols(codeFreq, kCodeCount, &cOnly) < 2;
+        if (cSingle) {
+            bw.Put(kLengthCodeBits, 0);
+            bw.Put(kLengthCodeBits, 0);
+            bw.Put(kCodeCountBits, 0);
+            bw.Put(kCodeCountBits, static_cast<std::uint32_t>(cOnly));
+        } else {
+            BuildCodeLengths(codeFreq, kCodeCount, kMaxCodeBits, cLen);
+            AssignCodes(cLen, kCodeCount, cCode);
+            std::uint32_t tFreq[kLengthCodeCount] = {};
+            WalkCodeLengths(cLen, [&](int sym, int, int) { tFreq[sym]++; });
+            std::uint8_t tLen[kLengthCodeCount] = {};
+            std::uint16_t tCode[kLengthCodeCount] = {};
+            int tOnly = 0;
+            if (UsedSymbols(tFreq, kLengthCodeCount, &tOnly) < 2) {
+                bw.Put(kLengthCodeBits, 0);
+                bw.Put(kLengthCodeBits, static_cast<std::uint32_t>(tOnly));
+            } else {
+                BuildCodeLengths(tFreq, kLengthCodeCount, kMaxCodeBits, tLen);
+                AssignCodes(tLen, kLengthCodeCount, tCode);
+                WriteTable(bw, tLen, kLengthCodeCount, kLengthCodeBits, 3);
+            }
+            int n = kCodeCount;
+            while (n > 0 && cLen[n - 1] == 0) --n;
+            bw.Put(kCodeCountBits, static_cast<std::uint32_t>(n));
+            WalkCodeLengths(cLen, [&](int sym, int extraBits, int extra) {
+                bw.Put(tLen[sym], tCode[sym]);
+                bw.Put(extraBits, static_cast<std::uint32_t>(extra));
+            });
+        }
+
+        std::uint8_t pLen[32] = {};
+        std::uint16_t pCode[32] = {};
+        int pOnly = 0;
+        if (UsedSymbols(posFreq, positionCodes, &pOnly) < 2) {
+            bw.Put(traits.positionTableBits, 0);
+            bw.Put(traits.positionTableBits, static_cast<std::uint32_t>(pOnly));
+        } else {
+            BuildCodeLengths(posFreq, positionCodes, kMaxCodeBits, pLen);
+            AssignCodes(pLen, positionCodes, pCode);
+            WriteTable(bw, pLen, positionCodes, traits.positionTableBits, -1);
+        }
+
+        if (!cSingle && UsedSymbols(posFreq, positionCodes, &pOnly) >= 2) UpdateCosts(cLen, pLen);
+
+        std::size_t m = 0;
+        for (const std::uint16_t c : codes) {
+            bw.Put(cLen[c], cCode[c]);
+            if (c >= 256) {
+                const unsigned p = positions[m++];
+                const int bits = BitLength(p);
+                bw.Put(pLen[bits], pCode[bits]);
+                if (bits > 1) bw.Put(bits - 1, p & ((1u << (bits - 1)) - 1));
+            }
+        }
+        codes.clear();
+        positions.clear();
+        ResetFreq();
+    }
+
+    bool Drain(const ByteSink& sink) {
+        if (!out.empty()) {
+            if (!sink(reinterpret_cast<const std::uint8_t*>(out.data()), out.size())) sinkFailed = true;
+            written += out.size();
+            out.clear();
+        }
+        return !sinkFailed;
+    }
+
+    void Slide(int& pos, int& end) {
+        std::memmove(buf.data(), buf.data() + windowSize, static_cast<std::size_t>(end - windowSize));
+        pos -= windowSize;
+        end -= windowSize;
+        for (auto& h : head) h = (h >= windowSize) ? h - windowSize : kNil;
+        for (auto& p : prev) p = (p >= windowSize) ? p - windowSize : kNil;
+    }
+};
+
+Encoder::Encoder(const MethodTraits& traits) : s_(std::make_unique<State>(traits)) {}
+Encoder::~Encoder() = default;
+
+CodingResult Encoder::Encode(const ByteSource& in, const ByteSink& outSink) {
+    State& s = *s_;
+    CodingResult result;
+    Crc16 crc;
+    std::fill(s.head.begin(), s.head.end(), kNil);
+    std::fill(s.prev.begin(), s.prev.end(), kNil);
+    s.codes.clear();
+    s.positions.clear();
+    s.ResetFreq();
+    s.ResetCosts();
+    s.out.clear();
+    s.written = 0;
+    s.sinkFailed = false;
+
+    std::uint8_t* const buf = s.buf.data();
+    std::int32_t* const head = s.head.data();
+    std::int32_t* const prev = s.prev.data();
+    const int cap = static_cast<int>(s.buf.size()) - 16;
+    const int windowMask = s.windowSize - 1;
+    const int maxDistance = s.maxDistance;
+    const int maxChain = s.traits.maxChain;
+    const int niceLength = s.traits.niceLength;
+    const int lazyLimit = s.traits.lazyLimit;
+    const int goodLength = s.traits.goodLength;
+
+    BitWriter bw(s.out);
+    int pos = 0;
+    int end = 0;
+    bool eof = false;
+    bool readFailed = false;
+
+    auto fill = [&]() {
+        while (!eof && end < cap) {
+            const std::ptrdiff_t n = in(buf + end, static_cast<std::size_t>(cap - end));
+            if (n < 0) {
+                readFailed = true;
+                eof = true;
+            } else if (n == 0) {
+                eof = true;
+            } else {
+                crc.Update(buf + end, static_cast<std::size_t>(n));
+                result.originalSize += static_cast<std::uint64_t>(n);
+                end += static_cast<int>(n);
+            }
+        }
+    };
+    auto insert = [&](int at) -> std::int32_t {
+        const std::uint32_t h = Hash3(buf + at);
+        const std::int32_t old = head[h];
+        prev[at & windowMask] = old;
+        head[h] = at;
+        return old;
+    };
+    // Longest match at `at` among the chain starting with `cand`, longer than `best`.
+    auto longest = [&](int at, std::int32_t cand, int best, int* distance) -> int {
+        const int maxLen = std::min(kMaxMatch, end - at);
+        if (best >= maxLen) return best;
+        int chain = best >= goodLength ? maxChain >> 2 : maxChain;
+        const std::uint8_t* const scan = buf + at;
+        const int limit = at - maxDistance;
+        while (cand != kNil && cand >= limit && cand < at && chain-- > 0) {
+            const std::uint8_t* m = buf + cand;
+            if (m[best] == scan[best] && m[0] == scan[0] && m[1] == scan[1]) {
+                const int len = MatchLength(m, scan, 2, maxLen);
+                if (len > best) {
+                    best = len;
+                    *distance = at - cand;
+                    if (len >= niceLength) break;
+                }
+            }
+            cand = prev[cand & windowMask];
+        }
+        return best;
+    };
+
+    int prevLength = kMinMatch - 1;
+    int prevDistance = 0;
+    bool literalPending = false;
+    std::uint8_t pendingByte = 0;
+
+    fill();
+    if (s.traits.optimalParse) {
+        // Near-optimal parse: for a chunk of positions collect, at each, the nearest match of
+        // every length the chain offers, then choose the cheapest path of literals and matches
+        // through the chunk under the last block's code lengths.
+        constexpr int kPairs = 8;  // matches kept per position
+        const int chunk = std::min(4096, s.windowSize / 2);
+        std::vector<std::uint32_t> cost(static_cast<std::size_t>(chunk) + 1);
+        std::vector<std::uint16_t> stepLength(static_cast<std::size_t>(chunk) + 1);
+        std::vector<std::uint16_t> stepDistance(static_cast<std::size_t>(chunk) + 1);
+        std::vector<std::uint16_t> pairLength(static_cast<std::size_t>(chunk) * kPairs);
+        std::vector<std::uint16_t> pairDistance(static_cast<std::size_t>(chunk) * kPairs);
+        std::vector<std::uint8_t> pairCount(static_cast<std::size_t>(chunk));
+        std::vector<int> path;
+        while (!s.sinkFailed) {
+            if (!eof && end - pos < kLookahead + chunk) {
+                if (pos > s.windowSize) s.Slide(pos, end);
+                fill();
+            }
+            if (pos >= end) break;
+            const int n = std::min(chunk, end - pos - (eof ? 0 : kLookahead));
+
+            int skipUntil = 0;
+            int previousBest = 0;
+            for (int i = 0; i < n; ++i) {
+                const int at = pos + i;
+                pairCount[i] = 0;
+                std::int32_t cand = kNil;
+                if (end - at >= kMinMatch) cand = insert(at);
+                const int maxLen = std::min(kMaxMatch, n - i);
+                if (i < skipUntil || cand == kNil || maxLen < kMinMatch) continue;
+                const std::uint8_t* const scan = buf + at;
+                const int limit = at - maxDistance;
+                int best = kMinMatch - 1;
+                // Just after a good match the next position mostly repeats it: search less.
+                int chain = previousBest >= goodLength ? maxChain >> 2 : maxChain;
+                int count = 0;
+                std::uint16_t* const pl = &pairLength[static_cast<std::size_t>(i) * kPairs];
+                std::uint16_t* const pd = &pairDistance[static_cast<std::size_t>(i) * kPairs];
+                while (cand != kNil && cand >= limit && cand < at && chain-- > 0) {
+                    const std::uint8_t* m = buf + cand;
+                    if (m[best] == scan[best] && m[0] == scan[0] && m[1] == scan[1]) {
+                        const int len = MatchLength(m, scan, 2, maxLen);
+                        const int d = at - cand;
+                        if (len > best && !(len == kMinMatch && d > kTooFarForMinMatch)) {
+                            if (count == kPairs) --count;  // keep the longest
+                            pl[count] = static_cast<std::uint16_t>(len);
+                            pd[count] = static_cast<std::uint16_t>(d);
+                            ++count;
+                            best = len;
+                            if (len >= niceLength || len == maxLen) break;
+                        }
+                    }
+                    cand = prev[cand & windowMask];
+                }
+                pairCount[i] = static_cast<std::uint8_t>(count);
+                previousBest = best;
+                // A long match is taken as it is: no searches inside it.
+                if (best >= niceLength) skipUntil = i + best;
+            }
+
+            const std::uint16_t* const literalCost = s.literalCost;
+            const std::uint16_t* const lengthCost = s.lengthCost;
+            std::uint32_t* const c0 = cost.data();
+            std::uint16_t* const sl = stepLength.data();
+            std::uint16_t* const sd = stepDistance.data();
+            c0[0] = 0;
+            for (int j = 1; j <= n; ++j) c0[j] = 0xFFFFFFFFu;
+            for (int i = 0; i < n; ++i) {
+                const std::uint32_t base = c0[i];
+                const std::uint32_t lit = base + literalCost[buf[pos + i]];
+                if (lit < c0[i + 1]) {
+                    c0[i + 1] = lit;
+                    sl[i + 1] = 1;
+                }
+                int from = kMinMatch;
+                for (int k = 0; k < pairCount[i]; ++k) {
+                    const int len = pairLength[static_cast<std::size_t>(i) * kPairs + k];
+                    const int d = pairDistance[static_cast<std::size_t>(i) * kPairs + k];
+                    const std::uint32_t withDistance = base + static_cast<std::uint32_t>(s.DistanceCost(d));
+                    std::uint32_t* const target = c0 + i;
+                    for (int l = from; l <= len; ++l) {
+                        const std::uint32_t c = withDistance + lengthCost[l];
+                        if (c < target[l]) {
+                            target[l] = c;
+                            sl[i + l] = static_cast<std::uint16_t>(l);
+                            sd[i + l] = static_cast<std::uint16_t>(d);
+                        }
+                    }
+                    from = len + 1;
+                }
+            }
+
+            path.clear();
+            for (int j = n; j > 0; j -= stepLength[j]) path.push_back(j);
+            for (auto it = path.rbegin(); it != path.rend(); ++it) {
+                const int j = *it;
+                if (stepLength[j] == 1) {
+                    s.Literal(buf[pos + j - 1]);
+                } else {
+                    s.Match(stepLength[j], stepDistance[j]);
+                }
+                if (static_cast<int>(s.codes.size()) >= kBlockCodes) {
+                    s.FlushBlock(bw);
+                    if (!s.Drain(outSink)) break;
+                }
+            }
+            pos += n;
+        }
+    }
+    while (!s.traits.optimalParse) {
+        if (!eof && end - pos < kLookahead) {
+            if (pos > s.windowSize) s.Slide(pos, end);
+            fill();
+        }
+        if (pos >= end) break;
+
+        std::int32_t cand = kNil;
+        if (end - pos >= kMinMatch) cand = insert(pos);
+        int length = kMinMatch - 1;
+        int distance = 0;
+        if (cand != kNil && prevLength < lazyLimit) {
+            length = longest(pos, cand, kMinMatch - 1, &distance);
+            if (length == kMinMatch && distance > kTooFarForMinMatch) length = kMinMatch - 1;
+        }
+
+        if (prevLength >= kMinMatch && length <= prevLength) {
+            // The match that starts at the previous byte wins.
+            s.Match(prevLength, prevDistance);
+            const int stop = pos - 1 + prevLength;
+            for (int q = pos + 1; q < stop; ++q) {
+                if (end - q >= kMinMatch) insert(q);
+            }
+            pos = stop;
+            literalPending = false;
+            prevLength = kMinMatch - 1;
+        } else if (literalPending) {
+            s.Literal(pendingByte);
+            pendingByte = buf[pos];
+            prevLength = length;
+            prevDistance = distance;
+            ++pos;
+        } else {
+            literalPending = true;
+            pendingByte = buf[pos];
+            prevLength = length;
+            prevDistance = distance;
+            ++pos;
+        }
+
+        if (static_cast<int>(s.codes.size()) >= kBlockCodes) {
+            s.FlushBlock(bw);
+            if (!s.Drain(outSink)) break;
+        }
+    }
+    if (literalPending) s.Literal(pendingByte);
+    s.FlushBlock(bw);
+    bw.Flush();
+    s.Drain(outSink);
+
+    result.compressedSize = s.written;
+    result.crc = crc.Value();
+    result.ok = !readFailed && !s.sinkFailed;
+    return result;
+}
+
+}  // namespace archivers::lha
