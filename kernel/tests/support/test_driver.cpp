@@ -413,6 +413,10 @@ NTSTATUS StartDevice(Context* c, PIRP irp) {
 }
 
 void ReleaseHardware(Context* c) {
+    // The deferred procedure synchronises with the interrupt object, which disconnecting
+    // deletes: let a procedure the last interrupt queued finish first. The device raises its
+    // interrupt only on request, and none arrives once it is being stopped.
+    KeFlushQueuedDpcs();
     if (c->interrupt) IoDisconnectInterrupt(c->interrupt);
     c->interrupt = nullptr;
     if (c->registers) MmUnmapIoSpace(const_cast<UCHAR*>(c->registers), kWindowLength);
