@@ -1,5 +1,5 @@
 // Register map of one channel's window: the SJA1000 in PeliCAN mode at 0x00-0x7F (datasheet
-// "SJA1000 Stand-alone CAN controller", section 6.5 PeliCAN address layout) and the board's
+// "SJA1000 Stand-alone CAN controller", PeliCAN mode address layout) and the board's
 // registers above it. Offsets are bytes from the mapped base; accesses are single bytes
 // unless a width is given.
 #pragma once
@@ -8,24 +8,24 @@
 
 namespace re7316 {
 
-// ---- SJA1000 PeliCAN registers (datasheet 6.5, table 3)
-inline constexpr ULONG REG_MOD = 0x00;   // mode (6.5.1)
-inline constexpr ULONG REG_CMR = 0x01;   // command (6.5.2), write only
-inline constexpr ULONG REG_SR = 0x02;    // status (6.5.3)
-inline constexpr ULONG REG_IR = 0x03;    // interrupt (6.5.4), read clears
-inline constexpr ULONG REG_IER = 0x04;   // interrupt enable (6.5.5)
-inline constexpr ULONG REG_BTR0 = 0x06;  // bus timing 0 (6.5.1 of 6.6)
+// ---- SJA1000 PeliCAN registers (datasheet: PeliCAN address allocation table)
+inline constexpr ULONG REG_MOD = 0x00;   // mode
+inline constexpr ULONG REG_CMR = 0x01;   // command, write only
+inline constexpr ULONG REG_SR = 0x02;    // status
+inline constexpr ULONG REG_IR = 0x03;    // interrupt, read clears
+inline constexpr ULONG REG_IER = 0x04;   // interrupt enable
+inline constexpr ULONG REG_BTR0 = 0x06;  // bus timing 0
 inline constexpr ULONG REG_BTR1 = 0x07;  // bus timing 1
 inline constexpr ULONG REG_OCR = 0x08;   // output control
-inline constexpr ULONG REG_ALC = 0x0B;   // arbitration lost capture (6.5.7)
-inline constexpr ULONG REG_ECC = 0x0C;   // error code capture (6.5.8)
-inline constexpr ULONG REG_EWLR = 0x0D;  // error warning limit (6.5.9)
-inline constexpr ULONG REG_RXERR = 0x0E; // receive error counter (6.5.10)
-inline constexpr ULONG REG_TXERR = 0x0F; // transmit error counter (6.5.11)
-inline constexpr ULONG REG_ACR0 = 0x10;  // acceptance code 0-3, reset mode (6.5.12)
+inline constexpr ULONG REG_ALC = 0x0B;   // arbitration lost capture
+inline constexpr ULONG REG_ECC = 0x0C;   // error code capture
+inline constexpr ULONG REG_EWLR = 0x0D;  // error warning limit
+inline constexpr ULONG REG_RXERR = 0x0E; // receive error counter
+inline constexpr ULONG REG_TXERR = 0x0F; // transmit error counter
+inline constexpr ULONG REG_ACR0 = 0x10;  // acceptance code 0-3, reset mode
 inline constexpr ULONG REG_AMR0 = 0x14;  // acceptance mask 0-3, reset mode
-inline constexpr ULONG REG_FRAME = 0x10; // frame information, operating mode (6.5.13)
-inline constexpr ULONG REG_CDR = 0x1F;   // clock divider (6.5.16)
+inline constexpr ULONG REG_FRAME = 0x10; // frame information, operating mode
+inline constexpr ULONG REG_CDR = 0x1F;   // clock divider
 
 // MOD bits
 inline constexpr UCHAR MOD_RM = 0x01;   // reset mode

@@ -1,5 +1,7 @@
 // The board driver through the device calls only: two channels of one board on one bus.
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "board_fixture.h"
 
@@ -31,6 +33,16 @@ protected:
         if (!ok) {
             ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
         }
+    }
+    // Polls the status until the receive queue holds `count` messages (bounded: a hang guard).
+    bool WaitForReceived(HANDLE h, ULONG count) {
+        for (int i = 0; i < 20000; ++i) {
+            CanStatus st{};
+            if (Ioctl(h, IOCTL_CAN_GET_STATUS, nullptr, 0, &st, sizeof st) != 0) return false;
+            if (st.receiveWaiting >= count) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return false;
     }
     HANDLE a_ = INVALID_HANDLE_VALUE, b_ = INVALID_HANDLE_VALUE;
 };
@@ -260,6 +272,44 @@ TEST_P(ChannelTest, SurpriseRemovalWithAPendingWait) {
     machine_->DrainWorker();
     // The slot and the port name are free again for the next board.
     EXPECT_EQ(Open("DIZED2"), INVALID_HANDLE_VALUE);
+}
+
+TEST_P(ChannelTest, ShrinkingTheReceiveQueueKeepsTheOldestAndSentMessagesReportCompletion) {
+    a_ = Open("DIZED1");
+    b_ = Open("DIZED2");
+    ASSERT_NE(a_, INVALID_HANDLE_VALUE);
+    ASSERT_NE(b_, INVALID_HANDLE_VALUE);
+    const CanConfig big{0, 1, 128, 128, 64, 96, 0x053A};
+    ASSERT_EQ(Ioctl(a_, IOCTL_CAN_SET_CONFIG, &big, sizeof big, nullptr, 0), 0u);
+    ASSERT_EQ(Ioctl(b_, IOCTL_CAN_SET_CONFIG, &big, sizeof big, nullptr, 0), 0u);
+    ASSERT_EQ(Ioctl(b_, IOCTL_CAN_ACTIVATE, nullptr, 0, nullptr, 0), 0u);
+    ASSERT_EQ(Ioctl(a_, IOCTL_CAN_ACTIVATE, nullptr, 0, nullptr, 0), 0u);
+    std::vector<CanMessage> batch;
+    for (ULONG i = 0; i < 100; ++i) batch.push_back(Frame(0x1000 + i, {static_cast<UCHAR>(i)}));
+    DWORD n = 0;
+    ASSERT_TRUE(WriteFile(a_, batch.data(), 100 * sizeof(CanMessage), &n, nullptr)) << GetLastError();
+    ASSERT_TRUE(WaitForReceived(b_, 100));
+
+    // Completions: the sent messages with their mark cleared, oldest first.
+    std::vector<CanMessage> done(10);
+    ASSERT_EQ(Ioctl(a_, IOCTL_CAN_GET_COMPLETIONS, nullptr, 0, done.data(), 10 * sizeof(CanMessage), &n), 0u);
+    ASSERT_EQ(n, 10 * sizeof(CanMessage));
+    for (ULONG i = 0; i < 10; ++i) {
+        EXPECT_EQ(done[i].identifier, batch[i].identifier) << i;
+        EXPECT_EQ(done[i].remote, 0u) << i;
+    }
+
+    ASSERT_EQ(Ioctl(b_, IOCTL_CAN_DEACTIVATE, nullptr, 0, nullptr, 0), 0u);
+    CanConfig small = big;
+    small.receiveQueueSize = 64;
+    ASSERT_EQ(Ioctl(b_, IOCTL_CAN_SET_CONFIG, &small, sizeof small, nullptr, 0), 0u);
+    CanStatus st{};
+    ASSERT_EQ(Ioctl(b_, IOCTL_CAN_GET_STATUS, nullptr, 0, &st, sizeof st), 0u);
+    EXPECT_EQ(st.receiveWaiting, 64u);
+    std::vector<CanMessage> got(80);
+    ASSERT_TRUE(ReadFile(b_, got.data(), 80 * sizeof(CanMessage), &n, nullptr)) << GetLastError();
+    ASSERT_EQ(n, 64 * sizeof(CanMessage));
+    for (ULONG i = 0; i < 64; ++i) EXPECT_EQ(got[i].identifier, batch[i].identifier) << i;
 }
 
 INSTANTIATE_TEST_SUITE_P(Boards, ChannelTest, ::testing::Values(false, true),
