@@ -315,6 +315,21 @@ TEST_P(ChannelTest, ShrinkingTheReceiveQueueKeepsTheOldestAndSentMessagesReportC
     for (ULONG i = 0; i < 64; ++i) EXPECT_EQ(got[i].identifier, batch[i].identifier) << i;
 }
 
+TEST_P(ChannelTest, RemovedChannelsSlotAndPortNameAreReused) {
+    ASSERT_EQ(machine_->Remove(pdos_[0]), STATUS_SUCCESS);
+    pdos_[0] = nullptr;
+    EXPECT_EQ(Open("DIZED1"), INVALID_HANDLE_VALUE);
+    HANDLE b = Open("DIZED2");
+    ASSERT_NE(b, INVALID_HANDLE_VALUE);
+    pdos_[0] = machine_->PlugIn(devices_[0]);
+    ASSERT_NE(pdos_[0], nullptr);
+    HANDLE a = Open("DIZED1");
+    ASSERT_NE(a, INVALID_HANDLE_VALUE);
+    CanBoardInfo info{};
+    ASSERT_EQ(Ioctl(a, IOCTL_CAN_GET_BOARD_INFO, nullptr, 0, &info, sizeof info), 0u);
+    EXPECT_EQ(info.channelNumber, 1u);
+}
+
 INSTANTIATE_TEST_SUITE_P(Boards, ChannelTest, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "Fifo" : "Basic"; });
 
