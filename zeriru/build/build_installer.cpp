@@ -103,6 +103,44 @@ std::string CopyToFolderQuestion(std::string_view folder) {
            S("※すでにフォルダが存在する場合すべてのサブフォルダおよびファイルは削除されます。");
 }
 
+namespace {
+
+// The installer a build of this project leaves, or empty when its type leaves none to run.
+std::string BuiltInstallerPath(const TIniDocument& project, const std::tm& now) {
+    const std::string folder = DecodeProjectText(project.ReadString("Project", "CreateFolder"));
+    switch (project.ReadInteger("Project", "CreateFileType", 2)) {
+        case kCreateFolder: return wp::JoinPath(folder, "install.exe");
+        case kCreateLhaSfx:
+        case kCreateLha:
+        case kCreateCabSfx:
+        case kCreateCab:
+            return OutputBasePath(folder, DecodeProjectText(project.ReadString("Project", "CreateFileName")), project,
+                                  now) +
+                   ".exe";
+        default: return {};
+    }
+}
+
+}  // namespace
+
+RunInstallerState RunInstallerAvailable(const TIniDocument& project, const std::tm& now) {
+    if (project.ReadInteger("Project", "ProjectType", 0) != 0) return RunInstallerState::Hidden;
+    const int type = project.ReadInteger("Project", "CreateFileType", 2);
+    if (type != kCreateFolder && type != kCreateLhaSfx && type != kCreateCabSfx) return RunInstallerState::Hidden;
+    const std::string path = BuiltInstallerPath(project, now);
+    return wp::FileExists(path) && !wp::DirectoryExists(path) ? RunInstallerState::Enabled
+                                                               : RunInstallerState::Disabled;
+}
+
+bool RunInstaller(Ui& ui, const TIniDocument& project, const std::tm& now,
+                  const std::function<bool(const std::string&)>& open) {
+    if (!ui.AskYesNo(S("インストーラを実行しますか。"))) return false;
+    const std::string path = BuiltInstallerPath(project, now);
+    if (path.empty()) return false;
+    if (open) return open(path);
+    return OpenWithShell(path, {}, wp::FolderOf(path));
+}
+
 TBuilder::TBuilder(Environment environment) : env_(std::move(environment)) {
     if (!env_.clock) env_.clock = LocalNow;
     if (!env_.startProgram) {

@@ -341,6 +341,39 @@ TEST(OutputName, PlaceholdersReplacedAtFirstOccurrence) {
     EXPECT_EQ(OutputBasePath("C:\\Out", "Setup", doc, now), "C:\\OUT\\SETUP");
 }
 
+TEST_F(BuildTest, RunInstallerFollowsTheCreateType) {
+    struct Case {
+        const char* project;
+        const char* existing;
+        RunInstallerState state;
+    } cases[] = {
+        {"CreateFileType=1\r\nCreateFolder=C:\\o1\r\n", "C:\\o1\\Install.exe", RunInstallerState::Enabled},
+        {"CreateFileType=1\r\nCreateFolder=C:\\o2\r\n", nullptr, RunInstallerState::Disabled},
+        {"CreateFileType=2\r\nCreateFolder=C:\\o3\r\nCreateFileName=s%CDATE%\r\n", "C:\\o3\\s20261209.exe",
+         RunInstallerState::Enabled},
+        {"CreateFileType=3\r\nCreateFolder=C:\\o4\r\nCreateFileName=s\r\n", "C:\\o4\\s.exe", RunInstallerState::Hidden},
+        {"ProjectType=1\r\nCreateFileType=1\r\nCreateFolder=C:\\o1\r\n", nullptr, RunInstallerState::Hidden},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.project);
+        if (c.existing) Put(c.existing, "x");
+        TIniDocument doc;
+        doc.LoadFromText(std::string("[Project]\r\n") + c.project);
+        EXPECT_EQ(RunInstallerAvailable(doc, FixedTime()), c.state);
+    }
+    TIniDocument doc;
+    doc.LoadFromText("[Project]\r\nCreateFileType=4\r\nCreateFolder=C:\\o3\r\nCreateFileName=s%CDATE%\r\n");
+    std::string opened;
+    auto open = [&](const std::string& path) {
+        opened = path;
+        return true;
+    };
+    EXPECT_FALSE(RunInstaller(ui, doc, FixedTime(), open));  // the question answered No
+    ui.QueueAnswer(Answer::Yes);
+    EXPECT_TRUE(RunInstaller(ui, doc, FixedTime(), open));
+    EXPECT_EQ(opened, "C:\\o3\\s20261209.exe");
+}
+
 std::string RunCommand(const std::string& command) {
     std::string out;
     FILE* pipe = ::popen(command.c_str(), "r");

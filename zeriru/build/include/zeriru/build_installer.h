@@ -117,6 +117,17 @@ private:
     bool abort_ = false;
 };
 
+// State of the command "インストーラの起動" for the open project.
+enum class RunInstallerState { Hidden, Disabled, Enabled };
+// Project type 0 with create type 1: enabled when <CreateFolder>\Install.exe exists; create
+// types 2 and 4: when <CreateFolder>\<output name>.exe exists (time placeholders at `now`);
+// hidden otherwise.
+RunInstallerState RunInstallerAvailable(const TIniDocument& project, const std::tm& now);
+// "インストーラの起動": asks, then opens the built installer with `open` (the shell unless
+// given). False when nothing was opened.
+bool RunInstaller(Ui& ui, const TIniDocument& project, const std::tm& now,
+                  const std::function<bool(const std::string&)>& open = {});
+
 // The copy-to-folder question for an output folder.
 std::string CopyToFolderQuestion(std::string_view folder);
 
