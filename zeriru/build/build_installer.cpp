@@ -587,6 +587,8 @@ bool TBuilder::BuildInstaller(const BuildRequest& request) {
     };
     if (result_.warnings == 0) {
         complete("処理は正常に終了しました。");
+        if (env_.options.executeInstaller)
+            RunInstaller(ui, TIniDocument::OpenWindowsPath(request.projectFile), env_.clock());
         if (env_.options.openFolder) OpenWithShell(request.outputFolder, {}, {});
     } else if (abort_) {
         complete("指示により中止しました。");
