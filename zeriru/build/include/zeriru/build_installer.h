@@ -1,0 +1,134 @@
+// The installer build: checks the open project, stages the installer module, its data file
+// INSTALL.DAT and every file to install, and leaves the staging folder as the result or packs
+// it into an LHA or CAB archive or self-extractor. Every text is Shift-JIS; every path a
+// Windows path.
+#pragma once
+
+#include "zeriru/editor_settings.h"
+#include "zeriru/project_file.h"
+
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zeriru {
+
+class Ui;
+class TBuildMachine;
+class ArchiveHost;
+
+// Create types of [Project] CreateFileType.
+enum CreateType : int {
+    kCreateAsk = 0,
+    kCreateFolder = 1,
+    kCreateLhaSfx = 2,
+    kCreateLha = 3,
+    kCreateCabSfx = 4,
+    kCreateCab = 5,
+};
+
+enum class BuildEntryKind { Progress, Error, Hint };
+
+// One line of the message list.
+struct BuildMessage {
+    BuildEntryKind kind = BuildEntryKind::Progress;
+    std::string text;
+    int code = 0;       // errors only
+    int helpTopic = 0;  // above 0: a topic of the help file
+    bool box = false;   // also shown in a message box
+};
+
+// What one build makes, and where.
+struct BuildRequest {
+    std::string projectFile;     // Windows path of the .PJ2
+    std::string projectName;     // decoded
+    std::string outputFolder;    // without a trailing "\"
+    std::string outputFileName;  // with placeholders
+    int createType = kCreateFolder;
+    bool backup = false;
+    std::string installSource = "Files";
+};
+
+struct BuildResult {
+    int warnings = 0;
+    int hints = 0;
+    std::uint64_t totalSize = 0;  // bytes of the installed files
+};
+
+// Placeholders of the output name, each replaced at its first occurrence ignoring case.
+std::string ExpandOutputName(std::string_view name, const TIniDocument& project, const std::tm& now);
+// "<folder>\<name>" with the name expanded and CreateFileNameOption (1 lower, 2 upper case)
+// applied; no extension.
+std::string OutputBasePath(std::string_view folder, std::string_view name, const TIniDocument& project,
+                           const std::tm& now);
+// yyyymmdd_hhnnss.
+std::string TimeStampText(const std::tm& now);
+
+class TBuilder {
+public:
+    struct Environment {
+        Ui* ui = nullptr;
+        TBuildMachine* machine = nullptr;
+        EditorOptions options;
+        // The editor's folder, Windows path ending with "\": Module\, Temporary, ROZIVU.EXE.
+        std::string editorFolder;
+        // Needed by the archive types; the build fails with error 10 without it.
+        const ArchiveHost* archiveHost = nullptr;
+        // Local time; the system clock unless replaced.
+        std::function<std::tm()> clock;
+        // Starts a program without waiting (ROZIVU); the shell unless replaced.
+        std::function<bool(const std::string& program, const std::string& parameters)> startProgram;
+        // Sees every message-list line as it is added.
+        std::function<void(const BuildMessage&)> onMessage;
+        // Called before every item of every loop; returning true sets the abort flag.
+        std::function<bool()> pollAbort;
+    };
+
+    explicit TBuilder(Environment environment);
+
+    // The command: asks for the copy to a folder, runs the core and adds the summary. False when
+    // the user declined (nothing was built, nothing listed).
+    bool BuildInstaller(const BuildRequest& request);
+    // The core: folders, checks, module conversion, staging, INSTALL.DAT, archives.
+    BuildResult RunBuild(const BuildRequest& request, bool copyMode);
+
+    // Sets the abort flag ("中止"); loops stop at their next item.
+    void Abort() { abort_ = true; }
+    bool Aborted() const { return abort_; }
+
+    const std::vector<BuildMessage>& Messages() const { return messages_; }
+    // The code of the last error, 0 after a hint or when there was none.
+    int Code() const { return code_; }
+    const BuildResult& Result() const { return result_; }
+
+private:
+    void Progress(std::string text);
+    void Error(int code, int topic, std::string text);
+    void Hint(int topic, bool box, std::string text);
+    bool CheckAbort();
+
+    Environment env_;
+    std::vector<BuildMessage> messages_;
+    BuildResult result_;
+    int code_ = 0;
+    bool abort_ = false;
+};
+
+// State of the command "インストーラの起動" for the open project.
+enum class RunInstallerState { Hidden, Disabled, Enabled };
+// Project type 0 with create type 1: enabled when <CreateFolder>\Install.exe exists; create
+// types 2 and 4: when <CreateFolder>\<output name>.exe exists (time placeholders at `now`);
+// hidden otherwise.
+RunInstallerState RunInstallerAvailable(const TIniDocument& project, const std::tm& now);
+// "インストーラの起動": asks, then opens the built installer with `open` (the shell unless
+// given). False when nothing was opened.
+bool RunInstaller(Ui& ui, const TIniDocument& project, const std::tm& now,
+                  const std::function<bool(const std::string&)>& open = {});
+
+// The copy-to-folder question for an output folder.
+std::string CopyToFolderQuestion(std::string_view folder);
+
+}  // namespace zeriru
