@@ -180,38 +180,16 @@ NTSTATUS DispatchPnp(PDEVICE_OBJECT device, PIRP irp) {
 
 namespace {
 
-void DevicePowerDone(PDEVICE_OBJECT device, UCHAR, POWER_STATE, PVOID context, PIO_STATUS_BLOCK ioStatus) {
-    (void)device;
-    PIRP systemIrp = static_cast<PIRP>(context);
-    SensorDeviceContext* ctx = Context(static_cast<PDEVICE_OBJECT>(systemIrp->Tail.Overlay.DriverContext[0]));
+void DevicePowerDone(PDEVICE_OBJECT, UCHAR, POWER_STATE, PVOID context, PIO_STATUS_BLOCK) {
     ROZOD_TRACE("DrvPower", "DevicePowerDone");
-    ctx->pendingPowerRequest = nullptr;
-    systemIrp->IoStatus.Status = ioStatus->Status;
-    PoStartNextPowerIrp(systemIrp);
-    IoCompleteRequest(systemIrp, IO_NO_INCREMENT);
+    KeSetEvent(static_cast<PKEVENT>(context), IO_NO_INCREMENT, FALSE);
 }
 
-NTSTATUS SystemPowerDown(PDEVICE_OBJECT device, PIRP irp, PVOID) {
-    SensorDeviceContext* ctx = Context(device);
-    PIO_STACK_LOCATION sp = IoGetCurrentIrpStackLocation(irp);
-    if (!NT_SUCCESS(irp->IoStatus.Status)) {
-        PoStartNextPowerIrp(irp);
-        return STATUS_SUCCESS;
-    }
-    SYSTEM_POWER_STATE sys = sp->Parameters.Power.State.SystemState;
-    POWER_STATE state;
-    state.DeviceState = sys < PowerSystemMaximum ? ctx->capabilities.DeviceState[sys] : PowerDeviceD3;
-    if (state.DeviceState == PowerDeviceUnspecified) state.DeviceState = sys == PowerSystemWorking ? PowerDeviceD0 : PowerDeviceD3;
-    ctx->pendingPowerRequest = irp;
-    irp->Tail.Overlay.DriverContext[0] = device;
-    NTSTATUS status = PoRequestPowerIrp(ctx->physicalDevice, IRP_MN_SET_POWER, state, DevicePowerDone, irp, nullptr);
-    if (!NT_SUCCESS(status)) {
-        ctx->pendingPowerRequest = nullptr;
-        irp->IoStatus.Status = status;
-        PoStartNextPowerIrp(irp);
-        return STATUS_SUCCESS;
-    }
-    return STATUS_MORE_PROCESSING_REQUIRED;
+// The device state a system state maps to, by the capabilities the bus reported.
+DEVICE_POWER_STATE MapSystemState(SensorDeviceContext* ctx, SYSTEM_POWER_STATE sys) {
+    DEVICE_POWER_STATE d = sys < PowerSystemMaximum ? ctx->capabilities.DeviceState[sys] : PowerDeviceD3;
+    if (d == PowerDeviceUnspecified) d = sys == PowerSystemWorking ? PowerDeviceD0 : PowerDeviceD3;
+    return d;
 }
 
 }  // namespace
@@ -225,11 +203,16 @@ NTSTATUS DispatchPower(PDEVICE_OBJECT device, PIRP irp) {
         return CompleteRequest(irp, STATUS_NOT_SUPPORTED, 0);
     }
     if (sp->MinorFunction == IRP_MN_SET_POWER && sp->Parameters.Power.Type == SystemPowerState) {
-        IoMarkIrpPending(irp);
-        IoCopyCurrentIrpStackLocationToNext(irp);
-        IoSetCompletionRoutine(irp, SystemPowerDown, nullptr, TRUE, TRUE, TRUE);
-        PoCallDriver(ctx->lowerDevice, irp);
-        return STATUS_PENDING;
+        // The matching device request goes through this stack first (and is recorded there),
+        // then the system request continues down.
+        POWER_STATE state;
+        state.DeviceState = MapSystemState(ctx, sp->Parameters.Power.State.SystemState);
+        if (state.DeviceState != ctx->devicePowerState) {
+            KEVENT done;
+            KeInitializeEvent(&done, NotificationEvent, FALSE);
+            if (NT_SUCCESS(PoRequestPowerIrp(ctx->physicalDevice, IRP_MN_SET_POWER, state, DevicePowerDone, &done, nullptr)))
+                KeWaitForSingleObject(&done, Executive, KernelMode, FALSE, nullptr);
+        }
     }
     if (sp->MinorFunction == IRP_MN_SET_POWER && sp->Parameters.Power.Type == DevicePowerState) {
         ctx->devicePowerState = sp->Parameters.Power.State.DeviceState;

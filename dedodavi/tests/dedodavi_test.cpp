@@ -325,3 +325,27 @@ TEST_F(SensorDriver, ControlRequestChecks) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(SensorDriver, CapabilitiesSurpriseRemovalSafeAndSystemPowerMapped) {
+    PDEVICE_OBJECT pdo = Plug(12);
+    DEVICE_CAPABILITIES caps{};
+    caps.Size = sizeof(caps);
+    caps.Version = 1;
+    ASSERT_EQ(machine_->QueryCapabilities(pdo, &caps), STATUS_SUCCESS);
+    EXPECT_EQ(caps.SurpriseRemovalOK, 1u);
+    HANDLE h = Open(Paths().at(0));
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    machine_->SetSystemPower(PowerSystemSleeping3);
+    machine_->SetSystemPower(PowerSystemWorking);
+    machine_->DrainWorker();
+    EXPECT_TRUE(TraceHas("[RoZod] DrvPower DevicePowerDone Line"));
+    DWORD n = 0, got = 0;
+    uint8_t reply[40];
+    EXPECT_TRUE(Write(h, kReadMeasurement, &n));
+    EXPECT_TRUE(Read(h, reply, sizeof reply, &got));
+    EXPECT_EQ(got, 8u);
+}
+
+}  // namespace
