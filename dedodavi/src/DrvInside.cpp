@@ -1,0 +1,164 @@
+// Request counting, admission, synchronous bus requests and the asynchronous transfers of
+// reads and writes with their completion routine.
+#include "DrvLocal.h"
+
+namespace dedodavi {
+
+void IncrementOutstanding(SensorDeviceContext* ctx) {
+    LONG n = __atomic_add_fetch(&ctx->outstanding, 1, __ATOMIC_SEQ_CST);
+    if (n == 2) KeClearEvent(&ctx->idleEvent);
+}
+
+void DecrementOutstanding(SensorDeviceContext* ctx) {
+    LONG n = __atomic_sub_fetch(&ctx->outstanding, 1, __ATOMIC_SEQ_CST);
+    if (n == 1) KeSetEvent(&ctx->idleEvent, IO_NO_INCREMENT, FALSE);
+    if (n == 0) KeSetEvent(&ctx->removeEvent, IO_NO_INCREMENT, FALSE);
+}
+
+bool Admit(SensorDeviceContext* ctx) {
+    IncrementOutstanding(ctx);
+    bool ok = ctx->started && !ctx->removed && !ctx->removeRequested && !ctx->stopRequested &&
+              __atomic_load_n(&ctx->outstanding, __ATOMIC_SEQ_CST) < 3;
+    if (!ok) DecrementOutstanding(ctx);
+    return ok;
+}
+
+NTSTATUS CompleteRequest(PIRP irp, NTSTATUS status, ULONG_PTR information) {
+    irp->IoStatus.Status = status;
+    irp->IoStatus.Information = information;
+    IoCompleteRequest(irp, IO_NO_INCREMENT);
+    return status;
+}
+
+void WaitPipeReady(SensorDeviceContext* ctx) {
+    KeWaitForSingleObject(&ctx->pipeReadyEvent, Executive, KernelMode, FALSE, nullptr);
+}
+
+NTSTATUS UsbdToNt(uint32_t usbd) {
+    switch (usbd) {
+    case hw::USBD_STATUS_SUCCESS: return STATUS_SUCCESS;
+    case hw::USBD_STATUS_CANCELED: return STATUS_CANCELLED;
+    case hw::USBD_STATUS_DEVICE_GONE: return STATUS_DEVICE_NOT_CONNECTED;
+    case hw::USBD_STATUS_INVALID_PARAMETER:
+    case hw::USBD_STATUS_INVALID_PIPE_HANDLE:
+    case hw::USBD_STATUS_INVALID_URB_FUNCTION: return STATUS_INVALID_PARAMETER;
+    default: return STATUS_UNSUCCESSFUL;
+    }
+}
+
+namespace {
+
+NTSTATUS SignalDone(PDEVICE_OBJECT, PIRP, PVOID event) {
+    KeSetEvent(static_cast<PKEVENT>(event), IO_NO_INCREMENT, FALSE);
+    return STATUS_MORE_PROCESSING_REQUIRED;
+}
+
+// One internal request of our own, waited for; on time-out it is cancelled and still waited
+// for, so the request block is never left with the bus driver.
+NTSTATUS InternalSync(SensorDeviceContext* ctx, ULONG code, PVOID argument, PLARGE_INTEGER timeout) {
+    PIRP irp = IoAllocateIrp(ctx->lowerDevice->StackSize, FALSE);
+    if (!irp) return STATUS_INSUFFICIENT_RESOURCES;
+    KEVENT done;
+    KeInitializeEvent(&done, NotificationEvent, FALSE);
+    irp->IoStatus.Status = STATUS_NOT_SUPPORTED;
+    PIO_STACK_LOCATION next = IoGetNextIrpStackLocation(irp);
+    next->MajorFunction = IRP_MJ_INTERNAL_DEVICE_CONTROL;
+    next->Parameters.Others.Argument1 = argument;
+    next->Parameters.DeviceIoControl.IoControlCode = code;
+    IoSetCompletionRoutine(irp, SignalDone, &done, TRUE, TRUE, TRUE);
+    NTSTATUS status = IoCallDriver(ctx->lowerDevice, irp);
+    if (status == STATUS_PENDING) {
+        if (KeWaitForSingleObject(&done, Executive, KernelMode, FALSE, timeout) == STATUS_TIMEOUT) {
+            ROZOD_TRACE("DrvVendor", "CallUSBD");
+            IoCancelIrp(irp);
+            KeWaitForSingleObject(&done, Executive, KernelMode, FALSE, nullptr);
+        }
+    }
+    status = irp->IoStatus.Status;
+    // The kernel touches the request once more after a completion routine that keeps it
+    // returns, possibly after our event is already set on another thread: free the one
+    // retired before instead of this one.
+    PIRP older = __atomic_exchange_n(&ctx->retiredIrp, irp, __ATOMIC_ACQ_REL);
+    if (older) IoFreeIrp(older);
+    return status;
+}
+
+struct AsyncContext {
+    SensorDeviceContext* ctx;
+    hw::Urb* urb;
+};
+
+NTSTATUS AsyncDone(PDEVICE_OBJECT, PIRP irp, PVOID context) {
+    auto* ac = static_cast<AsyncContext*>(context);
+    if (irp->PendingReturned) IoMarkIrpPending(irp);
+    irp->IoStatus.Information = NT_SUCCESS(irp->IoStatus.Status) ? ac->urb->length : 0;
+    DecrementOutstanding(ac->ctx);
+    delete ac->urb;
+    ExFreePool(ac);
+    return STATUS_SUCCESS;
+}
+
+}  // namespace
+
+NTSTATUS SubmitUrbSync(SensorDeviceContext* ctx, hw::Urb* urb, PLARGE_INTEGER timeout) {
+    return InternalSync(ctx, IOCTL_INTERNAL_USB_SUBMIT_URB, urb, timeout);
+}
+
+NTSTATUS BusIoctlSync(SensorDeviceContext* ctx, ULONG code, PVOID argument) {
+    return InternalSync(ctx, code, argument, nullptr);
+}
+
+const SensorPipe* FindPipe(SensorDeviceContext* ctx, UCHAR type, bool in, ULONG* number) {
+    auto& pipes = *ctx->config.pipes;
+    for (size_t i = 0; i < pipes.size(); ++i) {
+        if (pipes[i].pipeType == type && ((pipes[i].endpointAddress & 0x80) != 0) == in) {
+            if (number) *number = ULONG(i + 1);
+            return &pipes[i];
+        }
+    }
+    return nullptr;
+}
+
+// The request was admitted (counted); the completion routine lowers the count.
+NTSTATUS StartAsyncTransfer(PDEVICE_OBJECT device, PIRP irp, const SensorPipe& pipe, bool in) {
+    SensorDeviceContext* ctx = Context(device);
+    PIO_STACK_LOCATION sp = IoGetCurrentIrpStackLocation(irp);
+    ULONG length = in ? sp->Parameters.Read.Length : sp->Parameters.Write.Length;
+    auto* ac = static_cast<AsyncContext*>(ExAllocatePoolWithTag(NonPagedPool, sizeof(AsyncContext), kPoolTag));
+    PVOID va = irp->MdlAddress ? MmGetSystemAddressForMdlSafe(irp->MdlAddress, NormalPagePriority) : nullptr;
+    if (!ac || !va) {
+        if (ac) ExFreePool(ac);
+        DecrementOutstanding(ctx);
+        return CompleteRequest(irp, STATUS_INSUFFICIENT_RESOURCES, 0);
+    }
+    ac->ctx = ctx;
+    ac->urb = new hw::Urb();
+    ac->urb->function = hw::UrbFunction::kBulkOrInterruptTransfer;
+    ac->urb->pipe = pipe.pipeHandle;
+    ac->urb->in = in;
+    ac->urb->short_ok = true;
+    ac->urb->buffer = static_cast<uint8_t*>(va);
+    ac->urb->length = length;
+    PIO_STACK_LOCATION next = IoGetNextIrpStackLocation(irp);
+    next->MajorFunction = IRP_MJ_INTERNAL_DEVICE_CONTROL;
+    next->Parameters.Others.Argument1 = ac->urb;
+    next->Parameters.DeviceIoControl.IoControlCode = IOCTL_INTERNAL_USB_SUBMIT_URB;
+    IoSetCompletionRoutine(irp, AsyncDone, ac, TRUE, TRUE, TRUE);
+    return IoCallDriver(ctx->lowerDevice, irp);
+}
+
+void FreeRetiredIrp(SensorDeviceContext* ctx) {
+    PIRP older = __atomic_exchange_n(&ctx->retiredIrp, static_cast<PIRP>(nullptr), __ATOMIC_ACQ_REL);
+    if (older) IoFreeIrp(older);
+}
+
+void AbortPipes(SensorDeviceContext* ctx) {
+    for (const SensorPipe& p : *ctx->config.pipes) {
+        hw::Urb urb;
+        urb.function = hw::UrbFunction::kAbortPipe;
+        urb.pipe = p.pipeHandle;
+        SubmitUrbSync(ctx, &urb);
+    }
+}
+
+}  // namespace dedodavi

@@ -1,0 +1,12 @@
+// System control (management instrumentation): passed to the bus driver.
+#include "DrvLocal.h"
+
+namespace dedodavi {
+
+NTSTATUS DispatchSystemControl(PDEVICE_OBJECT device, PIRP irp) {
+    ROZOD_TRACE("DrvSysCl", "DispatchSystemControl");
+    IoSkipCurrentIrpStackLocation(irp);
+    return IoCallDriver(Context(device)->lowerDevice, irp);
+}
+
+}  // namespace dedodavi
