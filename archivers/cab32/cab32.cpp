@@ -118,18 +118,11 @@ Outcome Test(const Targets& t) {
 }
 
 Outcome MakeSelfExtractor(const Targets& t) {
-    const fs::path cabinet = HostPathFromWindows(t.archive);
-    std::error_code ec;
-    if (!fs::is_regular_file(cabinet, ec)) return Error(kResultNotFound, "cabinet not found: " + cabinet.string());
-    const fs::path folder = t.folder.empty() ? cabinet.parent_path() : HostPathFromWindows(t.folder);
-    if (!fs::is_directory(folder, ec)) return Error(kResultNotFound, "folder not found: " + folder.string());
-    {
-        FileHandle f(std::fopen(cabinet.c_str(), "rb"));
-        std::string err;
-        if (!f || !TestCabinet(f.get(), 0, 0, &err)) return Error(kResultBadArchive, "damaged cabinet: " + err);
-    }
-    const fs::path stub = sfx::FindStub(kStubName);
-    if (stub.empty()) return Error(kResultFile, "self-extractor stub cab_sfx not found");
+    sfx::SfxSources src;
+    if (Outcome o = sfx::PrepareSfx(t.archive, t.folder, "cabinet", TestCabinet, kStubName, &src); o.code) return o;
+    const fs::path& cabinet = src.archive;
+    const fs::path& folder = src.folder;
+    const fs::path& stub = src.stub;
     sfx::CabSfxOptions options = sfx::DefaultCabSfxOptions(sj::FromUtf8(cabinet.stem().string()));
     const fs::path output = folder / (cabinet.stem().string() + ".exe");
     std::string err;

@@ -35,12 +35,10 @@ int Die(int code, const std::string& message) {
 
 int main(int argc, char** argv) {
     (void)argc;
-    FileHandle self(std::fopen("/proc/self/exe", "rb"));
-    if (!self) return Die(2, "cannot open own program file");
+    FileHandle self;
     sfx::Layout layout;
     std::string err;
-    if (!sfx::ReadLayout(self.get(), &layout, &err)) return Die(2, err);
-    if (layout.kind != sfx::Kind::Cab) return Die(2, "not a CAB self-extractor");
+    if (!sfx::OpenOwnArchive(sfx::Kind::Cab, &self, &layout, &err)) return Die(2, err);
     const long end = layout.archiveOffset + layout.archiveSize;
     if (!cab::TestCabinet(self.get(), layout.archiveOffset, end, &err)) return Die(2, "damaged cabinet: " + err);
 

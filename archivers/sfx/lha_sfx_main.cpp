@@ -66,12 +66,10 @@ std::string ReadDirectiveFile(std::FILE* f, const sfx::Layout& layout, std::stri
 
 int main(int argc, char** argv) {
     (void)argc;
-    FileHandle self(std::fopen("/proc/self/exe", "rb"));
-    if (!self) return Die(2, "cannot open own program file");
+    FileHandle self;
     sfx::Layout layout;
     std::string err;
-    if (!sfx::ReadLayout(self.get(), &layout, &err)) return Die(2, err);
-    if (layout.kind != sfx::Kind::Lha) return Die(2, "not an LHA self-extractor");
+    if (!sfx::OpenOwnArchive(sfx::Kind::Lha, &self, &layout, &err)) return Die(2, err);
     const long end = layout.archiveOffset + layout.archiveSize;
     if (!lha::TestArchive(self.get(), layout.archiveOffset, end, &err)) return Die(2, "damaged archive: " + err);
 

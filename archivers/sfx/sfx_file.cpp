@@ -1,5 +1,7 @@
 #include "sfx/sfx_file.h"
 
+#include "common/hostpath.h"
+
 #include <dlfcn.h>
 #include <sys/stat.h>
 
@@ -114,6 +116,41 @@ fs::path FindStub(const char* name) {
         }
     }
     return {};
+}
+
+Outcome PrepareSfx(const std::string& archive, const std::string& folder, const char* noun, const ArchiveTest& test,
+                   const char* stubName, SfxSources* out) {
+    namespace fs = std::filesystem;
+    const std::string name = noun;
+    out->archive = HostPathFromWindows(archive);
+    std::error_code ec;
+    if (!fs::is_regular_file(out->archive, ec)) return Error(kResultNotFound, name + " not found: " + out->archive.string());
+    out->folder = folder.empty() ? out->archive.parent_path() : HostPathFromWindows(folder);
+    if (!fs::is_directory(out->folder, ec)) return Error(kResultNotFound, "folder not found: " + out->folder.string());
+    // The stub checks the archive again before it extracts; refusing a damaged one here saves
+    // shipping it.
+    {
+        FileHandle f(std::fopen(out->archive.c_str(), "rb"));
+        std::string err;
+        if (!f || !test(f.get(), 0, 0, &err)) return Error(kResultBadArchive, "damaged " + name + ": " + err);
+    }
+    out->stub = FindStub(stubName);
+    if (out->stub.empty()) return Error(kResultFile, std::string("self-extractor stub ") + stubName + " not found");
+    return {};
+}
+
+bool OpenOwnArchive(Kind kind, FileHandle* self, Layout* layout, std::string* error) {
+    self->reset(std::fopen("/proc/self/exe", "rb"));
+    if (!*self) {
+        *error = "cannot open own program file";
+        return false;
+    }
+    if (!ReadLayout(self->get(), layout, error)) return false;
+    if (layout->kind != kind) {
+        *error = kind == Kind::Cab ? "not a CAB self-extractor" : "not an LHA self-extractor";
+        return false;
+    }
+    return true;
 }
 
 }  // namespace archivers::sfx

@@ -5,7 +5,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <string>
+
+#include "common/hostfiles.h"
+#include "common/results.h"
 
 namespace archivers::sfx {
 
@@ -29,5 +33,23 @@ bool ReadLayout(std::FILE* file, Layout* layout, std::string* error);
 // Host path of a stub program: beside the module that contains this code, in ../bin from it,
 // or in $ARCHIVERS_STUB_DIR.
 std::filesystem::path FindStub(const char* name);
+
+// What a self-extractor is made from: the archive, the output folder and the stub.
+struct SfxSources {
+    std::filesystem::path archive;
+    std::filesystem::path folder;
+    std::filesystem::path stub;
+};
+using ArchiveTest = std::function<bool(std::FILE*, long, long, std::string*)>;
+
+// Resolves the archive and output folder (Windows paths; an empty folder means the archive's
+// own) of a make-self-extractor call, refuses a missing one or a damaged archive before a
+// stub is spent on it, and finds the stub. `noun` names the archive in the reasons.
+Outcome PrepareSfx(const std::string& archive, const std::string& folder, const char* noun, const ArchiveTest& test,
+                   const char* stubName, SfxSources* out);
+
+// The running stub's own program file and the archive appended to it, checked to be of
+// `kind`; false with the reason.
+bool OpenOwnArchive(Kind kind, FileHandle* self, Layout* layout, std::string* error);
 
 }  // namespace archivers::sfx

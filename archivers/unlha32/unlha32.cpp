@@ -124,20 +124,11 @@ Outcome Test(const Targets& t) {
 }
 
 Outcome MakeSelfExtractor(const Targets& t) {
-    const fs::path archive = HostPathFromWindows(t.archive);
-    std::error_code ec;
-    if (!fs::is_regular_file(archive, ec)) return Error(kResultNotFound, "archive not found: " + archive.string());
-    const fs::path folder = t.folder.empty() ? archive.parent_path() : HostPathFromWindows(t.folder);
-    if (!fs::is_directory(folder, ec)) return Error(kResultNotFound, "folder not found: " + folder.string());
-    // The stub checks the archive again before it extracts; refusing a damaged one here saves
-    // shipping it.
-    {
-        FileHandle f(std::fopen(archive.c_str(), "rb"));
-        std::string err;
-        if (!f || !TestArchive(f.get(), 0, 0, &err)) return Error(kResultBadArchive, "damaged archive: " + err);
-    }
-    const fs::path stub = sfx::FindStub(kStubName);
-    if (stub.empty()) return Error(kResultFile, "self-extractor stub lha_sfx not found");
+    sfx::SfxSources src;
+    if (Outcome o = sfx::PrepareSfx(t.archive, t.folder, "archive", TestArchive, kStubName, &src); o.code) return o;
+    const fs::path& archive = src.archive;
+    const fs::path& folder = src.folder;
+    const fs::path& stub = src.stub;
     const fs::path output = folder / (archive.stem().string() + ".exe");
     std::string err;
     if (!sfx::MakeSfx(stub, archive, sfx::Kind::Lha, "", output, &err)) return Error(kResultFile, err);
