@@ -48,10 +48,12 @@ private:
             w::Hwnd dialog = w::FindWindow(title);
             if (dialog != 0 && dialog != last) {
                 auto children = w::EnumChildWindows(dialog);
-                if (children.size() > 10) {
+                // The dialog is found while it still adds its controls: act only once the OK
+                // button exists, so a half-built dialog is tried again on the next turn.
+                w::Hwnd ok = children.size() > 10 ? w::FindChildByCaption(dialog, "OK") : 0;
+                if (ok != 0) {
                     if (folder_) w::SendMessage(children[6], w::WM_SETTEXT, 0, *folder_);
                     if (command_) w::SendMessage(children[10], w::WM_SETTEXT, 0, *command_);
-                    w::Hwnd ok = w::FindChildByCaption(dialog, "OK");
                     w::SendMessage(ok, w::WM_LBUTTONDOWN, 0);
                     w::SendMessage(ok, w::WM_LBUTTONUP, 0);
                     last = dialog;

@@ -284,13 +284,15 @@ TEST(CabOptionDialog, LaidOutForTheHelperAndCancelFails) {
     char text[256] = {};
     int result = -1;
     std::thread maker([&] { result = Cab(nullptr, ("-f " + Q(dir / "setup.cab") + " " + QF(dir.path())).c_str(), text, 256); });
+    // The dialog is visible while it still adds its controls: wait until all are there.
     w::Hwnd dialog = 0;
-    for (int i = 0; i < 2000 && dialog == 0; ++i) {
+    std::vector<w::Hwnd> children;
+    for (int i = 0; i < 2000 && children.size() < 13; ++i) {
         dialog = w::FindWindow(platform::sjis::S("自己解凍形式書庫の作成"));
-        if (dialog == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        children = w::EnumChildWindows(dialog);
+        if (children.size() < 13) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     ASSERT_NE(dialog, 0u);
-    auto children = w::EnumChildWindows(dialog);
     ASSERT_GE(children.size(), 12u);
     w::WindowInfo folder, command, noAsk, remove;
     ASSERT_TRUE(w::GetWindowInfo(children[6], folder));
