@@ -249,12 +249,12 @@ int main(int argc, char** argv) {
     Dumper dump(port, log);
     if ((r = CanClearBuffer(h, CAN_CLEAR_TIME_BASE))) Fail("CanClearBuffer", r);
     if ((r = CanActivate(h))) Fail("CanActivate", r);
-    if (!toSend.empty() && (r = CanSendMessage(h, toSend.data(), static_cast<uint32_t>(toSend.size()))))
-        Fail("CanSendMessage", r);
-
+    // Changes are reported from the state the running port starts in.
     CanStatus status{};
     if ((r = CanGetStatus(h, &status))) Fail("CanGetStatus", r);
     uint32_t busState = status.busState;
+    if (!toSend.empty() && (r = CanSendMessage(h, toSend.data(), static_cast<uint32_t>(toSend.size()))))
+        Fail("CanSendMessage", r);
     long frames = 0;
     const long deadlineMs = seconds >= 0 ? seconds * 1000 : -1;
     long elapsedMs = 0;
