@@ -75,11 +75,7 @@ NTSTATUS InternalSync(SensorDeviceContext* ctx, ULONG code, PVOID argument, PLAR
         }
     }
     status = irp->IoStatus.Status;
-    // The kernel touches the request once more after a completion routine that keeps it
-    // returns, possibly after our event is already set on another thread: free the one
-    // retired before instead of this one.
-    PIRP older = __atomic_exchange_n(&ctx->retiredIrp, irp, __ATOMIC_ACQ_REL);
-    if (older) IoFreeIrp(older);
+    IoFreeIrp(irp);
     return status;
 }
 
@@ -145,11 +141,6 @@ NTSTATUS StartAsyncTransfer(PDEVICE_OBJECT device, PIRP irp, const SensorPipe& p
     next->Parameters.DeviceIoControl.IoControlCode = IOCTL_INTERNAL_USB_SUBMIT_URB;
     IoSetCompletionRoutine(irp, AsyncDone, ac, TRUE, TRUE, TRUE);
     return IoCallDriver(ctx->lowerDevice, irp);
-}
-
-void FreeRetiredIrp(SensorDeviceContext* ctx) {
-    PIRP older = __atomic_exchange_n(&ctx->retiredIrp, static_cast<PIRP>(nullptr), __ATOMIC_ACQ_REL);
-    if (older) IoFreeIrp(older);
 }
 
 void AbortPipes(SensorDeviceContext* ctx) {

@@ -55,7 +55,6 @@ struct SensorDeviceContext {
     USHORT lastDeviceStatus;
     UNICODE_STRING interfaceName;
     SensorConfigInfo config;
-    PIRP retiredIrp;  // last synchronous bus request, freed with the next one
 };
 
 inline SensorDeviceContext* Context(PDEVICE_OBJECT device) {
@@ -82,7 +81,6 @@ const SensorPipe* FindPipe(SensorDeviceContext* ctx, UCHAR type, bool in, ULONG*
 NTSTATUS ReadDescriptorsAndSelect(SensorDeviceContext* ctx);
 NTSTATUS SelectInterface(SensorDeviceContext* ctx);
 void AbortPipes(SensorDeviceContext* ctx);
-void FreeRetiredIrp(SensorDeviceContext* ctx);
 
 DRIVER_ADD_DEVICE AddDevice;
 DRIVER_DISPATCH DispatchCreate, DispatchClose, DispatchRead, DispatchWrite, DispatchIoctl, DispatchCleanup,
