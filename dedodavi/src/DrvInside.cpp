@@ -34,18 +34,6 @@ void WaitPipeReady(SensorDeviceContext* ctx) {
     KeWaitForSingleObject(&ctx->pipeReadyEvent, Executive, KernelMode, FALSE, nullptr);
 }
 
-NTSTATUS UsbdToNt(uint32_t usbd) {
-    switch (usbd) {
-    case hw::USBD_STATUS_SUCCESS: return STATUS_SUCCESS;
-    case hw::USBD_STATUS_CANCELED: return STATUS_CANCELLED;
-    case hw::USBD_STATUS_DEVICE_GONE: return STATUS_DEVICE_NOT_CONNECTED;
-    case hw::USBD_STATUS_INVALID_PARAMETER:
-    case hw::USBD_STATUS_INVALID_PIPE_HANDLE:
-    case hw::USBD_STATUS_INVALID_URB_FUNCTION: return STATUS_INVALID_PARAMETER;
-    default: return STATUS_UNSUCCESSFUL;
-    }
-}
-
 namespace {
 
 NTSTATUS SignalDone(PDEVICE_OBJECT, PIRP, PVOID event) {

@@ -73,7 +73,6 @@ void WaitPipeReady(SensorDeviceContext* ctx);
 // Bus requests.
 NTSTATUS SubmitUrbSync(SensorDeviceContext* ctx, hw::Urb* urb, PLARGE_INTEGER timeout = nullptr);
 NTSTATUS BusIoctlSync(SensorDeviceContext* ctx, ULONG code, PVOID argument);
-NTSTATUS UsbdToNt(uint32_t usbd);
 // Bulk or interrupt transfer for the request's buffer, completed by the bus driver.
 NTSTATUS StartAsyncTransfer(PDEVICE_OBJECT device, PIRP irp, const SensorPipe& pipe, bool in);
 const SensorPipe* FindPipe(SensorDeviceContext* ctx, UCHAR type, bool in, ULONG* number = nullptr);
