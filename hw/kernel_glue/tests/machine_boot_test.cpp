@@ -4,7 +4,8 @@
 // written back to the description and found again by the next process; a process that ends
 // with handles and requests open ends cleanly; without $PLATFORM_MACHINE the default machine
 // is written into the prefix. The process-level cases run in child processes (death-test
-// style "threadsafe" re-executes this program for them).
+// style "threadsafe" re-executes this program for them, skipping the test's other children);
+// every test stands alone, as ctest runs each in its own process.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -134,6 +135,21 @@ protected:
         if (status) *status = rc;
         return out;
     }
+    // Gives the unit with ID 12 the ID 42; true when it answers with it and the description
+    // file holds it.
+    static bool SetIdNumber12To42() {
+        HANDLE h = OpenSensor(12);
+        OVERLAPPED ov{};
+        ov.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        const uint8_t setId[8] = {0, 4, 0, 42, 0, 0, 0, 0};
+        DWORD n = 0;
+        bool set = h != INVALID_HANDLE_VALUE && Finish(h, WriteFile(h, setId, 8, &n, &ov), ov, &n) && IdNumber(h) == 42;
+        std::string text = ReadText(MachineFile());
+        auto section = text.find("[UsbSensor 2]");
+        bool written = section != std::string::npos && text.find("IdNumber=42", section) != std::string::npos &&
+                       text.find("IdNumber=11") != std::string::npos;  // the other unit's line unchanged
+        return set && written;
+    }
 };
 
 TEST_F(BootedMachine, FirstDeviceCallBootsTheDescribedMachineWithBothDrivers) {
@@ -190,34 +206,13 @@ TEST_F(BootedMachine, MachinectlUnplugsAndPlugsAUsbSensorOfTheRunningMachine) {
     CloseHandle(h);
 }
 
-// SetIdNumber over USB: no reply is read, the unit keeps the number, and the description file
-// keeps it for the next start.
-TEST_F(BootedMachine, IdNumberSetOnAUnitIsWrittenToTheDescription) {
-    HANDLE h = OpenSensor(12);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    OVERLAPPED ov{};
-    ov.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    const uint8_t setId[8] = {0, 4, 0, 42, 0, 0, 0, 0};
-    DWORD n = 0;
-    ASSERT_TRUE(Finish(h, WriteFile(h, setId, 8, &n, &ov), ov, &n));
-    CloseHandle(ov.hEvent);
-    EXPECT_EQ(IdNumber(h), 42);
-    CloseHandle(h);
-    std::string text = ReadText(MachineFile());
-    auto section = text.find("[UsbSensor 2]");
-    ASSERT_NE(section, std::string::npos);
-    EXPECT_NE(text.find("IdNumber=42", section), std::string::npos) << text;
-    EXPECT_NE(text.find("IdNumber=11"), std::string::npos) << "the other unit's line is unchanged";
-}
-
-TEST_F(BootedMachine, TheNextProcessFindsTheStoredIdNumber) {
-    ASSERT_NE(ReadText(MachineFile()).find("IdNumber=42"), std::string::npos) << "runs after the test that sets it";
-    EXPECT_EXIT(
-        {
-            HANDLE h = OpenSensor(42);
-            std::exit(h != INVALID_HANDLE_VALUE && OpenSensor(12) == INVALID_HANDLE_VALUE ? 0 : 1);
-        },
-        ::testing::ExitedWithCode(0), "");
+// SetIdNumber over USB (no reply is read): the unit keeps the number, the description file
+// keeps it, and the next process finds the unit with it. Both processes are children, so
+// each boots its own machine from the same file.
+TEST_F(BootedMachine, IdNumberSetOnAUnitIsFoundByTheNextProcess) {
+    EXPECT_EXIT(std::exit(SetIdNumber12To42() ? 0 : 1), ::testing::ExitedWithCode(0), "");
+    EXPECT_EXIT(std::exit(OpenSensor(42) != INVALID_HANDLE_VALUE && OpenSensor(12) == INVALID_HANDLE_VALUE ? 0 : 1),
+                ::testing::ExitedWithCode(0), "");
 }
 
 // Handles left open, a read pending on a sensor and a port open: the exit closes them, the
