@@ -78,7 +78,7 @@ struct ChannelContext {
     ULONG eventWord = 0, eventMask = 0;
     bool transmitting = false, busOffRestart = false;
     bool controllerOpen = false;  // queues exist; read by the interrupt routine
-    KDPC* dpc = nullptr;
+    bool dpcBlocked = false;  // the interrupt is going away: no deferred procedure is queued
     // ---- FIFO board
     bool fifoBoard = false;
     FifoTrigger rxTrigger, errTrigger;

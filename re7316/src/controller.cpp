@@ -509,8 +509,13 @@ NTSTATUS OpenChannel(ChannelContext* c) {
 
 void CloseChannel(ChannelContext* c) {
     DisableInterrupts(c);
-    Synchronized(c, [](ChannelContext* ch) { ch->controllerOpen = false; });
+    Synchronized(c, [](ChannelContext* ch) {
+        ch->controllerOpen = false;
+        ch->eventWord = 0;
+    });
+    // No event of this session reaches a later one.
     KeRemoveQueueDpc(&c->self->Dpc);
+    KeFlushQueuedDpcs();
     ResetController(c);
     Ring tx, rx, err;
     Synchronized(c, [&](ChannelContext* ch) {
@@ -800,7 +805,7 @@ BOOLEAN Isr(PKINTERRUPT, PVOID context) {
         claimed = true;
         if (!c->controllerOpen) break;
     }
-    if (claimed && c->eventWord) IoRequestDpc(c->self, nullptr, nullptr);
+    if (claimed && c->eventWord && !c->dpcBlocked) IoRequestDpc(c->self, nullptr, nullptr);
     return claimed ? TRUE : FALSE;
 }
 

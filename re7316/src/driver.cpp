@@ -127,14 +127,19 @@ void ReadBoardIdentity(ChannelContext* c) {
     c->pci.boardSwitch = c->boardType == 2 ? 0 : c->regs.Read8(BRD_SWITCH);
 }
 
+// The deferred procedure synchronises with the interrupt object and reads the channel: it
+// may not be queued again, and one already running must end, before the object is freed
+// (and before the device goes).
 void Disconnect(ChannelContext* c) {
+    if (c->interrupt) Synchronized(c, [](ChannelContext* ch) { ch->dpcBlocked = true; });
+    KeRemoveQueueDpc(&c->self->Dpc);
+    KeFlushQueuedDpcs();
     if (c->interrupt) {
         PKINTERRUPT i = c->interrupt;
         IoDisconnectInterrupt(i);
         c->interrupt = nullptr;
         c->interruptConnected = false;
     }
-    KeRemoveQueueDpc(&c->self->Dpc);
 }
 
 void Unmap(ChannelContext* c) {
@@ -178,6 +183,7 @@ NTSTATUS StartDevice(ChannelContext* c, PIRP irp) {
         if (!NT_SUCCESS(s)) return s;
     }
     IoSetDeviceInterfaceState(&c->interfaceName, TRUE);
+    c->dpcBlocked = false;
     s = IoConnectInterrupt(&c->interrupt, Isr, c, nullptr, c->vector, c->level, c->level, c->mode, TRUE,
                            c->affinity, FALSE);
     if (!NT_SUCCESS(s)) {
