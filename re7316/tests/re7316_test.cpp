@@ -14,7 +14,7 @@ constexpr DWORD kHangGuardMs = 20000;
 
 class ChannelTest : public BoardTest, public ::testing::WithParamInterface<bool> {
 protected:
-    void SetUp() override { Plug(GetParam() ? FifoBoard() : BasicBoard()); }
+    void SetUp() override { Plug(GetParam()); }
     // Opens DIZED1 and DIZED2 and starts both controllers.
     void OpenBoth() {
         a_ = Open("DIZED1");
@@ -262,16 +262,17 @@ TEST_P(ChannelTest, SurpriseRemovalWithAPendingWait) {
     OVERLAPPED ov;
     ULONG value = 0;
     StartWait(b_, &ov, &value);
-    machine_->SurpriseRemove(pdos_[1]);
-    pdos_[1] = nullptr;
+    Unplug("Board 1");
     EXPECT_EQ(Ioctl(b_, IOCTL_CAN_GET_EVENT_MASK, nullptr, 0, &value, 4), ERROR_NOT_READY);
     CloseTracked(b_);
     ASSERT_EQ(WaitForSingleObject(ov.hEvent, kHangGuardMs), 0u);
     EXPECT_TRUE(HasOverlappedIoCompleted(&ov));
     CloseHandle(ov.hEvent);
-    machine_->DrainWorker();
-    // The slot and the port name are free again for the next board.
+    kernel_->DrainWorker();
     EXPECT_EQ(Open("DIZED2"), INVALID_HANDLE_VALUE);
+    // The slots and the port names are free again for the board put back.
+    Replug("Board 1");
+    EXPECT_NE(Open("DIZED2"), INVALID_HANDLE_VALUE);
 }
 
 TEST_P(ChannelTest, ShrinkingTheReceiveQueueKeepsTheOldestAndSentMessagesReportCompletion) {
@@ -315,22 +316,47 @@ TEST_P(ChannelTest, ShrinkingTheReceiveQueueKeepsTheOldestAndSentMessagesReportC
     for (ULONG i = 0; i < 64; ++i) EXPECT_EQ(got[i].identifier, batch[i].identifier) << i;
 }
 
-TEST_P(ChannelTest, RemovedChannelsSlotAndPortNameAreReused) {
-    ASSERT_EQ(machine_->Remove(pdos_[0]), STATUS_SUCCESS);
-    pdos_[0] = nullptr;
+INSTANTIATE_TEST_SUITE_P(Boards, ChannelTest, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "Fifo" : "Basic"; });
+
+// Two boards: "Board 1" with two channels, "Board 2" (device 0x1C97) with one.
+class TwoBoardTest : public BoardTest, public ::testing::WithParamInterface<bool> {
+protected:
+    void SetUp() override {
+        Boot(OneBoard(GetParam(), "[Board 2]\nKind=FIFO\nDeviceId=0x1C97\nChannels=1\nBus=CAN1\n"
+                                  "ChannelInterruptMask=0xFF\nInterruptLine=11\n"));
+    }
+    ULONG DeviceIdOf(const char* port) {
+        HANDLE h = Open(port);
+        if (h == INVALID_HANDLE_VALUE) return 0;
+        CanBoardInfo info{};
+        DWORD error = Ioctl(h, IOCTL_CAN_GET_BOARD_INFO, nullptr, 0, &info, sizeof info);
+        CloseTracked(h);
+        return error ? 0 : info.deviceId * 10 + info.channelNumber;
+    }
+};
+
+TEST_P(TwoBoardTest, RemovedChannelsSlotsAndPortNamesAreReused) {
+    const ULONG first = ULONG(cfg_.device_id) * 10;
+    EXPECT_EQ(DeviceIdOf("DIZED1"), first + 1);
+    EXPECT_EQ(DeviceIdOf("DIZED2"), first + 2);
+    EXPECT_EQ(DeviceIdOf("DIZED3"), 0x1C97u * 10 + 1);
+    HANDLE third = Open("DIZED3");
+    ASSERT_NE(third, INVALID_HANDLE_VALUE);
+    Unplug("Board 1");
+    kernel_->DrainWorker();
     EXPECT_EQ(Open("DIZED1"), INVALID_HANDLE_VALUE);
-    HANDLE b = Open("DIZED2");
-    ASSERT_NE(b, INVALID_HANDLE_VALUE);
-    pdos_[0] = machine_->PlugIn(devices_[0]);
-    ASSERT_NE(pdos_[0], nullptr);
-    HANDLE a = Open("DIZED1");
-    ASSERT_NE(a, INVALID_HANDLE_VALUE);
-    CanBoardInfo info{};
-    ASSERT_EQ(Ioctl(a, IOCTL_CAN_GET_BOARD_INFO, nullptr, 0, &info, sizeof info), 0u);
-    EXPECT_EQ(info.channelNumber, 1u);
+    EXPECT_EQ(Open("DIZED2"), INVALID_HANDLE_VALUE);
+    // The other board's user is unaffected.
+    CanStatus st{};
+    EXPECT_EQ(Ioctl(third, IOCTL_CAN_GET_STATUS, nullptr, 0, &st, sizeof st), 0u);
+    Replug("Board 1");
+    EXPECT_EQ(DeviceIdOf("DIZED1"), first + 1);
+    EXPECT_EQ(DeviceIdOf("DIZED2"), first + 2);
+    EXPECT_EQ(Open("DIZED4"), INVALID_HANDLE_VALUE);
 }
 
-INSTANTIATE_TEST_SUITE_P(Boards, ChannelTest, ::testing::Values(false, true),
+INSTANTIATE_TEST_SUITE_P(Boards, TwoBoardTest, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "Fifo" : "Basic"; });
 
 }  // namespace
