@@ -305,7 +305,8 @@ InstallResult Install(std::string_view runtimeFolder, bool silent, Console& cons
         return failed;
     }
     const InstallPlan plan = MakeInstallPlan(data, runtimeFolder, machine);
-    console.Line(texts.Text(text_id::kTitle, {plan.title}));
+    // The installer's title is its window caption; text 0 makes one from the name when it is empty.
+    console.Line(plan.title.empty() ? texts.Text(text_id::kTitle, {plan.softName}) : plan.title);
     console.Line(texts.Text(text_id::kWelcome, {plan.softName}));
     if (!plan.problems.empty() || plan.installFolder.empty() || zeriru::FindDefineId(plan.installFolder) != 0) {
         console.Line(texts.Text(text_id::kFilesDamaged));

@@ -29,7 +29,7 @@ inline constexpr int kExitFailed = 3;       // a folder or file could not be mad
 
 // Text ids of the language section used by the module.
 namespace text_id {
-inline constexpr int kTitle = 0;            // "%s セットアップ"
+inline constexpr int kTitle = 0;            // "%s セットアップ", when the project has no title
 inline constexpr int kYes = 5;
 inline constexpr int kNo = 6;
 inline constexpr int kWelcome = 100;
