@@ -54,3 +54,22 @@ public:
 };
 
 }  // namespace ridaviri
+
+namespace ridaviri {
+
+// The CAN library itself (libdized.so).
+class DizedLibrary final : public CanLibrary {
+public:
+    CanHandle OpenPort(const char* name) override;
+    uint32_t ClosePort(CanHandle port) override;
+    uint32_t SetConfig(CanHandle port, const CanConfig& config) override;
+    uint32_t SetAcceptanceFilter(CanHandle port, uint32_t code, uint32_t mask) override;
+    uint32_t GetStatus(CanHandle port, CanStatus* status) override;
+    uint32_t Activate(CanHandle port) override;
+    uint32_t Deactivate(CanHandle port) override;
+    uint32_t ClearBuffer(CanHandle port, uint32_t flags) override;
+    uint32_t SendMessage(CanHandle port, const CanMessage* messages, uint32_t count) override;
+    uint32_t ReceiveMessage(CanHandle port, CanMessage* messages, uint32_t* count) override;
+};
+
+}  // namespace ridaviri
