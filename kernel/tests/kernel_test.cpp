@@ -1,5 +1,6 @@
 // The kernel model driven directly: synchronisation, time, pool, interrupts, registers,
 // requests and the verifier's rules.
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -131,6 +132,39 @@ TEST_F(KernelTest, DeferredProcedureIsQueuedOnceUntilItRuns) {
     KeFlushQueuedDpcs();
     EXPECT_EQ(KeReadStateEvent(&probe.fired), 1);
     EXPECT_EQ(KeGetCurrentIrql(), PASSIVE_LEVEL);
+}
+
+// A procedure that queues itself again while `again` is set, counting its runs.
+struct Requeue {
+    KDPC dpc;
+    std::atomic<bool> again{true};
+    std::atomic<int> runs{0};
+};
+void RequeueDpc(PKDPC dpc, PVOID context, PVOID, PVOID) {
+    auto* r = static_cast<Requeue*>(context);
+    ++r->runs;
+    if (r->again) KeInsertQueueDpc(dpc, nullptr, nullptr);
+}
+
+TEST_F(KernelTest, FlushWaitsOnlyForProceduresQueuedBeforeIt) {
+    // A device that keeps its procedure queued (as a busy channel does) must not starve a
+    // flush on another device's removal path.
+    Requeue r;
+    KeInitializeDpc(&r.dpc, RequeueDpc, &r);
+    KeInsertQueueDpc(&r.dpc, nullptr, nullptr);
+    std::atomic<bool> flushed{false};
+    std::thread flusher([&] {
+        KeFlushQueuedDpcs();
+        flushed = true;
+    });
+    for (int i = 0; i < 20000 && !flushed; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_TRUE(flushed.load());
+    EXPECT_GE(r.runs.load(), 1);
+    r.again = false;
+    flusher.join();
+    // A run that saw `again` set queues it once more; the second flush waits for that one.
+    KeFlushQueuedDpcs();
+    KeFlushQueuedDpcs();
 }
 
 TEST_F(KernelTest, PoolFailureInjectionByCountAndByTag) {

@@ -10,6 +10,7 @@
 #include "zeriru/convert_module.h"
 #include "zeriru/defines.h"
 #include "zeriru/file_services.h"
+#include "zeriru/file_version.h"
 #include "zeriru/system_services.h"
 #include "zeriru/ui.h"
 
@@ -96,6 +97,24 @@ std::string OutputBasePath(std::string_view folder, std::string_view name, const
         case 2: return platform::sjis::ToUpper(path);
         default: return path;
     }
+}
+
+std::optional<std::string> CheckCreateOptions(const CreateOptionChoice& choice, TBuildMachine& machine) {
+    const int type = choice.createType;
+    if (type < kCreateFolder || type > kCreateCab) return S("作成するインストールファイルの種類を選択してください。");
+    if (type != kCreateFolder) {
+        if (choice.outputFileName.empty()) return S("作成するインストーラファイル名が指定されていません。");
+        if (IsInvalidFileName(choice.outputFileName, false)) return MsgInvalidFileName();
+    }
+    if (choice.outputFolder.empty()) return S("作成先のフォルダが入力されていません。");
+    if (!IsFullFolderPath(choice.outputFolder)) return MsgNotFullFolderPath();
+    if (IsProtectedFolder(platform::sjis::ToUpper(wp::RemoveBackslash(choice.outputFolder)), 255, machine))
+        return MsgProtectedOutputFolder();
+    if (type == kCreateFolder) {
+        if (choice.installSource.empty()) return S("インストールソースが入力されていません。");
+        if (IsInvalidFileName(choice.installSource, false)) return MsgInvalidFileName();
+    }
+    return std::nullopt;
 }
 
 std::string CopyToFolderQuestion(std::string_view folder) {
@@ -562,11 +581,74 @@ BuildResult TBuilder::RunBuild(const BuildRequest& request, bool copyMode) {
     return result_;
 }
 
-bool TBuilder::BuildInstaller(const BuildRequest& request) {
+bool TBuilder::UpdateVersionFromMainFile(const std::string& projectFile) {
+    Progress(S("メインファイルのバージョンを取得しています。"));
+    TIniDocument project = TIniDocument::OpenWindowsPath(projectFile);
+    const std::string mainFile = DecodeProjectText(project.ReadString("Software", "MainFileName"));
+    const std::string section = ItemsSectionName(project, "FilesSetting", "Files");
+    std::string source;
+    bool found = false;
+    for (int i = 0; i < kMaxFileItems && !mainFile.empty(); ++i) {
+        const std::string key = std::to_string(i);
+        if (!project.ValueExists(section, key)) break;
+        const std::string record = project.ReadString(section, key);
+        if (GetItemFieldInt(record, 2, -1) != 0 || ItemTarget(record) != mainFile) continue;
+        source = DecodeProjectText(GetItemField(record, 5));
+        found = true;
+        break;
+    }
+    if (!found) {
+        Progress(S("メインファイル名が指定されていません。"));
+        return false;
+    }
+    if (!wp::FileExists(source) || wp::DirectoryExists(source)) {
+        Progress(S("ファイルが存在しません。"));
+        return false;
+    }
+    TFileVersion version;
+    if (!GetFileVersion(source, version)) {
+        Progress(S("バージョン情報を取得できませんでした。"));
+        return false;
+    }
+    project.WriteInteger("Software", "MajorVersion", version.major);
+    project.WriteInteger("Software", "MinorVersion", version.minor);
+    project.WriteInteger("Software", "ReleaseVersion", version.release);
+    project.WriteInteger("Software", "BuildVersion", version.build);
+    return project.UpdateFile();
+}
+
+bool TBuilder::BuildInstaller(const BuildRequest& given) {
     messages_.clear();
     abort_ = false;
     code_ = 0;
     Ui& ui = *env_.ui;
+    BuildRequest request = given;
+    if (request.createType == kCreateAsk) {
+        CreateOptionChoice initial;
+        initial.outputFolder = request.outputFolder;
+        initial.outputFileName = request.outputFileName;
+        initial.installSource = request.installSource;
+        initial.createType = kCreateAsk;
+        const std::optional<CreateOptionChoice> choice =
+            env_.chooseCreateOption ? env_.chooseCreateOption(initial) : std::nullopt;
+        if (!choice) return false;
+        if (choice->createType != kCreateFolder && env_.showHint) env_.showHint(0);
+        request.outputFolder = wp::RemoveBackslash(choice->outputFolder);
+        request.outputFileName = choice->outputFileName;
+        request.installSource = choice->installSource;
+        request.createType = choice->createType;
+        if (choice->useNextTime) {
+            TIniDocument project = TIniDocument::OpenWindowsPath(request.projectFile);
+            project.WriteString("Project", "InstallSource", EncodeProjectText(request.installSource));
+            project.WriteString("Project", "CreateFolder", EncodeProjectText(request.outputFolder));
+            project.WriteString("Project", "CreateFileName", EncodeProjectText(request.outputFileName));
+            project.WriteInteger("Project", "CreateFileType", request.createType);
+            project.UpdateFile();
+        }
+    }
+    if (env_.options.autoUpdateVersion &&
+        (wp::GetFileAttributes(request.projectFile) & wp::kAttrReadOnly) == 0)
+        UpdateVersionFromMainFile(request.projectFile);
     const bool copyMode = request.createType == kCreateFolder;
     if (copyMode) {
         if (ui.ShowMessage(CopyToFolderQuestion(request.outputFolder), MessageButtons::YesNo, MessageIcon::Question) !=
