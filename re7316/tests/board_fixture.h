@@ -31,11 +31,12 @@ inline std::string OneBoard(bool fifo, const std::string& more = {}) {
 
 class BoardTest : public ::testing::Test {
 protected:
-    void Boot(const std::string& description) {
+    // clock: null for the real one.
+    void Boot(const std::string& description, std::shared_ptr<hw::Clock> clock = nullptr) {
         kernel_ = std::make_unique<kernel::Machine>();
         re7316::RegisterDriver(*kernel_);
         std::string error;
-        hw_ = hw::Machine::FromText(description, nullptr, &error);
+        hw_ = hw::Machine::FromText(description, std::move(clock), &error);
         ASSERT_TRUE(hw_) << error;
         attachment_ = std::make_unique<hw::KernelAttachment>(*kernel_, *hw_);
         board_ = hw_->board("Board 1");

@@ -538,3 +538,129 @@ TEST_F(RegistryTest, DescriptionAndFriendlyNameGetSwitchAndPortName) {
 
 }  // namespace
 }  // namespace re7316test
+
+namespace re7316test {
+namespace {
+
+// The FIFO board's own hardware: receive FIFO trigger, transmit FIFO filling, the cyclic
+// transmitter and the time base.
+class FifoBoardTest : public BoardTest {
+protected:
+    void SetUp() override { Plug(true); }
+    std::vector<CanMessage> ReadAll(HANDLE h, ULONG max) {
+        std::vector<CanMessage> got(max);
+        DWORD n = 0;
+        if (!ReadFile(h, got.data(), max * sizeof(CanMessage), &n, nullptr)) return {};
+        got.resize(n / sizeof(CanMessage));
+        return got;
+    }
+    ULONG Register8(HANDLE h, ULONG offset) {
+        ULONG address = board_->channel(0).window_base() + offset, value = 0;
+        EXPECT_EQ(Ioctl(h, IOCTL_CAN_MEMORY_READ_BYTE, &address, 4, &value, 4), 0u);
+        return value;
+    }
+};
+
+TEST_F(FifoBoardTest, FiveEntriesAtTheTriggerLevelAreDrainedAtOnceInFifoOrder) {
+    HANDLE a = Open("DIZED1");
+    HANDLE b = Open("DIZED2", FILE_FLAG_OVERLAPPED);
+    ASSERT_NE(a, INVALID_HANDLE_VALUE);
+    ASSERT_NE(b, INVALID_HANDLE_VALUE);
+    ULONG trigger[3] = {0, 1, 5};  // receive FIFO: interrupt at the level only, 5 entries
+    ASSERT_EQ(Ioctl(b, IOCTL_CAN_SET_FIFO_TRIGGER, trigger, 12, nullptr, 0), 0u);
+    ASSERT_EQ(Ioctl(a, IOCTL_CAN_ACTIVATE, nullptr, 0, nullptr, 0), 0u);
+    ASSERT_EQ(Ioctl(b, IOCTL_CAN_ACTIVATE, nullptr, 0, nullptr, 0), 0u);
+    ASSERT_EQ(Simple(b, IOCTL_CAN_SET_EVENT_MASK, CAN_EVENT_RECEIVE), 0u);
+    OVERLAPPED ov;
+    ULONG value = 0;
+    ASSERT_FALSE(StartWait(b, &ov, &value));
+    CanMessage m[5];
+    for (ULONG i = 0; i < 5; ++i) m[i] = Frame(0x500 + i, {static_cast<UCHAR>(i), 0xEE});
+    ASSERT_TRUE(Send(a, m, 5)) << GetLastError();
+    EXPECT_EQ(FinishWait(b, &ov), 4u);
+    EXPECT_EQ(value, CAN_EVENT_RECEIVE);
+    // The receive event came with the drain: all five are there, oldest first.
+    std::vector<CanMessage> got = ReadAll(b, 8);
+    ASSERT_EQ(got.size(), 5u);
+    for (ULONG i = 0; i < 5; ++i) {
+        EXPECT_EQ(got[i].identifier, m[i].identifier) << i;
+        EXPECT_EQ(got[i].data[0], i);
+        if (i) {
+            EXPECT_GE(got[i].time, got[i - 1].time) << i;
+        }
+    }
+}
+
+TEST_F(FifoBoardTest, OneFillTopsTheTransmitFifoUpAndLeavesTheRestQueued) {
+    HANDLE a = Open("DIZED1");
+    ASSERT_NE(a, INVALID_HANDLE_VALUE);
+    // Transmit-FIFO trigger on, 128 transmit places.
+    const CanConfig cfg{0x80000000u, 1, 128, 64, 64, 96, 0x053A};
+    ASSERT_EQ(Ioctl(a, IOCTL_CAN_SET_CONFIG, &cfg, sizeof cfg, nullptr, 0), 0u);
+    // Alone on the bus nothing is acknowledged: 10 entries stay in the FIFO, across a stop.
+    ASSERT_EQ(Ioctl(a, IOCTL_CAN_ACTIVATE, nullptr, 0, nullptr, 0), 0u);
+    std::vector<CanMessage> batch(100, Frame(0x222, {1, 2, 3}));
+    ASSERT_TRUE(Send(a, batch.data(), 10)) << GetLastError();
+    EXPECT_EQ(Status(a).transmitWaiting, 0u);
+    ASSERT_EQ(Ioctl(a, IOCTL_CAN_DEACTIVATE, nullptr, 0, nullptr, 0), 0u);
+    EXPECT_EQ(Register8(a, 0x110), 10u);
+    ASSERT_EQ(Ioctl(a, IOCTL_CAN_ACTIVATE, nullptr, 0, nullptr, 0), 0u);
+    ASSERT_TRUE(Send(a, batch.data(), 100)) << GetLastError();
+    EXPECT_EQ(Register8(a, 0x110), 64u);
+    EXPECT_EQ(Status(a).transmitWaiting, 46u);
+}
+
+TEST_F(FifoBoardTest, CyclicSendingWaitsForTheRunToEndAndRefusesWritesWhileOn) {
+    HANDLE a = Open("DIZED1", FILE_FLAG_OVERLAPPED);
+    HANDLE b = Open("DIZED2");
+    ASSERT_NE(a, INVALID_HANDLE_VALUE);
+    ASSERT_NE(b, INVALID_HANDLE_VALUE);
+    ASSERT_EQ(Ioctl(a, IOCTL_CAN_ACTIVATE, nullptr, 0, nullptr, 0), 0u);
+    ASSERT_EQ(Simple(a, IOCTL_CAN_SET_EVENT_MASK, CAN_EVENT_TRANSMIT_DONE), 0u);
+    // DIZED2 still stopped: the run does not end.
+    const CanMessage m = Frame(0x77, {7});
+    ASSERT_TRUE(Send(a, &m, 1)) << GetLastError();
+    CanMessage cyclic = Frame(0x66, {6, 6});
+    cyclic.time = 100;  // period, 10 us steps
+    EXPECT_EQ(Ioctl(a, IOCTL_CAN_CYCLIC_SEND, &cyclic, sizeof cyclic, nullptr, 0), ERROR_IO_DEVICE);
+    OVERLAPPED ov;
+    ULONG value = 0;
+    ASSERT_FALSE(StartWait(a, &ov, &value));
+    ASSERT_EQ(Ioctl(b, IOCTL_CAN_ACTIVATE, nullptr, 0, nullptr, 0), 0u);
+    EXPECT_EQ(FinishWait(a, &ov), 4u);
+    EXPECT_EQ(value, CAN_EVENT_TRANSMIT_DONE);
+    ASSERT_EQ(Ioctl(a, IOCTL_CAN_CYCLIC_SEND, &cyclic, sizeof cyclic, nullptr, 0), 0u);
+    EXPECT_FALSE(Send(a, &m, 1));
+    EXPECT_EQ(GetLastError(), ERROR_IO_DEVICE);
+    ASSERT_TRUE(WaitForReceived(b, 4));
+    ASSERT_EQ(Ioctl(a, IOCTL_CAN_STOP_CYCLIC_SEND, nullptr, 0, nullptr, 0), 0u);
+    EXPECT_TRUE(Send(a, &m, 1)) << GetLastError();
+    std::vector<CanMessage> got = ReadAll(b, 64);
+    ASSERT_GE(got.size(), 4u);
+    EXPECT_EQ(got[0].identifier, m.identifier);
+    EXPECT_EQ(got[1].identifier, cyclic.identifier);
+    EXPECT_EQ(got[1].length, 2u);
+}
+
+TEST_F(FifoBoardTest, TimeStampAfterATimeBaseOverflowCountsTheOverflow) {
+    auto clock = std::make_shared<hw::ManualClock>();
+    TearDown();
+    Boot(OneBoard(true), clock);
+    HANDLE a = Open("DIZED1");
+    HANDLE b = Open("DIZED2");
+    ASSERT_NE(a, INVALID_HANDLE_VALUE);
+    ASSERT_NE(b, INVALID_HANDLE_VALUE);
+    ASSERT_EQ(Ioctl(a, IOCTL_CAN_ACTIVATE, nullptr, 0, nullptr, 0), 0u);
+    ASSERT_EQ(Ioctl(b, IOCTL_CAN_ACTIVATE, nullptr, 0, nullptr, 0), 0u);
+    // One wrap of the 21-bit time base (10 us steps) and 5 steps more.
+    clock->Advance((1ull << 21) * 10 + 50);
+    const CanMessage m = Frame(0x123, {1});
+    ASSERT_TRUE(Send(a, &m, 1)) << GetLastError();
+    ASSERT_TRUE(WaitForReceived(b, 1));
+    std::vector<CanMessage> got = ReadAll(b, 2);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].time, ((1u << 21) + 5) * 10);
+}
+
+}  // namespace
+}  // namespace re7316test
