@@ -34,18 +34,6 @@ void WaitPipeReady(SensorDeviceContext* ctx) {
     KeWaitForSingleObject(&ctx->pipeReadyEvent, Executive, KernelMode, FALSE, nullptr);
 }
 
-NTSTATUS UsbdToNt(uint32_t usbd) {
-    switch (usbd) {
-    case hw::USBD_STATUS_SUCCESS: return STATUS_SUCCESS;
-    case hw::USBD_STATUS_CANCELED: return STATUS_CANCELLED;
-    case hw::USBD_STATUS_DEVICE_GONE: return STATUS_DEVICE_NOT_CONNECTED;
-    case hw::USBD_STATUS_INVALID_PARAMETER:
-    case hw::USBD_STATUS_INVALID_PIPE_HANDLE:
-    case hw::USBD_STATUS_INVALID_URB_FUNCTION: return STATUS_INVALID_PARAMETER;
-    default: return STATUS_UNSUCCESSFUL;
-    }
-}
-
 namespace {
 
 NTSTATUS SignalDone(PDEVICE_OBJECT, PIRP, PVOID event) {
@@ -75,11 +63,7 @@ NTSTATUS InternalSync(SensorDeviceContext* ctx, ULONG code, PVOID argument, PLAR
         }
     }
     status = irp->IoStatus.Status;
-    // The kernel touches the request once more after a completion routine that keeps it
-    // returns, possibly after our event is already set on another thread: free the one
-    // retired before instead of this one.
-    PIRP older = __atomic_exchange_n(&ctx->retiredIrp, irp, __ATOMIC_ACQ_REL);
-    if (older) IoFreeIrp(older);
+    IoFreeIrp(irp);
     return status;
 }
 
@@ -145,11 +129,6 @@ NTSTATUS StartAsyncTransfer(PDEVICE_OBJECT device, PIRP irp, const SensorPipe& p
     next->Parameters.DeviceIoControl.IoControlCode = IOCTL_INTERNAL_USB_SUBMIT_URB;
     IoSetCompletionRoutine(irp, AsyncDone, ac, TRUE, TRUE, TRUE);
     return IoCallDriver(ctx->lowerDevice, irp);
-}
-
-void FreeRetiredIrp(SensorDeviceContext* ctx) {
-    PIRP older = __atomic_exchange_n(&ctx->retiredIrp, static_cast<PIRP>(nullptr), __ATOMIC_ACQ_REL);
-    if (older) IoFreeIrp(older);
 }
 
 void AbortPipes(SensorDeviceContext* ctx) {

@@ -55,7 +55,6 @@ struct SensorDeviceContext {
     USHORT lastDeviceStatus;
     UNICODE_STRING interfaceName;
     SensorConfigInfo config;
-    PIRP retiredIrp;  // last synchronous bus request, freed with the next one
 };
 
 inline SensorDeviceContext* Context(PDEVICE_OBJECT device) {
@@ -74,7 +73,6 @@ void WaitPipeReady(SensorDeviceContext* ctx);
 // Bus requests.
 NTSTATUS SubmitUrbSync(SensorDeviceContext* ctx, hw::Urb* urb, PLARGE_INTEGER timeout = nullptr);
 NTSTATUS BusIoctlSync(SensorDeviceContext* ctx, ULONG code, PVOID argument);
-NTSTATUS UsbdToNt(uint32_t usbd);
 // Bulk or interrupt transfer for the request's buffer, completed by the bus driver.
 NTSTATUS StartAsyncTransfer(PDEVICE_OBJECT device, PIRP irp, const SensorPipe& pipe, bool in);
 const SensorPipe* FindPipe(SensorDeviceContext* ctx, UCHAR type, bool in, ULONG* number = nullptr);
@@ -82,7 +80,6 @@ const SensorPipe* FindPipe(SensorDeviceContext* ctx, UCHAR type, bool in, ULONG*
 NTSTATUS ReadDescriptorsAndSelect(SensorDeviceContext* ctx);
 NTSTATUS SelectInterface(SensorDeviceContext* ctx);
 void AbortPipes(SensorDeviceContext* ctx);
-void FreeRetiredIrp(SensorDeviceContext* ctx);
 
 DRIVER_ADD_DEVICE AddDevice;
 DRIVER_DISPATCH DispatchCreate, DispatchClose, DispatchRead, DispatchWrite, DispatchIoctl, DispatchCleanup,

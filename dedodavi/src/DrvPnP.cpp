@@ -158,7 +158,6 @@ NTSTATUS DispatchPnp(PDEVICE_OBJECT device, PIRP irp) {
         status = IoCallDriver(ctx->lowerDevice, irp);
         DecrementOutstanding(ctx);  // the device's own count
         KeWaitForSingleObject(&ctx->removeEvent, Executive, KernelMode, FALSE, nullptr);
-        FreeRetiredIrp(ctx);
         IoSetDeviceInterfaceState(&ctx->interfaceName, FALSE);
         RtlFreeUnicodeString(&ctx->interfaceName);
         delete ctx->config.configDescriptor;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "dedodavi/dedodavi.h"
+#include "hw/kernel_attachment.h"
 #include "hw/usb.h"
 #include "platform/device.h"
 
@@ -47,7 +48,7 @@ protected:
         int port = host_.Plug(sensors_.back().get());
         ports_.push_back(port);
         NTSTATUS status = STATUS_UNSUCCESSFUL;
-        PDEVICE_OBJECT pdo = machine_->PlugIn(dedodavi::MakeUsbPhysicalDevice(host_, port, identity.vendor_id, identity.product_id), &status);
+        PDEVICE_OBJECT pdo = machine_->PlugIn(hw::MakeUsbPhysicalDevice(host_, port, identity), &status);
         EXPECT_EQ(status, STATUS_SUCCESS);
         pdos_.push_back(pdo);
         return pdo;
