@@ -191,12 +191,11 @@ int WriteConfiguration(MonitorData& data, const std::filesystem::path& programFo
     bool exists = false;
     const std::filesystem::path file = ConfigurationPath(programFolder, &exists);
     const bool incomplete = data.stateWord.Test(state::INI_INCOMPLETE);
-    if (incomplete) {
-        std::error_code ec;
-        std::filesystem::remove(file, ec);
-    }
+    if (incomplete) writer.StartAnew(file);
     auto put = [&](std::string_view section, std::string_view key, const std::string& value) {
-        return writer.WriteString(section, key, value, file);
+        if (writer.WriteString(section, key, value, file)) return true;
+        writer.Discard();
+        return false;
     };
     const MonitorSettings& s = data.settings;
     if (!exists || incomplete) {
@@ -247,13 +246,31 @@ bool PlatformProfileWriter::WriteString(std::string_view section, std::string_vi
         batch_ = std::make_unique<platform::profile::PrivateProfileBatch>(file);
     }
     const std::string s(section), k(key), v(value);
-    return batch_->Write(s.c_str(), k.c_str(), v.c_str(), &error_);
+    // The batch checks the arguments as the platform's writer does, also when building anew.
+    if (!batch_->Write(s.c_str(), k.c_str(), v.c_str(), &error_)) return false;
+    if (anew_) *anew_ = platform::profile::ApplyProfileWrite(*anew_, section, key, value);
+    return true;
+}
+
+void PlatformProfileWriter::StartAnew(const std::filesystem::path& file) {
+    if (batch_ && file != file_) Commit();
+    file_ = file;
+    batch_ = std::make_unique<platform::profile::PrivateProfileBatch>(file);
+    anew_ = std::string();
+}
+
+void PlatformProfileWriter::Discard() {
+    batch_.reset();
+    anew_.reset();
 }
 
 bool PlatformProfileWriter::Commit() {
     if (!batch_) return true;
-    const bool ok = batch_->Commit(&error_);
+    bool ok;
+    if (anew_) ok = platform::WriteHostFileAtomic(file_, *anew_, &error_);
+    else ok = batch_->Commit(&error_);
     batch_.reset();
+    anew_.reset();
     return ok;
 }
 

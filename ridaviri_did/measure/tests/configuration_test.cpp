@@ -278,6 +278,35 @@ TEST_F(ConfigurationTest, AFailedReplacementLeavesTheEarlierFileWhole) {
     EXPECT_EQ(Text(), before);
 }
 
+// An incomplete file is rebuilt from nothing; until the new file is complete and in place the
+// old one stays, whether the rebuild fails at a write or when the file is replaced.
+TEST_F(ConfigurationTest, AFailedRebuildOfAnIncompleteFileLeavesItWhole) {
+    const std::string incomplete = "[DATA]\r\nINTERFACE_SELECT_TIMEOUT=30\r\nSAVE_DATA_SIZE=64\r\nINTERFACE_SELECT=1\r\n";
+    for (int failAtWrite : {-1, 0, 5, 100}) {
+        SCOPED_TRACE(failAtWrite);
+        SetText(incomplete);
+        MonitorData data(1);
+        ReadConfiguration(data, File());
+        ASSERT_TRUE(data.stateWord.Test(state::INI_INCOMPLETE));
+        writer_.writes = 0;
+        writer_.failAtWrite = failAtWrite;
+        if (failAtWrite < 0) platform::SetWriteFailureAfterBytesForTesting(100);
+        EXPECT_EQ(WriteConfiguration(data, folder_, writer_), -1);
+        platform::SetWriteFailureAfterBytesForTesting(-1);
+        EXPECT_EQ(Text(), incomplete);
+        EXPECT_TRUE(data.stateWord.Test(state::INI_INCOMPLETE));
+    }
+    // Nothing of the failed attempts lingers in the writer: the next rebuild is complete.
+    writer_.failAtWrite = -1;
+    MonitorData data(1);
+    ReadConfiguration(data, File());
+    ASSERT_EQ(WriteConfiguration(data, folder_, writer_), 0);
+    EXPECT_EQ(Text().rfind("[DATA]\r\nINTERFACE_SELECT_TIMEOUT=0\r\nSAVE_DATA_SIZE=0\r\nINTERFACE_SELECT=1\r\n", 0), 0u);
+    MonitorData again(1);
+    ReadConfiguration(again, File());
+    EXPECT_FALSE(again.stateWord.Test(state::INI_INCOMPLETE));
+}
+
 TEST_F(ConfigurationTest, TheFileIsFoundWhateverTheCaseOfItsName) {
     SetText("");
     fs::rename(File(), folder_ / "zuzodavu.ini");

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -21,8 +22,13 @@ public:
     // false when the write failed or was refused.
     virtual bool WriteString(std::string_view section, std::string_view key, std::string_view value,
                              const std::filesystem::path& file) = 0;
+    // The writes to `file` that follow build it from nothing instead of changing it; the
+    // file as it is stays whole until Commit replaces it in one step.
+    virtual void StartAnew(const std::filesystem::path& file) = 0;
     // Makes the writes so far reach the file; false when that failed.
     virtual bool Commit() { return true; }
+    // Forgets the writes not committed yet (after a failed write).
+    virtual void Discard() {}
 };
 
 // The platform's profile writer, all keys of one file replaced in one step: a crash or a full
@@ -31,12 +37,16 @@ class PlatformProfileWriter : public ProfileWriter {
 public:
     bool WriteString(std::string_view section, std::string_view key, std::string_view value,
                      const std::filesystem::path& file) override;
+    void StartAnew(const std::filesystem::path& file) override;
     bool Commit() override;
+    void Discard() override;
     const std::string& Error() const { return error_; }
 
 private:
     std::filesystem::path file_;
     std::unique_ptr<platform::profile::PrivateProfileBatch> batch_;
+    // The text being built when the file is written anew.
+    std::optional<std::string> anew_;
     std::string error_;
 };
 
@@ -54,7 +64,8 @@ std::filesystem::path ConfigurationPath(const std::filesystem::path& programFold
 void ReadConfiguration(MonitorData& data, const std::filesystem::path& file);
 
 // Writes settings and the 20 records (sections DATA, SENSOR1-SENSOR20). With INI_INCOMPLETE
-// the file is deleted first and rebuilt with INTERFACE_SELECT_TIMEOUT and SAVE_DATA_SIZE 0;
+// the file is rebuilt from nothing with INTERFACE_SELECT_TIMEOUT and SAVE_DATA_SIZE 0 and
+// replaces the old one in one step (a crash before leaves the old one, never no file);
 // an existing complete file keeps those two keys as they are. Stops at the first failed write
 // (or a failed commit) and returns -1 (the caller then closes the devices and the main window); otherwise 0, and
 // INI_INCOMPLETE is cleared.
