@@ -17,6 +17,17 @@ template <class F>
 F Next(const char* name) {
     return reinterpret_cast<F>(dlsym(RTLD_NEXT, name));
 }
+// The real functions, looked up when the program starts: a lookup on first use could wait for
+// the loader's lock while dlclose holds it and runs the library's exit handler, which in turn
+// waits for the thread doing the lookup.
+struct Real {
+    decltype(&KxDevioCreateFile) create = Next<decltype(&KxDevioCreateFile)>("KxDevioCreateFile");
+    decltype(&KxDevioDeviceIoControl) control = Next<decltype(&KxDevioDeviceIoControl)>("KxDevioDeviceIoControl");
+    decltype(&KxDevioWriteFile) write = Next<decltype(&KxDevioWriteFile)>("KxDevioWriteFile");
+    decltype(&KxDevioReadFile) read = Next<decltype(&KxDevioReadFile)>("KxDevioReadFile");
+    decltype(&KxDevioCloseHandle) close = Next<decltype(&KxDevioCloseHandle)>("KxDevioCloseHandle");
+};
+const Real gReal;
 void Count(DWORD code) {
     std::lock_guard lk(gCountLock);
     for (auto& [c, n] : gCounts)
@@ -71,8 +82,7 @@ HANDLE KxDevioCreateFile(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTR
         gOpens.push_back({path ? path : "", access, share, disposition, flags, security != nullptr,
                           templateFile != nullptr});
     }
-    static auto real = Next<decltype(&KxDevioCreateFile)>("KxDevioCreateFile");
-    return real(path, access, share, security, disposition, flags, templateFile);
+    return gReal.create(path, access, share, security, disposition, flags, templateFile);
 }
 
 BOOL KxDevioDeviceIoControl(HANDLE device, DWORD code, LPVOID input, DWORD inputLength, LPVOID output,
@@ -86,22 +96,19 @@ BOOL KxDevioDeviceIoControl(HANDLE device, DWORD code, LPVOID input, DWORD input
         SetLastError(gFailError);
         return FALSE;
     }
-    static auto real = Next<decltype(&KxDevioDeviceIoControl)>("KxDevioDeviceIoControl");
-    return real(device, code, input, inputLength, output, outputLength, bytesReturned, overlapped);
+    return gReal.control(device, code, input, inputLength, output, outputLength, bytesReturned, overlapped);
 }
 
 BOOL KxDevioWriteFile(HANDLE device, LPCVOID buffer, DWORD length, LPDWORD bytesWritten, LPOVERLAPPED overlapped) {
     ++gTransfers;
     if (overlapped && overlapped->hEvent) ++gTransfersWithEvent;
-    static auto real = Next<decltype(&KxDevioWriteFile)>("KxDevioWriteFile");
-    return real(device, buffer, length, bytesWritten, overlapped);
+    return gReal.write(device, buffer, length, bytesWritten, overlapped);
 }
 
 BOOL KxDevioReadFile(HANDLE device, LPVOID buffer, DWORD length, LPDWORD bytesRead, LPOVERLAPPED overlapped) {
     ++gTransfers;
     if (overlapped && overlapped->hEvent) ++gTransfersWithEvent;
-    static auto real = Next<decltype(&KxDevioReadFile)>("KxDevioReadFile");
-    return real(device, buffer, length, bytesRead, overlapped);
+    return gReal.read(device, buffer, length, bytesRead, overlapped);
 }
 
 BOOL KxDevioCloseHandle(HANDLE device) {
@@ -110,8 +117,7 @@ BOOL KxDevioCloseHandle(HANDLE device) {
         SetLastError(e);
         return FALSE;
     }
-    static auto real = Next<decltype(&KxDevioCloseHandle)>("KxDevioCloseHandle");
-    return real(device);
+    return gReal.close(device);
 }
 
 }  // extern "C"
