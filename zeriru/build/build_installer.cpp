@@ -15,6 +15,8 @@
 #include "zeriru/ui.h"
 
 #include <cstdio>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 namespace zeriru {
@@ -415,6 +417,21 @@ BuildResult TBuilder::RunBuild(const BuildRequest& request, bool copyMode) {
             else
                 Error(9, 97, S("指定フォルダへのコピーに失敗しました。\rファイルに対するアクセス権があるかを確認してください。\r対象フォルダ") + folder);
         };
+        // Names taken in each staging folder (folded), read from the disk once per folder:
+        // asking the file layer about every candidate would list a large flat folder again
+        // for each file staged into it.
+        std::unordered_map<std::string, std::unordered_set<std::string>> taken;
+        auto uniqueIn = [&](const std::string& folder, const std::string& name) {
+            auto [names, fresh] = taken.try_emplace(FoldName(folder));
+            if (fresh) {
+                for (const auto& found : wp::FindFiles(wp::JoinPath(folder, "*")))
+                    names->second.insert(FoldName(found.name));
+            }
+            std::string unique =
+                UniqueName(name, [&](std::string_view n) { return names->second.count(FoldName(n)) != 0; });
+            names->second.insert(FoldName(unique));
+            return unique;
+        };
         // Stages one kind-0 record and returns it rewritten; false on failure (listed).
         auto stageFile = [&](std::string& record, bool component) {
             const std::string define = DecodeProjectText(GetItemField(record, 3));
@@ -427,7 +444,7 @@ BuildResult TBuilder::RunBuild(const BuildRequest& request, bool copyMode) {
             }
             Progress(S("  処理対象:") + source);
             const std::string name = wp::FileNameOf(source);
-            const std::string unique = UniqueFileName(folder, name);
+            const std::string unique = uniqueIn(folder, name);
             if (!CopyFileKeepTime(source, wp::JoinPath(folder, unique), 0, pump)) {
                 copyError(folder, component);
                 return false;
