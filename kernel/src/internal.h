@@ -273,6 +273,7 @@ struct Machine::Impl {
     std::set<OpenFile*> files;
     ULONG nextAutoName = 0, nextDriverKey = 0;
     std::recursive_mutex pnpMutex;
+    std::vector<std::function<void()>> hardwareShutdown;  // run in reverse order
     DRIVER_OBJECT busDriver{};
     DRIVER_EXTENSION busExtension{};
 

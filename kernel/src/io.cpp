@@ -490,12 +490,19 @@ void IoCompleteRequest(PIRP irp, CHAR) {
         if (invoke) {
             size_t depth = HeldLockCount();
             KIRQL irqlAtCall = KeGetCurrentIrql();
+            // A routine that keeps the request (STATUS_MORE_PROCESSING_REQUIRED) owns it from
+            // the moment it runs: it may complete it again, hand it to another thread or free
+            // it before it returns. So the request counts as not completed while the routine
+            // runs, and after such a return neither the request nor its block is touched.
+            b->completed.store(false);
             NTSTATUS r = sl->CompletionRoutine(upper, irp, sl->Context);
             CheckBalance(depth, "completion routine");
             SetIrql(irqlAtCall);  // a routine that left the IRQL raised does not leak it
-            if (r == STATUS_MORE_PROCESSING_REQUIRED) {
-                // The driver owns the request again and may complete it once more.
-                b->completed = false;
+            if (r == STATUS_MORE_PROCESSING_REQUIRED) return;
+            // The completion goes on up the stack: the request is ours again.
+            if (b->completed.exchange(true)) {
+                m.verifier.Report(Rule::DoubleCompletion,
+                                  "completion routine completed the request again but let the completion go on");
                 return;
             }
         } else if (irp->PendingReturned && !top) {

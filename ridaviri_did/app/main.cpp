@@ -1,0 +1,40 @@
+// ridaviri_did, the temperature monitor. Its window comes later; --headless measures without
+// one.
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "platform/prefix.h"
+#include "platform/shell.h"
+#include "ridaviri/headless.h"
+#include "ridaviri/measurement_clock.h"
+#include "ridaviri/transport_seams.h"
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    std::string error;
+    const std::optional<ridaviri::HeadlessOptions> options = ridaviri::ParseCommandLine(args, &error);
+    if (!options) {
+        std::cerr << "ridaviri_did: " << error << "\n\n" << ridaviri::HelpText();
+        return 2;
+    }
+    if (options->help) {
+        std::cout << ridaviri::HelpText();
+        return 0;
+    }
+    if (!options->headless) {
+        std::cerr << "ridaviri_did: ウィンドウ版はまだありません。ウィンドウなしで計測するには --headless を"
+                     "付けてください (ridaviri_did --help)。\n";
+        return 1;
+    }
+    if (!platform::shell::ProvisionPrefix(&error)) {
+        std::cerr << "ridaviri_did: プレフィックスを用意できません: " << error << "\n";
+        return 1;
+    }
+    ridaviri::DizedLibrary can;
+    ridaviri::SystemTicks ticks;
+    ridaviri::SystemClock clock;
+    ridaviri::HeadlessEnvironment environment{
+        can, ticks, clock, platform::DriveCFolder() / "Program Files" / platform::kProgramFolderName, std::cout, std::cerr};
+    return ridaviri::RunHeadless(*options, environment);
+}
