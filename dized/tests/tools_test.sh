@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
 # The CAN tools on the test machine (FIFO board: DIZED1, DIZED2 with two sensor units on their
 # bus; basic board: DIZED3 alone on its bus). dized-dump's -L log is read back by log2asc of
-# the Linux CAN utilities. Usage: tools_test.sh <test machine library> <tool folder>
+# the Linux CAN utilities. Usage: tools_test.sh <machine description> <tool folder>
 set -uo pipefail
-preload=$1
 bin=$2
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+# Each tool process boots its own copy of the machine in a fresh prefix.
+cp "$1" "$work/machine.ini"
+export PLATFORM_MACHINE=$work/machine.ini PLATFORM_ROOT=$work/prefix
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-run() { LD_PRELOAD=$preload "$@"; }
+run() { "$@"; }
 
 # Usage texts end in examples; bad arguments exit 2.
 for tool in dized-dump dized-send dized-status; do
