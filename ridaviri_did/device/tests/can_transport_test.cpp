@@ -333,6 +333,35 @@ TEST_F(CanTransportTest, PowerFrequencyReadAndSend) {
     EXPECT_EQ(ui.texts[0].first, platform::sjis::S(kPowerFrequencyReadFailed));
 }
 
+TEST_F(CanTransportTest, AFailedCloseOfThePort) {
+    struct Case {
+        uint32_t origin;
+        std::vector<int> messages;
+    };
+    const Case cases[] = {{0, {52}}, {state::STARTUP_CHECK, {52}}, {state::USER_CHECK, {}}, {state::AUTO_CHECK, {}}};
+    can.nodes = {Node(1, 1)};
+    ASSERT_NE(transport.CanOpenSensors(), kCanOpenFailed);
+    can.failClose = true;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.origin);
+        messages.Clear();
+        data.stateWord.Reset(c.origin | state::DEVICES_OPEN);
+        data.deviceCount = 1;
+        EXPECT_EQ(transport.CloseDevices(), -1);
+        EXPECT_EQ(messages.Numbers(), c.messages);
+        EXPECT_TRUE(data.stateWord.Test(state::DEVICES_OPEN)) << "the port is still open";
+    }
+    // The check failure cannot close the port: message 52 and the abort with code 52.
+    messages.Clear();
+    data.stateWord.Reset(state::STARTUP_CHECK);
+    procedures.CanCheckFailure();
+    EXPECT_EQ(messages.Numbers(), std::vector<int>{52});
+    EXPECT_EQ(aborts, std::vector<int>{52});
+    EXPECT_EQ(ui.openingDialogs, 0);
+    can.failClose = false;
+    EXPECT_EQ(transport.CanCloseSensors(), 0);
+}
+
 TEST_F(CanTransportTest, DeviceChangeRechecksOnlyWhenIdleAndReportsAChangedConfiguration) {
     can.nodes = {Node(1, 1), Node(2, 2)};
     data.stateWord.Set(state::STARTUP_CHECK);
