@@ -103,5 +103,6 @@ int main(int argc, char** argv) {
                 (long long)at(sorted, 0.5), (long long)at(sorted, 0.99), (long long)sorted.back(), (long long)late.back());
     std::printf("poll ms: p50 %.1f  p99 %.1f  max %.1f\n", at(polls, 0.5), at(polls, 0.99), polls.back());
     std::printf("processor time: %.3f s (%.2f %% of one core)\n", cpu, 100.0 * cpu / seconds);
+    for (const auto& shown : messages.Log()) std::printf("message %d shown\n", shown.number);
     return 0;
 }
