@@ -1,5 +1,5 @@
-// Request counting, admission, synchronous bus requests and the asynchronous transfers of
-// reads and writes with their completion routine.
+// Request counting, admission, synchronous bus requests (waited for, with a time-out if given)
+// and the start of the asynchronous transfers of reads and writes.
 #include "DrvLocal.h"
 
 namespace dedodavi {
@@ -34,24 +34,7 @@ void WaitPipeReady(SensorDeviceContext* ctx) {
     KeWaitForSingleObject(&ctx->pipeReadyEvent, Executive, KernelMode, FALSE, nullptr);
 }
 
-NTSTATUS UsbdToNt(uint32_t usbd) {
-    switch (usbd) {
-    case hw::USBD_STATUS_SUCCESS: return STATUS_SUCCESS;
-    case hw::USBD_STATUS_CANCELED: return STATUS_CANCELLED;
-    case hw::USBD_STATUS_DEVICE_GONE: return STATUS_DEVICE_NOT_CONNECTED;
-    case hw::USBD_STATUS_INVALID_PARAMETER:
-    case hw::USBD_STATUS_INVALID_PIPE_HANDLE:
-    case hw::USBD_STATUS_INVALID_URB_FUNCTION: return STATUS_INVALID_PARAMETER;
-    default: return STATUS_UNSUCCESSFUL;
-    }
-}
-
 namespace {
-
-NTSTATUS SignalDone(PDEVICE_OBJECT, PIRP, PVOID event) {
-    KeSetEvent(static_cast<PKEVENT>(event), IO_NO_INCREMENT, FALSE);
-    return STATUS_MORE_PROCESSING_REQUIRED;
-}
 
 // One internal request of our own, waited for; on time-out it is cancelled and still waited
 // for, so the request block is never left with the bus driver.
@@ -69,33 +52,14 @@ NTSTATUS InternalSync(SensorDeviceContext* ctx, ULONG code, PVOID argument, PLAR
     NTSTATUS status = IoCallDriver(ctx->lowerDevice, irp);
     if (status == STATUS_PENDING) {
         if (KeWaitForSingleObject(&done, Executive, KernelMode, FALSE, timeout) == STATUS_TIMEOUT) {
-            ROZOD_TRACE("DrvVendor", "CallUSBD");
+            ROZOD_TRACE("DrvInside", "CallUSBD");
             IoCancelIrp(irp);
             KeWaitForSingleObject(&done, Executive, KernelMode, FALSE, nullptr);
         }
     }
     status = irp->IoStatus.Status;
-    // The kernel touches the request once more after a completion routine that keeps it
-    // returns, possibly after our event is already set on another thread: free the one
-    // retired before instead of this one.
-    PIRP older = __atomic_exchange_n(&ctx->retiredIrp, irp, __ATOMIC_ACQ_REL);
-    if (older) IoFreeIrp(older);
+    IoFreeIrp(irp);
     return status;
-}
-
-struct AsyncContext {
-    SensorDeviceContext* ctx;
-    hw::Urb* urb;
-};
-
-NTSTATUS AsyncDone(PDEVICE_OBJECT, PIRP irp, PVOID context) {
-    auto* ac = static_cast<AsyncContext*>(context);
-    if (irp->PendingReturned) IoMarkIrpPending(irp);
-    irp->IoStatus.Information = NT_SUCCESS(irp->IoStatus.Status) ? ac->urb->length : 0;
-    DecrementOutstanding(ac->ctx);
-    delete ac->urb;
-    ExFreePool(ac);
-    return STATUS_SUCCESS;
 }
 
 }  // namespace
@@ -145,11 +109,6 @@ NTSTATUS StartAsyncTransfer(PDEVICE_OBJECT device, PIRP irp, const SensorPipe& p
     next->Parameters.DeviceIoControl.IoControlCode = IOCTL_INTERNAL_USB_SUBMIT_URB;
     IoSetCompletionRoutine(irp, AsyncDone, ac, TRUE, TRUE, TRUE);
     return IoCallDriver(ctx->lowerDevice, irp);
-}
-
-void FreeRetiredIrp(SensorDeviceContext* ctx) {
-    PIRP older = __atomic_exchange_n(&ctx->retiredIrp, static_cast<PIRP>(nullptr), __ATOMIC_ACQ_REL);
-    if (older) IoFreeIrp(older);
 }
 
 void AbortPipes(SensorDeviceContext* ctx) {

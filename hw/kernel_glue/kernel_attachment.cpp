@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include <unistd.h>
+
 #include "platform/hostfile.h"
 
 namespace hw {
@@ -100,7 +102,13 @@ KernelAttachment::~KernelAttachment() {
 }
 
 void KernelAttachment::OnArrival(const MachineDevice& device) {
-    if (device.kind != DeviceKind::kPciCanBoard) return;  // USB: pending the kernel's request blocks
+    if (device.kind == DeviceKind::kUsbSensor) {
+        PDEVICE_OBJECT pdo = kernel_.PlugIn(MakeUsbPhysicalDevice(machine_.usb_host(), device.usb_port, device.usb));
+        std::lock_guard<std::mutex> lk(mu_);
+        usb_[device.name] = pdo;
+        return;
+    }
+    if (device.kind != DeviceKind::kPciCanBoard) return;  // CAN sensor nodes live on their bus only
     std::vector<std::shared_ptr<kernel::PhysicalDevice>> to_plug;
     Board* b;
     {
@@ -134,6 +142,16 @@ void KernelAttachment::OnArrival(const MachineDevice& device) {
 }
 
 void KernelAttachment::OnSurpriseRemoval(const MachineDevice& device) {
+    if (device.kind == DeviceKind::kUsbSensor) {
+        PDEVICE_OBJECT pdo = nullptr;
+        {
+            std::lock_guard<std::mutex> lk(mu_);
+            auto it = usb_.find(device.name);
+            if (it != usb_.end()) std::swap(pdo, it->second);
+        }
+        if (pdo) kernel_.SurpriseRemove(pdo);
+        return;
+    }
     if (device.kind != DeviceKind::kPciCanBoard) return;
     std::vector<PDEVICE_OBJECT> pdos;
     {
@@ -153,17 +171,17 @@ std::vector<PDEVICE_OBJECT> KernelAttachment::ChannelPdos(const std::string& boa
     return it == boards_.end() ? std::vector<PDEVICE_OBJECT>{} : it->second->pdos;
 }
 
+PDEVICE_OBJECT KernelAttachment::UsbPdo(const std::string& sensor) {
+    std::lock_guard<std::mutex> lk(mu_);
+    auto it = usb_.find(sensor);
+    return it == usb_.end() ? nullptr : it->second;
+}
+
 namespace {
 struct Booted {
     std::unique_ptr<Machine> machine;
     std::unique_ptr<KernelAttachment> attachment;
 };
-Booted* gBooted = nullptr;
-
-void ShutdownBooted() {
-    delete gBooted;
-    gBooted = nullptr;
-}
 }  // namespace
 
 void InstallKernelMachineLoader(std::function<void(kernel::Machine&)> register_drivers) {
@@ -173,7 +191,9 @@ void InstallKernelMachineLoader(std::function<void(kernel::Machine&)> register_d
         std::error_code ec;
         if (!std::filesystem::exists(file, ec)) {
             std::filesystem::create_directories(file.parent_path(), ec);
-            platform::WriteHostFileAtomic(file, DefaultMachineText());
+            std::string error;
+            if (!platform::WriteHostFileAtomic(file, DefaultMachineText(), &error))
+                std::fprintf(stderr, "machine %s: %s\n", file.string().c_str(), error.c_str());
         }
         std::string error;
         auto m = Machine::Load(file, nullptr, &error);
@@ -181,18 +201,18 @@ void InstallKernelMachineLoader(std::function<void(kernel::Machine&)> register_d
             std::fprintf(stderr, "machine %s: %s\n", file.string().c_str(), error.c_str());
             return;
         }
-        // Registered before the kernel machine's own exit handler, so it runs after it: the
-        // drivers unload while the hardware is still there. (The buses may still drive a
-        // line in between; see the README.)
-        delete gBooted;
-        gBooted = new Booted;
-        gBooted->machine = std::move(m);
-        gBooted->attachment = std::make_unique<KernelAttachment>(km, *gBooted->machine);
-        static bool registered = false;
-        if (!registered) {
-            registered = true;
-            std::atexit(ShutdownBooted);
-        }
+        auto booted = std::make_shared<Booted>();
+        booted->machine = std::move(m);
+        booted->attachment = std::make_unique<KernelAttachment>(km, *booted->machine);
+        if (!booted->machine->ServeControl(ControlSocketPath(::getpid()), &error))
+            std::fprintf(stderr, "machine %s: no control socket: %s\n", file.string().c_str(), error.c_str());
+        // Every device was removed and every driver unloaded by then: the attachment lets go
+        // of the kernel's lines and windows, then the buses and the USB host stop.
+        km.AtHardwareShutdown([booted] {
+            booted->machine->SetListener(nullptr);
+            booted->attachment.reset();
+            booted->machine.reset();
+        });
     });
 }
 

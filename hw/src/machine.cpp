@@ -383,6 +383,7 @@ MachineDevice Machine::DeviceOf(Entry& e) {
     d.kind = e.kind;
     d.board = e.board.get();
     d.usb_port = e.port;
+    if (e.usb) d.usb = e.usb->identity();
     d.sensor = e.firmware.get();
     return d;
 }
@@ -402,8 +403,20 @@ bool Machine::IsPlugged(const std::string& name) {
 }
 
 void Machine::SetListener(MachineListener* listener) {
-    std::lock_guard<std::mutex> lk(mu_);
+    std::unique_lock<std::mutex> lk(mu_);
     listener_ = listener;
+    // A listener being replaced or going away is not called any more once this returns.
+    listener_cv_.wait(lk, [this] { return listener_calls_ == 0; });
+}
+
+void Machine::CallListener(MachineListener* listener, const MachineDevice& device, bool arrival) {
+    if (!listener) return;
+    if (arrival)
+        listener->OnArrival(device);
+    else
+        listener->OnSurpriseRemoval(device);
+    std::lock_guard<std::mutex> lk(mu_);
+    if (--listener_calls_ == 0) listener_cv_.notify_all();
 }
 
 bool Machine::Plug(const std::string& name, std::string* error) {
@@ -436,9 +449,10 @@ bool Machine::Plug(const std::string& name, std::string* error) {
         }
         e->plugged = true;
         listener = listener_;
+        if (listener) ++listener_calls_;
         device = DeviceOf(*e);
     }
-    if (listener) listener->OnArrival(device);
+    CallListener(listener, device, true);
     return true;
 }
 
@@ -468,9 +482,10 @@ bool Machine::Unplug(const std::string& name, std::string* error) {
         }
         e->plugged = false;
         listener = listener_;
+        if (listener) ++listener_calls_;
         device = DeviceOf(*e);
     }
-    if (listener) listener->OnSurpriseRemoval(device);
+    CallListener(listener, device, false);
     return true;
 }
 
@@ -561,7 +576,7 @@ std::string Machine::Control(const std::string& command) {
         if (!s) return "error no sensor named " + join(1, words.size() - 1) + "\n";
         if (cmd == "fault") {
             auto f = ParseSensorFault(words.back());
-            if (!f) return "error fault must be none, noanswer or baddata\n";
+            if (!f) return "error fault must be none, noanswer, baddata or busy\n";
             s->SetFault(*f);
         } else {
             auto p = TemperatureProfile::Parse(words.back(), &error);

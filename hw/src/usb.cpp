@@ -140,7 +140,7 @@ UsbResponse UsbFunction::In(uint8_t ep, size_t max, std::vector<uint8_t>* data, 
 // ------------------------------------------------------------------ SensorUsbDevice
 
 SensorUsbDevice::SensorUsbDevice(std::shared_ptr<SensorFirmware> firmware, const SensorUsbIdentity& id)
-    : firmware_(std::move(firmware)) {
+    : firmware_(std::move(firmware)), identity_(id) {
     auto& d = device_descriptor_;
     d = {18, USB_DESC_DEVICE};
     Add16(d, 0x0110);  // USB 1.1
@@ -190,6 +190,7 @@ UsbResponse SensorUsbDevice::Vendor(const UsbSetup& s, std::vector<uint8_t>* dat
 
 UsbResponse SensorUsbDevice::EndpointOut(uint8_t ep, const std::vector<uint8_t>& data, uint64_t now) {
     if (ep != kBulkOut) return UsbResponse::kStall;
+    if (firmware_->settings().fault == SensorFault::kBusy) return UsbResponse::kNak;
     if (data.size() >= 8) {
         SensorMessage req;
         std::copy(data.begin(), data.begin() + 8, req.begin());

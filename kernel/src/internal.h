@@ -10,6 +10,7 @@
 #include <mutex>
 #include <set>
 #include <shared_mutex>
+#include <utility>
 
 #include "kernel/machine.h"
 
@@ -50,7 +51,9 @@ private:
     void Run();
     std::mutex m_;
     std::condition_variable cv_;
-    std::deque<PKDPC> queue_;
+    // Each insertion gets the next number: a flush waits only for what was queued before it.
+    std::deque<std::pair<PKDPC, unsigned long long>> queue_;
+    unsigned long long inserted_ = 0, runningSeq_ = 0;
     bool running_ = false, stop_ = false;
     std::thread thread_;
 };
@@ -270,6 +273,7 @@ struct Machine::Impl {
     std::set<OpenFile*> files;
     ULONG nextAutoName = 0, nextDriverKey = 0;
     std::recursive_mutex pnpMutex;
+    std::vector<std::function<void()>> hardwareShutdown;  // run in reverse order
     DRIVER_OBJECT busDriver{};
     DRIVER_EXTENSION busExtension{};
 

@@ -68,7 +68,8 @@ void Machine::Impl::Finish(IrpBlock* b) {
         RequestDone done = std::move(b->done);
         std::shared_ptr<OpenFile> file = b->file;
         bool counted = b->counted;
-        if (done) done(status, info, irp.PendingReturned != 0);
+        // The request stops counting for its file before the caller learns of its end: a
+        // handle closed right after that sends its close at once instead of deferring it.
         if (counted && file) {
             bool sendClose = false;
             {
@@ -84,6 +85,7 @@ void Machine::Impl::Finish(IrpBlock* b) {
                 pnp->Post([this, file] { SendFileIrp(file, IRP_MJ_CLOSE); });
             }
         }
+        if (done) done(status, info, irp.PendingReturned != 0);
         Release(b);
         break;
     }
@@ -490,12 +492,19 @@ void IoCompleteRequest(PIRP irp, CHAR) {
         if (invoke) {
             size_t depth = HeldLockCount();
             KIRQL irqlAtCall = KeGetCurrentIrql();
+            // A routine that keeps the request (STATUS_MORE_PROCESSING_REQUIRED) owns it from
+            // the moment it runs: it may complete it again, hand it to another thread or free
+            // it before it returns. So the request counts as not completed while the routine
+            // runs, and after such a return neither the request nor its block is touched.
+            b->completed.store(false);
             NTSTATUS r = sl->CompletionRoutine(upper, irp, sl->Context);
             CheckBalance(depth, "completion routine");
             SetIrql(irqlAtCall);  // a routine that left the IRQL raised does not leak it
-            if (r == STATUS_MORE_PROCESSING_REQUIRED) {
-                // The driver owns the request again and may complete it once more.
-                b->completed = false;
+            if (r == STATUS_MORE_PROCESSING_REQUIRED) return;
+            // The completion goes on up the stack: the request is ours again.
+            if (b->completed.exchange(true)) {
+                m.verifier.Report(Rule::DoubleCompletion,
+                                  "completion routine completed the request again but let the completion go on");
                 return;
             }
         } else if (irp->PendingReturned && !top) {

@@ -13,8 +13,16 @@ namespace kernel {
 
 namespace {
 std::atomic<Machine*> gCurrent{nullptr};
-std::mutex gLoaderMutex;
-MachineLoader gLoader;
+// The loader is installed by a static initializer of the machine library, which may run
+// before this file's own: function-local, so it exists whenever it is first used.
+std::mutex& LoaderMutex() {
+    static std::mutex m;
+    return m;
+}
+MachineLoader& Loader() {
+    static MachineLoader loader;
+    return loader;
+}
 
 const std::wstring kEnumRoot = L"\\Registry\\Machine\\System\\CurrentControlSet\\Enum\\";
 const std::wstring kClassRoot =
@@ -26,12 +34,12 @@ constexpr size_t kVaReserve = size_t(64) << 20;
 }  // namespace
 
 void SetMachineLoader(MachineLoader loader) {
-    std::lock_guard lk(gLoaderMutex);
-    gLoader = std::move(loader);
+    std::lock_guard lk(LoaderMutex());
+    Loader() = std::move(loader);
 }
 MachineLoader GetMachineLoader() {
-    std::lock_guard lk(gLoaderMutex);
-    return gLoader;
+    std::lock_guard lk(LoaderMutex());
+    return Loader();
 }
 
 Machine::Impl& M() {
@@ -209,6 +217,13 @@ Machine::~Machine() {
             }
     }
     m.worker->Drain();
+    // No driver is left: the hardware below stops now, while its lines still lead somewhere.
+    std::vector<std::function<void()>> steps;
+    {
+        std::lock_guard lk(m.objMutex);
+        steps.swap(m.hardwareShutdown);
+    }
+    for (auto it = steps.rbegin(); it != steps.rend(); ++it) (*it)();
     m.pnp->Stop();
     m.worker->Stop();
     {
@@ -228,6 +243,10 @@ Machine::~Machine() {
 }
 
 Machine* Machine::Current() { return gCurrent.load(std::memory_order_acquire); }
+void Machine::AtHardwareShutdown(std::function<void()> step) {
+    std::lock_guard lk(impl_->objMutex);
+    impl_->hardwareShutdown.push_back(std::move(step));
+}
 Verifier& Machine::verifier() { return impl_->verifier; }
 Pool& Machine::pool() { return impl_->pool; }
 RegistryStore& Machine::registry() { return *impl_->registry; }
@@ -452,6 +471,8 @@ DeviceNode* FindNode(Machine::Impl& m, PDEVICE_OBJECT pdo) {
 
 NTSTATUS Machine::Remove(PDEVICE_OBJECT pdo) {
     Impl& m = *impl_;
+    // Closes the I/O manager has queued already reach the driver before its removal.
+    m.pnp->Drain();
     std::lock_guard pl(m.pnpMutex);
     DeviceNode* n = FindNode(m, pdo);
     if (!n) return STATUS_NO_SUCH_DEVICE;

@@ -325,14 +325,15 @@ bool DpcQueue::Insert(PKDPC dpc, PVOID a1, PVOID a2) {
     dpc->Inserted = 1;
     dpc->SystemArgument1 = a1;
     dpc->SystemArgument2 = a2;
-    queue_.push_back(dpc);
+    queue_.emplace_back(dpc, ++inserted_);
     cv_.notify_all();
     return true;
 }
 bool DpcQueue::Remove(PKDPC dpc) {
     std::lock_guard lk(m_);
     if (!dpc->Inserted) return false;
-    queue_.erase(std::remove(queue_.begin(), queue_.end(), dpc), queue_.end());
+    queue_.erase(std::remove_if(queue_.begin(), queue_.end(), [&](const auto& e) { return e.first == dpc; }),
+                 queue_.end());
     dpc->Inserted = 0;
     cv_.notify_all();
     return true;
@@ -340,14 +341,19 @@ bool DpcQueue::Remove(PKDPC dpc) {
 void DpcQueue::Flush() {
     if (OnDpcThread()) return;
     std::unique_lock lk(m_);
-    cv_.wait(lk, [&] { return stop_ || (queue_.empty() && !running_); });
+    // Procedures queued later do not hold the caller up (a busy device could starve it).
+    const unsigned long long last = inserted_;
+    cv_.wait(lk, [&] {
+        return stop_ || ((queue_.empty() || queue_.front().second > last) && (!running_ || runningSeq_ > last));
+    });
 }
 void DpcQueue::Run() {
     std::unique_lock lk(m_);
     for (;;) {
         cv_.wait(lk, [&] { return stop_ || !queue_.empty(); });
         if (stop_) return;
-        PKDPC dpc = queue_.front();
+        PKDPC dpc = queue_.front().first;
+        runningSeq_ = queue_.front().second;
         queue_.pop_front();
         dpc->Inserted = 0;
         PKDEFERRED_ROUTINE routine = dpc->DeferredRoutine;

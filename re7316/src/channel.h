@@ -43,6 +43,12 @@ struct ChannelContext {
     DEVICE_POWER_STATE powerState = PowerDeviceD3;
     Registers regs;
     PHYSICAL_ADDRESS registerPhysical{};
+    // Memory ranges the bus assigned to the channel (its BARs); the first is the register window.
+    struct Range {
+        ULONGLONG start = 0;
+        ULONG length = 0;
+    } memory[6];
+    ULONG memoryRanges = 0;
     // I/O port range of the channel, if the board decodes one (length 0: none).
     ULONG portStart = 0, portLength = 0;
     ULONG vector = 0;
@@ -61,6 +67,8 @@ struct ChannelContext {
     bool linkCreated = false;
     ULONG slot = 0;
     bool removed = false;
+    bool registryUpdated = false;         // on the notification thread only
+    PVOID interfaceNotification = nullptr;  // registration for interface arrivals
     KSPIN_LOCK resizeLock;
     KSPIN_LOCK spare;
     PIRP pendingWait = nullptr;  // under the cancel spin lock
@@ -78,7 +86,7 @@ struct ChannelContext {
     ULONG eventWord = 0, eventMask = 0;
     bool transmitting = false, busOffRestart = false;
     bool controllerOpen = false;  // queues exist; read by the interrupt routine
-    KDPC* dpc = nullptr;
+    bool dpcBlocked = false;  // the interrupt is going away: no deferred procedure is queued
     // ---- FIFO board
     bool fifoBoard = false;
     FifoTrigger rxTrigger, errTrigger;
@@ -125,6 +133,9 @@ NTSTATUS GetFifoTrigger(ChannelContext* c, ULONG kind, ULONG* mode, ULONG* level
 NTSTATUS CyclicSend(ChannelContext* c, const CanMessage& message);
 NTSTATUS StopCyclicSend(ChannelContext* c);
 bool CyclicOn(ChannelContext* c);
+// The device key's description (registry.cpp) and the interface arrival that triggers it.
+NTSTATUS UpdateRegistryDescription(ChannelContext* c);
+NTSTATUS OnInterfaceChange(PVOID notification, PVOID context);
 
 // Runs fn(c) with the interrupt's lock held (directly when no interrupt is connected).
 template <typename F>

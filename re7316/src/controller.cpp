@@ -281,7 +281,9 @@ bool ServiceBasic(ChannelContext* c) {
         }
     }
     bool passive = ErrorPassive(c);
-    if (flags) {
+    // Every error cause gives a record, an error warning whose status bit is clear again
+    // (the counters fell back below the limit) too, without its 0x04.
+    if (ir & IR_ERROR_CAUSES) {
         flags = passive ? (flags | IR_EPI) : (flags & static_cast<UCHAR>(~IR_EPI));
         AppendError(c, CanErrorRecord{flags, ecc, alc, t});
     }
@@ -509,8 +511,13 @@ NTSTATUS OpenChannel(ChannelContext* c) {
 
 void CloseChannel(ChannelContext* c) {
     DisableInterrupts(c);
-    Synchronized(c, [](ChannelContext* ch) { ch->controllerOpen = false; });
+    Synchronized(c, [](ChannelContext* ch) {
+        ch->controllerOpen = false;
+        ch->eventWord = 0;
+    });
+    // No event of this session reaches a later one.
     KeRemoveQueueDpc(&c->self->Dpc);
+    KeFlushQueuedDpcs();
     ResetController(c);
     Ring tx, rx, err;
     Synchronized(c, [&](ChannelContext* ch) {
@@ -631,7 +638,15 @@ void Activate(ChannelContext* c) {
         // The run activation starts is a run like any other: it ends with the transmit-done
         // event and keeps a write from loading a second frame while the first is in flight.
         ch->transmitting = false;
-        StartTransmission(ch);
+        if (ch->fifoBoard && ch->txTriggerEnable) {
+            // Filled by the FIFO trigger: nothing is in flight that would wait for a mark.
+            if (ch->tx.count) {
+                ch->transmitting = true;
+                FillTransmitFifo(ch);
+            }
+        } else {
+            StartTransmission(ch);
+        }
     });
 }
 
@@ -800,7 +815,7 @@ BOOLEAN Isr(PKINTERRUPT, PVOID context) {
         claimed = true;
         if (!c->controllerOpen) break;
     }
-    if (claimed && c->eventWord) IoRequestDpc(c->self, nullptr, nullptr);
+    if (claimed && c->eventWord && !c->dpcBlocked) IoRequestDpc(c->self, nullptr, nullptr);
     return claimed ? TRUE : FALSE;
 }
 

@@ -21,9 +21,9 @@ constexpr int kMaxLinks = 255;
 constexpr ULONG kFifoStartUs = 50;
 // Smallest latency timer a bus-master board gets, PCI clocks.
 constexpr UCHAR kMinLatency = 16, kLatency = 32;
+// PCI configuration space, bytes: read whole at start, written back whole after start and
+// after every return to D0.
 constexpr ULONG kConfigSize = 256;
-// Configuration header written back after start and every return to D0, bytes.
-constexpr ULONG kConfigHeader = 64;
 
 NTSTATUS Complete(PIRP irp, NTSTATUS status, ULONG_PTR info = 0) {
     irp->IoStatus.Status = status;
@@ -92,7 +92,7 @@ NTSTATUS WriteBackConfig(ChannelContext* c) {
         cfg[0x04] |= 0x04;
         if (cfg[0x0D] < kMinLatency) cfg[0x0D] = kLatency;
     }
-    return ConfigAccess(c, true, cfg, 0, kConfigHeader);
+    return ConfigAccess(c, true, cfg, 0, kConfigSize);
 }
 
 NTSTATUS ReadIdentity(ChannelContext* c) {
@@ -127,14 +127,19 @@ void ReadBoardIdentity(ChannelContext* c) {
     c->pci.boardSwitch = c->boardType == 2 ? 0 : c->regs.Read8(BRD_SWITCH);
 }
 
+// The deferred procedure synchronises with the interrupt object and reads the channel: it
+// may not be queued again, and one already running must end, before the object is freed
+// (and before the device goes).
 void Disconnect(ChannelContext* c) {
+    if (c->interrupt) Synchronized(c, [](ChannelContext* ch) { ch->dpcBlocked = true; });
+    KeRemoveQueueDpc(&c->self->Dpc);
+    KeFlushQueuedDpcs();
     if (c->interrupt) {
         PKINTERRUPT i = c->interrupt;
         IoDisconnectInterrupt(i);
         c->interrupt = nullptr;
         c->interruptConnected = false;
     }
-    KeRemoveQueueDpc(&c->self->Dpc);
 }
 
 void Unmap(ChannelContext* c) {
@@ -152,10 +157,14 @@ NTSTATUS StartDevice(ChannelContext* c, PIRP irp) {
     if (c->removed) return STATUS_DELETE_PENDING;
     PCM_RESOURCE_LIST res = IoGetCurrentIrpStackLocation(irp)->Parameters.StartDevice.AllocatedResourcesTranslated;
     if (!res || res->Count == 0) return STATUS_INSUFFICIENT_RESOURCES;
+    c->memoryRanges = 0;
     bool haveInterrupt = false;
     for (ULONG i = 0; i < res->List[0].PartialResourceList.Count; ++i) {
         const auto& d = res->List[0].PartialResourceList.PartialDescriptors[i];
-        if (d.Type == CmResourceTypeMemory && !c->regs.base) {
+        if (d.Type == CmResourceTypeMemory) {
+            if (c->memoryRanges < std::size(c->memory))
+                c->memory[c->memoryRanges++] = {static_cast<ULONGLONG>(d.u.Memory.Start.QuadPart), d.u.Memory.Length};
+            if (c->regs.base) continue;
             c->registerPhysical = d.u.Memory.Start;
             c->regs.base = static_cast<volatile UCHAR*>(MmMapIoSpace(d.u.Memory.Start, d.u.Memory.Length, MmNonCached));
             c->regs.length = d.u.Memory.Length;
@@ -178,6 +187,7 @@ NTSTATUS StartDevice(ChannelContext* c, PIRP irp) {
         if (!NT_SUCCESS(s)) return s;
     }
     IoSetDeviceInterfaceState(&c->interfaceName, TRUE);
+    c->dpcBlocked = false;
     s = IoConnectInterrupt(&c->interrupt, Isr, c, nullptr, c->vector, c->level, c->level, c->mode, TRUE,
                            c->affinity, FALSE);
     if (!NT_SUCCESS(s)) {
@@ -191,9 +201,22 @@ NTSTATUS StartDevice(ChannelContext* c, PIRP irp) {
     }
     ResetController(c);
     c->openCount = 0;
+    if (!c->interfaceNotification) {
+        // The first arrival (this channel's own interface is among the existing ones) writes
+        // the port name into the device key.
+        IoRegisterPlugPlayNotification(EventCategoryDeviceInterfaceChange,
+                                       PNPNOTIFY_DEVICE_INTERFACE_INCLUDE_EXISTING_INTERFACES,
+                                       const_cast<GUID*>(c->boardType == 2 ? &kInterfaceType2 : &kInterfaceCan),
+                                       c->self->DriverObject, OnInterfaceChange, c, &c->interfaceNotification);
+    }
     c->notAccepting = 0;
     c->removed = false;
     return STATUS_SUCCESS;
+}
+
+void StopNotifications(ChannelContext* c) {
+    if (c->interfaceNotification) IoUnregisterPlugPlayNotification(c->interfaceNotification);
+    c->interfaceNotification = nullptr;
 }
 
 // Frees what the channel holds while the controller is already unreachable or stopped.
@@ -217,6 +240,7 @@ NTSTATUS RemoveDevice(ChannelContext* c, PIRP irp) {
         KeWaitForSingleObject(&c->removeEvent, Executive, KernelMode, FALSE, nullptr);
     }
     Disconnect(c);
+    StopNotifications(c);
     ReleaseQueues(c);
     Unmap(c);
     if (c->linkCreated) IoDeleteSymbolicLink(&c->link);
@@ -268,30 +292,83 @@ NTSTATUS DispatchPnp(PDEVICE_OBJECT d, PIRP irp) {
     return IoCallDriver(c->lower, irp);
 }
 
-NTSTATUS DispatchPower(PDEVICE_OBJECT d, PIRP irp) {
-    ChannelContext* c = Ctx(d);
+void DevicePowerDone(PDEVICE_OBJECT, UCHAR, POWER_STATE, PVOID context, PIO_STATUS_BLOCK) {
+    KeSetEvent(static_cast<PKEVENT>(context), 0, FALSE);
+}
+
+// A device power request for `state` through the channel's stack, waited for.
+void RequestDevicePower(ChannelContext* c, DEVICE_POWER_STATE state) {
+    KEVENT done;
+    KeInitializeEvent(&done, NotificationEvent, FALSE);
+    POWER_STATE ps;
+    ps.DeviceState = state;
+    if (PoRequestPowerIrp(c->pdo, IRP_MN_SET_POWER, ps, DevicePowerDone, &done, nullptr) == STATUS_PENDING)
+        KeWaitForSingleObject(&done, Executive, KernelMode, FALSE, nullptr);
+}
+
+// Passes a power request down and waits until the lower driver has completed it.
+NTSTATUS PowerDownTheStackAndWait(ChannelContext* c, PIRP irp) {
+    KEVENT done;
+    KeInitializeEvent(&done, NotificationEvent, FALSE);
+    IoCopyCurrentIrpStackLocationToNext(irp);
+    IoSetCompletionRoutine(irp, OnCompletionSignal, &done, TRUE, TRUE, TRUE);
+    if (PoCallDriver(c->lower, irp) == STATUS_PENDING) KeWaitForSingleObject(&done, Executive, KernelMode, FALSE, nullptr);
+    return irp->IoStatus.Status;
+}
+
+void RecordPowerState(ChannelContext* c, DEVICE_POWER_STATE state) {
+    c->powerState = state;
+    POWER_STATE ps;
+    ps.DeviceState = state;
+    PoSetPowerState(c->self, DevicePowerState, ps);
+}
+
+// Set-power: a system state maps to D0 (working) or D3 (any other). Going down, the device
+// request is made (or the state recorded) before the request goes down; going up, the request
+// goes down first, then the device is brought up (and its configuration written back).
+NTSTATUS Power(ChannelContext* c, PIRP irp) {
     PIO_STACK_LOCATION sl = IoGetCurrentIrpStackLocation(irp);
     if (sl->MinorFunction == IRP_MN_SET_POWER) {
-        POWER_STATE ps;
-        ps.DeviceState = sl->Parameters.Power.Type == SystemPowerState
-                             ? (sl->Parameters.Power.State.SystemState == PowerSystemWorking ? PowerDeviceD0
-                                                                                              : PowerDeviceD3)
-                             : sl->Parameters.Power.State.DeviceState;
-        bool up = ps.DeviceState < c->powerState;
-        if (up) {
+        const bool system = sl->Parameters.Power.Type == SystemPowerState;
+        const DEVICE_POWER_STATE target =
+            system ? (sl->Parameters.Power.State.SystemState == PowerSystemWorking ? PowerDeviceD0 : PowerDeviceD3)
+                   : sl->Parameters.Power.State.DeviceState;
+        if (target < c->powerState) {
+            NTSTATUS s = PowerDownTheStackAndWait(c, irp);
+            if (NT_SUCCESS(s)) {
+                if (system) {
+                    RequestDevicePower(c, PowerDeviceD0);
+                } else {
+                    RecordPowerState(c, target);
+                    if (target == PowerDeviceD0) WriteBackConfig(c);
+                }
+            }
             PoStartNextPowerIrp(irp);
-            NTSTATUS s = ForwardAndWait(c, irp);
-            c->powerState = ps.DeviceState;
-            PoSetPowerState(d, DevicePowerState, ps);
-            if (ps.DeviceState == PowerDeviceD0 && c->pci.deviceId) WriteBackConfig(c);
-            return Complete(irp, s);
+            IoCompleteRequest(irp, IO_NO_INCREMENT);
+            return s;
         }
-        c->powerState = ps.DeviceState;
-        PoSetPowerState(d, DevicePowerState, ps);
+        if (system) {
+            if (target > c->powerState) RequestDevicePower(c, target);
+        } else {
+            RecordPowerState(c, target);
+        }
     }
     PoStartNextPowerIrp(irp);
     IoSkipCurrentIrpStackLocation(irp);
     return PoCallDriver(c->lower, irp);
+}
+
+NTSTATUS DispatchPower(PDEVICE_OBJECT d, PIRP irp) {
+    ChannelContext* c = Ctx(d);
+    NTSTATUS s = Enter(c);
+    if (NT_SUCCESS(s)) {
+        s = Power(c, irp);
+    } else {
+        PoStartNextPowerIrp(irp);
+        Complete(irp, s);
+    }
+    Leave(c);
+    return s;
 }
 
 NTSTATUS DispatchSystemControl(PDEVICE_OBJECT d, PIRP irp) {
@@ -385,8 +462,11 @@ int AccessWidth(ULONG code, ULONG byteCode) { return code == byteCode ? 1 : code
 
 // The diagnostic register access reaches only the channel's own window (and port range).
 bool InChannelMemory(ChannelContext* c, ULONG address, int width) {
-    ULONGLONG start = static_cast<ULONGLONG>(c->registerPhysical.QuadPart);
-    return c->regs.base && address >= start && ULONGLONG(address) + width <= start + c->regs.length;
+    for (ULONG i = 0; i < c->memoryRanges; ++i) {
+        const auto& r = c->memory[i];
+        if (address >= r.start && ULONGLONG(address) + width <= r.start + r.length) return true;
+    }
+    return false;
 }
 bool InChannelPorts(ChannelContext* c, ULONG port, int width) {
     return c->portLength && port >= c->portStart && ULONGLONG(port) + width <= ULONGLONG(c->portStart) + c->portLength;
@@ -671,6 +751,7 @@ void Unload(PDRIVER_OBJECT driver) {
     while (PDEVICE_OBJECT d = driver->DeviceObject) {
         ChannelContext* c = Ctx(d);
         Disconnect(c);
+        StopNotifications(c);
         ReleaseQueues(c);
         Unmap(c);
         if (c->linkCreated) IoDeleteSymbolicLink(&c->link);

@@ -1,107 +1,79 @@
-// A machine with the simulated PCI CAN board plugged in: every channel on one bus in fast
+// A machine with the simulated PCI CAN board plugged in, built from a machine description
+// and put into the kernel model by hw::KernelAttachment: every channel on one bus in fast
 // mode, reached by the driver through the kernel model and by tests through platform/device.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <chrono>
 #include <memory>
+#include <string>
+#include <thread>
 #include <vector>
 
 #include "can_common/can_records.h"
-#include "hw/can_bus.h"
-#include "hw/clock.h"
-#include "hw/pci_can_board.h"
+#include "hw/kernel_attachment.h"
+#include "hw/machine.h"
 #include "kernel/machine.h"
 #include "platform/device.h"
 #include "re7316/re7316.h"
 
 namespace re7316test {
 
-// The board's line as the kernel model's interrupt line.
-class LineAdapter final : public hw::InterruptLine {
-public:
-    explicit LineAdapter(kernel::InterruptLine& line) : line_(line) {}
-    void Set(bool asserted) override { asserted ? line_.Raise() : line_.Lower(); }
-
-private:
-    kernel::InterruptLine& line_;
-};
-
-// One channel's PCI function as the bus driver reports it.
-class ChannelDevice final : public kernel::PhysicalDevice, public kernel::RegisterWindow {
-public:
-    ChannelDevice(hw::PciCanChannel& channel, const hw::PciCanBoardConfig& cfg) : ch_(channel), cfg_(cfg) {}
-    std::wstring HardwareId() const override {
-        wchar_t id[96];
-        std::swprintf(id, 96, L"PCI\\VEN_%04X&DEV_%04X&SUBSYS_%04X%04X&REV_%02X", cfg_.vendor_id, cfg_.device_id,
-                      cfg_.subsystem_id, cfg_.subsystem_vendor_id, cfg_.revision);
-        return id;
-    }
-    std::vector<kernel::Resource> Resources() const override {
-        kernel::Resource mem;
-        mem.kind = kernel::Resource::Memory;
-        mem.start = ch_.window_base();
-        mem.length = hw::kChannelWindowLength;
-        kernel::Resource irq;
-        irq.kind = kernel::Resource::Interrupt;
-        irq.vector = cfg_.interrupt_line;
-        return {mem, irq};
-    }
-    ULONG ReadConfig(void* buffer, ULONG offset, ULONG length) override {
-        auto* b = static_cast<UCHAR*>(buffer);
-        ULONG n = 0;
-        for (; n < length && offset + n < 256; ++n) b[n] = static_cast<UCHAR>(ch_.ConfigRead(offset + n, 1));
-        return n;
-    }
-    ULONG WriteConfig(const void* buffer, ULONG offset, ULONG length) override {
-        auto* b = static_cast<const UCHAR*>(buffer);
-        ULONG n = 0;
-        for (; n < length && offset + n < 256; ++n) ch_.ConfigWrite(offset + n, b[n], 1);
-        return n;
-    }
-    ULONG Read(ULONG offset, int width) override { return ch_.Read(offset, static_cast<unsigned>(width)); }
-    void Write(ULONG offset, int width, ULONG value) override { ch_.Write(offset, value, static_cast<unsigned>(width)); }
-
-private:
-    hw::PciCanChannel& ch_;
-    hw::PciCanBoardConfig cfg_;
-};
+// One board ("Board 1") with two channels on bus CAN1; `more` is appended (further boards).
+inline std::string OneBoard(bool fifo, const std::string& more = {}) {
+    return std::string("[Machine]\nName=re7316 test\nFastMode=1\n\n[Bus CAN1]\nBitTimeNs=1000\n\n") +
+           "[Board 1]\nKind=" + (fifo ? "FIFO" : "Basic") +
+           "\nChannels=2\nBus=CAN1\nSubsystemId=0x2402\nRevision=3\nSwitch=0x05\n"
+           "ChannelInterruptMask=0xFE\nInterruptLine=11\n\n" +
+           more;
+}
 
 class BoardTest : public ::testing::Test {
 protected:
-    void Plug(hw::PciCanBoardConfig cfg) {
-        cfg_ = cfg;
-        machine_ = std::make_unique<kernel::Machine>();
-        re7316::RegisterDriver(*machine_);
-        bus_ = std::make_unique<hw::CanBus>(clock_, "CAN1");
-        bus_->SetFastMode(true);
-        board_ = std::make_unique<hw::PciCanBoard>(clock_, cfg);
-        line_ = std::make_unique<LineAdapter>(machine_->Line(cfg.interrupt_line));
-        board_->ConnectInterrupt(line_.get());
-        for (unsigned i = 0; i < board_->channel_count(); ++i) {
-            board_->AttachChannel(i, bus_.get());
-            auto dev = std::make_shared<ChannelDevice>(board_->channel(i), cfg);
-            machine_->MapRegisters(board_->channel(i).window_base(), hw::kChannelWindowLength, dev.get());
-            devices_.push_back(dev);
-            pdos_.push_back(machine_->PlugIn(dev));
-            ASSERT_NE(pdos_.back(), nullptr);
-        }
+    // clock: null for the real one.
+    void Boot(const std::string& description, std::shared_ptr<hw::Clock> clock = nullptr) {
+        kernel_ = std::make_unique<kernel::Machine>();
+        re7316::RegisterDriver(*kernel_);
+        std::string error;
+        hw_ = hw::Machine::FromText(description, std::move(clock), &error);
+        ASSERT_TRUE(hw_) << error;
+        attachment_ = std::make_unique<hw::KernelAttachment>(*kernel_, *hw_);
+        board_ = hw_->board("Board 1");
+        ASSERT_NE(board_, nullptr);
+        cfg_ = board_->config();
+        for (PDEVICE_OBJECT pdo : attachment_->ChannelPdos("Board 1")) ASSERT_NE(pdo, nullptr);
     }
+    void Plug(bool fifo) { Boot(OneBoard(fifo)); }
+    // Takes the board out (surprise removal of its channels) or puts it back.
+    void Unplug(const std::string& board) {
+        std::string error;
+        ASSERT_TRUE(hw_->Unplug(board, &error)) << error;
+    }
+    void Replug(const std::string& board) {
+        std::string error;
+        ASSERT_TRUE(hw_->Plug(board, &error)) << error;
+    }
+    PDEVICE_OBJECT Pdo(unsigned channel, const std::string& board = "Board 1") {
+        auto pdos = attachment_->ChannelPdos(board);
+        return channel < pdos.size() ? pdos[channel] : nullptr;
+    }
+
     void TearDown() override {
         for (HANDLE h : handles_) CloseHandle(h);
         handles_.clear();
-        if (machine_) {
-            for (auto* pdo : pdos_)
-                if (pdo) machine_->Remove(pdo);
-            machine_->DrainWorker();
-            EXPECT_TRUE(machine_->verifier().Clean()) << machine_->verifier().Describe();
+        if (kernel_) {
+            // Orderly removal of whatever is still plugged in.
+            if (hw_ && attachment_)
+                for (const hw::MachineDevice& d : hw_->PluggedDevices())
+                    for (PDEVICE_OBJECT pdo : attachment_->ChannelPdos(d.name))
+                        if (pdo && kernel_->TopOfStack(pdo)) kernel_->Remove(pdo);
+            kernel_->DrainWorker();
+            EXPECT_TRUE(kernel_->verifier().Clean()) << kernel_->verifier().Describe();
         }
-        if (board_)
-            for (unsigned i = 0; i < board_->channel_count(); ++i) board_->AttachChannel(i, nullptr);
-        machine_.reset();
-        board_.reset();
-        bus_.reset();
+        attachment_.reset();
+        hw_.reset();
+        kernel_.reset();
     }
     HANDLE Open(const char* name, DWORD flags = 0) {
         std::string path = std::string("\\\\.\\") + name;
@@ -126,24 +98,57 @@ protected:
         return ok ? 0 : GetLastError();
     }
     DWORD Simple(HANDLE h, DWORD code, ULONG value) { return Ioctl(h, code, &value, 4, nullptr, 0); }
+    CanStatus Status(HANDLE h) {
+        CanStatus st{};
+        EXPECT_EQ(Ioctl(h, IOCTL_CAN_GET_STATUS, nullptr, 0, &st, sizeof st), 0u);
+        return st;
+    }
+    // Starts a wait on h (opened overlapped); the caller waits for ov.hEvent. True when the
+    // wait completed at once (a queued event).
+    bool StartWait(HANDLE h, OVERLAPPED* ov, ULONG* value) {
+        *ov = OVERLAPPED{};
+        ov->hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        DWORD n = 0;
+        BOOL ok = DeviceIoControl(h, IOCTL_CAN_WAIT_EVENT, nullptr, 0, value, 4, &n, ov);
+        if (!ok) {
+            EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_IO_PENDING));
+        }
+        return ok;
+    }
+    // Waits (bounded: a hang guard) for a started wait; returns the bytes it returned.
+    DWORD FinishWait(HANDLE h, OVERLAPPED* ov) {
+        DWORD n = 0xFFFF;
+        EXPECT_EQ(WaitForSingleObject(ov->hEvent, kHangGuardMs), 0u);
+        EXPECT_TRUE(GetOverlappedResult(h, ov, &n, TRUE));
+        CloseHandle(ov->hEvent);
+        return n;
+    }
+    // Polls the status until the receive queue holds `count` messages (bounded: a hang guard).
+    bool WaitForReceived(HANDLE h, ULONG count) {
+        for (int i = 0; i < 20000; ++i) {
+            CanStatus st{};
+            if (Ioctl(h, IOCTL_CAN_GET_STATUS, nullptr, 0, &st, sizeof st) != 0) return false;
+            if (st.receiveWaiting >= count) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return false;
+    }
+    bool Send(HANDLE h, const CanMessage* m, ULONG n) {
+        DWORD written = 0;
+        return WriteFile(h, m, n * sizeof(CanMessage), &written, nullptr);
+    }
 
+    // Bound on a wait for something the bus and the interrupt deliver (a hang guard, not a
+    // timing assertion), ms.
+    static constexpr DWORD kHangGuardMs = 20000;
+
+    std::unique_ptr<kernel::Machine> kernel_;
+    std::unique_ptr<hw::Machine> hw_;
+    std::unique_ptr<hw::KernelAttachment> attachment_;
+    hw::PciCanBoard* board_ = nullptr;
     hw::PciCanBoardConfig cfg_;
-    hw::SteadyClock clock_;
-    std::unique_ptr<kernel::Machine> machine_;
-    std::unique_ptr<hw::CanBus> bus_;
-    std::unique_ptr<hw::PciCanBoard> board_;
-    std::unique_ptr<LineAdapter> line_;
-    std::vector<std::shared_ptr<ChannelDevice>> devices_;
-    std::vector<PDEVICE_OBJECT> pdos_;
     std::vector<HANDLE> handles_;
 };
-
-inline hw::PciCanBoardConfig BasicBoard() {
-    hw::PciCanBoardConfig cfg;
-    cfg.device_id = hw::kBasicBoardDeviceId;
-    return cfg;
-}
-inline hw::PciCanBoardConfig FifoBoard() { return hw::PciCanBoardConfig{}; }
 
 inline CanMessage Frame(ULONG id, std::initializer_list<UCHAR> data, bool extended = true) {
     CanMessage m{};

@@ -101,13 +101,14 @@ std::string ProvisionEditorFolder(const fs::path& share, const fs::path& rozivu,
         if (error) *error = "cannot create the editor folder " + sj::ToUtf8(windows);
         return {};
     }
-    // The shipped data files and the installer modules, refreshed on every start so that an
-    // updated suite brings its data along.
+    // The shipped data files, the installer modules and the sample projects, refreshed on
+    // every start so that an updated suite brings its data along.
     for (const auto& entry : fs::directory_iterator(share, ec)) {
         const fs::path target = *host / entry.path().filename();
         if (entry.is_regular_file()) {
             fs::copy_file(entry.path(), target, fs::copy_options::update_existing, ec);
-        } else if (entry.is_directory() && entry.path().filename() == "Module") {
+        } else if (entry.is_directory() &&
+                   (entry.path().filename() == "Module" || entry.path().filename() == "samples")) {
             fs::copy(entry.path(), target, fs::copy_options::recursive | fs::copy_options::update_existing, ec);
         }
         if (ec) {

@@ -10,10 +10,13 @@
 #include "zeriru/convert_module.h"
 #include "zeriru/defines.h"
 #include "zeriru/file_services.h"
+#include "zeriru/file_version.h"
 #include "zeriru/system_services.h"
 #include "zeriru/ui.h"
 
 #include <cstdio>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 namespace zeriru {
@@ -96,6 +99,24 @@ std::string OutputBasePath(std::string_view folder, std::string_view name, const
         case 2: return platform::sjis::ToUpper(path);
         default: return path;
     }
+}
+
+std::optional<std::string> CheckCreateOptions(const CreateOptionChoice& choice, TBuildMachine& machine) {
+    const int type = choice.createType;
+    if (type < kCreateFolder || type > kCreateCab) return S("作成するインストールファイルの種類を選択してください。");
+    if (type != kCreateFolder) {
+        if (choice.outputFileName.empty()) return S("作成するインストーラファイル名が指定されていません。");
+        if (IsInvalidFileName(choice.outputFileName, false)) return MsgInvalidFileName();
+    }
+    if (choice.outputFolder.empty()) return S("作成先のフォルダが入力されていません。");
+    if (!IsFullFolderPath(choice.outputFolder)) return MsgNotFullFolderPath();
+    if (IsProtectedFolder(platform::sjis::ToUpper(wp::RemoveBackslash(choice.outputFolder)), 255, machine))
+        return MsgProtectedOutputFolder();
+    if (type == kCreateFolder) {
+        if (choice.installSource.empty()) return S("インストールソースが入力されていません。");
+        if (IsInvalidFileName(choice.installSource, false)) return MsgInvalidFileName();
+    }
+    return std::nullopt;
 }
 
 std::string CopyToFolderQuestion(std::string_view folder) {
@@ -396,6 +417,21 @@ BuildResult TBuilder::RunBuild(const BuildRequest& request, bool copyMode) {
             else
                 Error(9, 97, S("指定フォルダへのコピーに失敗しました。\rファイルに対するアクセス権があるかを確認してください。\r対象フォルダ") + folder);
         };
+        // Names taken in each staging folder (folded), read from the disk once per folder:
+        // asking the file layer about every candidate would list a large flat folder again
+        // for each file staged into it.
+        std::unordered_map<std::string, std::unordered_set<std::string>> taken;
+        auto uniqueIn = [&](const std::string& folder, const std::string& name) {
+            auto [names, fresh] = taken.try_emplace(FoldName(folder));
+            if (fresh) {
+                for (const auto& found : wp::FindFiles(wp::JoinPath(folder, "*")))
+                    names->second.insert(FoldName(found.name));
+            }
+            std::string unique =
+                UniqueName(name, [&](std::string_view n) { return names->second.count(FoldName(n)) != 0; });
+            names->second.insert(FoldName(unique));
+            return unique;
+        };
         // Stages one kind-0 record and returns it rewritten; false on failure (listed).
         auto stageFile = [&](std::string& record, bool component) {
             const std::string define = DecodeProjectText(GetItemField(record, 3));
@@ -408,7 +444,7 @@ BuildResult TBuilder::RunBuild(const BuildRequest& request, bool copyMode) {
             }
             Progress(S("  処理対象:") + source);
             const std::string name = wp::FileNameOf(source);
-            const std::string unique = UniqueFileName(folder, name);
+            const std::string unique = uniqueIn(folder, name);
             if (!CopyFileKeepTime(source, wp::JoinPath(folder, unique), 0, pump)) {
                 copyError(folder, component);
                 return false;
@@ -562,11 +598,74 @@ BuildResult TBuilder::RunBuild(const BuildRequest& request, bool copyMode) {
     return result_;
 }
 
-bool TBuilder::BuildInstaller(const BuildRequest& request) {
+bool TBuilder::UpdateVersionFromMainFile(const std::string& projectFile) {
+    Progress(S("メインファイルのバージョンを取得しています。"));
+    TIniDocument project = TIniDocument::OpenWindowsPath(projectFile);
+    const std::string mainFile = DecodeProjectText(project.ReadString("Software", "MainFileName"));
+    const std::string section = ItemsSectionName(project, "FilesSetting", "Files");
+    std::string source;
+    bool found = false;
+    for (int i = 0; i < kMaxFileItems && !mainFile.empty(); ++i) {
+        const std::string key = std::to_string(i);
+        if (!project.ValueExists(section, key)) break;
+        const std::string record = project.ReadString(section, key);
+        if (GetItemFieldInt(record, 2, -1) != 0 || ItemTarget(record) != mainFile) continue;
+        source = DecodeProjectText(GetItemField(record, 5));
+        found = true;
+        break;
+    }
+    if (!found) {
+        Progress(S("メインファイル名が指定されていません。"));
+        return false;
+    }
+    if (!wp::FileExists(source) || wp::DirectoryExists(source)) {
+        Progress(S("ファイルが存在しません。"));
+        return false;
+    }
+    TFileVersion version;
+    if (!GetFileVersion(source, version)) {
+        Progress(S("バージョン情報を取得できませんでした。"));
+        return false;
+    }
+    project.WriteInteger("Software", "MajorVersion", version.major);
+    project.WriteInteger("Software", "MinorVersion", version.minor);
+    project.WriteInteger("Software", "ReleaseVersion", version.release);
+    project.WriteInteger("Software", "BuildVersion", version.build);
+    return project.UpdateFile();
+}
+
+bool TBuilder::BuildInstaller(const BuildRequest& given) {
     messages_.clear();
     abort_ = false;
     code_ = 0;
     Ui& ui = *env_.ui;
+    BuildRequest request = given;
+    if (request.createType == kCreateAsk) {
+        CreateOptionChoice initial;
+        initial.outputFolder = request.outputFolder;
+        initial.outputFileName = request.outputFileName;
+        initial.installSource = request.installSource;
+        initial.createType = kCreateAsk;
+        const std::optional<CreateOptionChoice> choice =
+            env_.chooseCreateOption ? env_.chooseCreateOption(initial) : std::nullopt;
+        if (!choice) return false;
+        if (choice->createType != kCreateFolder && env_.showHint) env_.showHint(0);
+        request.outputFolder = wp::RemoveBackslash(choice->outputFolder);
+        request.outputFileName = choice->outputFileName;
+        request.installSource = choice->installSource;
+        request.createType = choice->createType;
+        if (choice->useNextTime) {
+            TIniDocument project = TIniDocument::OpenWindowsPath(request.projectFile);
+            project.WriteString("Project", "InstallSource", EncodeProjectText(request.installSource));
+            project.WriteString("Project", "CreateFolder", EncodeProjectText(request.outputFolder));
+            project.WriteString("Project", "CreateFileName", EncodeProjectText(request.outputFileName));
+            project.WriteInteger("Project", "CreateFileType", request.createType);
+            project.UpdateFile();
+        }
+    }
+    if (env_.options.autoUpdateVersion &&
+        (wp::GetFileAttributes(request.projectFile) & wp::kAttrReadOnly) == 0)
+        UpdateVersionFromMainFile(request.projectFile);
     const bool copyMode = request.createType == kCreateFolder;
     if (copyMode) {
         if (ui.ShowMessage(CopyToFolderQuestion(request.outputFolder), MessageButtons::YesNo, MessageIcon::Question) !=

@@ -1,9 +1,9 @@
-// DeDodAvi, the USB temperature sensor's function driver: its device interface class, its
-// control codes, and the bus side it runs on (a port of the simulated USB host).
+// DeDodAvi, the USB temperature sensor's function driver: its device interface class and its
+// control codes. Below it is the USB bus driver, reached with the internal control codes and
+// request blocks of hw/usb.h.
 #pragma once
 
 #include <memory>
-#include <string>
 
 #include "can_common/ntstatus.h"
 #include "hw/usb.h"
@@ -49,12 +49,6 @@ constexpr ULONG UsbClCode(ULONG function) { return (kUsbClDeviceType << 16) | (f
 #define IOCTL_USBCL_SELECT_INTERFACE dedodavi::UsbClCode(0x1E)
 #define IOCTL_USBCL_SET_DESCRIPTOR dedodavi::UsbClCode(0x1F)
 
-// Internal control codes of the USB bus driver (sent to the physical device object).
-// Submit: Others.Argument1 is the hw::Urb to carry. Port status: Argument1 points to a ULONG.
-#define IOCTL_INTERNAL_USB_SUBMIT_URB 0x00220003u
-#define IOCTL_INTERNAL_USB_RESET_PORT 0x00220007u
-#define IOCTL_INTERNAL_USB_GET_PORT_STATUS 0x00220013u
-
 namespace dedodavi {
 
 NTSTATUS DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registryPath);
@@ -62,8 +56,9 @@ NTSTATUS DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registryPath);
 // Registers the driver for "USB\VID_..." devices.
 void Register(kernel::Machine& machine);
 
-// The bus driver's side of one device on a port of the USB host: request blocks, port status
-// and port reset, cancellation of a submitted request block.
+// The bus below the driver for a device on a port of a USB host, for tests that build their
+// own host: the same as hw::MakeUsbPhysicalDevice (hw/kernel_attachment.h), which it forwards
+// to; the driver itself never uses it.
 std::shared_ptr<kernel::PhysicalDevice> MakeUsbPhysicalDevice(hw::UsbHost& host, int port, uint16_t vendorId,
                                                               uint16_t productId);
 

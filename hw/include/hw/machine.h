@@ -7,6 +7,7 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -93,6 +94,7 @@ struct MachineDevice {
     DeviceKind kind;
     PciCanBoard* board = nullptr;     // kPciCanBoard
     int usb_port = 0;                 // kUsbSensor
+    SensorUsbIdentity usb;            // kUsbSensor: vendor and product of the device
     SensorFirmware* sensor = nullptr;  // both sensor kinds
 };
 
@@ -127,6 +129,7 @@ public:
     bool Unplug(const std::string& name, std::string* error);
     bool IsPlugged(const std::string& name);
     // The listener hears of every later arrival and removal (not of what is plugged now).
+    // Returns once no call to the previous listener is running.
     void SetListener(MachineListener* listener);
 
     void SetFastMode(bool fast);
@@ -150,6 +153,8 @@ private:
     Entry* Find(const std::string& name);
     MachineDevice DeviceOf(Entry& e);
     void Persist(const std::string& section, const SensorSettings& s);
+    // Calls the listener taken (and counted) under mu_, then uncounts it.
+    void CallListener(MachineListener* listener, const MachineDevice& device, bool arrival);
 
     MachineDescription desc_;
     std::shared_ptr<Clock> clock_;
@@ -170,6 +175,8 @@ private:
     std::vector<std::unique_ptr<Entry>> entries_;
     std::mutex mu_;  // the entries' plug state; never held while calling a model or the listener
     MachineListener* listener_ = nullptr;
+    int listener_calls_ = 0;  // calls into a listener in progress
+    std::condition_variable listener_cv_;
     // Write-back of the description file.
     std::mutex file_mu_;
     std::filesystem::path file_;

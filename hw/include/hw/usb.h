@@ -126,6 +126,7 @@ class SensorUsbDevice final : public UsbFunction {
 public:
     SensorUsbDevice(std::shared_ptr<SensorFirmware> firmware, const SensorUsbIdentity& identity);
     SensorFirmware& firmware() { return *firmware_; }
+    const SensorUsbIdentity& identity() const { return identity_; }
     uint64_t NextEventUs(uint64_t now_us) override;
     void SetFastMode(bool fast) override { fast_ = fast; }
     void BusReset() override;
@@ -140,6 +141,7 @@ protected:
 private:
     UsbResponse TakeReply(size_t max, std::vector<uint8_t>* data, uint64_t now_us);
     std::shared_ptr<SensorFirmware> firmware_;
+    SensorUsbIdentity identity_;
     bool fast_ = false;
     struct Reply {
         uint64_t due_us;
@@ -183,6 +185,18 @@ enum class UrbFunction {
     kGetConfiguration,
     kGetInterface,
 };
+
+// Internal control codes by which a function driver reaches the USB bus driver through its
+// physical device object (IRP_MJ_INTERNAL_DEVICE_CONTROL). Submit: Parameters.Others.Argument1
+// is the Urb to carry; the request completes once the Urb did, with the Urb's status mapped to
+// an NT status (success, cancelled, device not connected, invalid parameter, unsuccessful).
+// Port status: Argument1 points to a 32-bit word that receives USBD_PORT_* bits. Reset port:
+// no argument.
+#ifndef IOCTL_INTERNAL_USB_SUBMIT_URB
+#define IOCTL_INTERNAL_USB_SUBMIT_URB 0x00220003u
+#define IOCTL_INTERNAL_USB_RESET_PORT 0x00220007u
+#define IOCTL_INTERNAL_USB_GET_PORT_STATUS 0x00220013u
+#endif
 
 // One request block. The submitter owns it (and its buffer) until on_complete ran.
 struct Urb {

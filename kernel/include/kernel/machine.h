@@ -190,6 +190,12 @@ public:
     // The process's machine (null when none exists).
     static Machine* Current();
 
+    // A step that stops the hardware below the drivers (its threads, its lines). When the
+    // machine goes away, the steps run (last added first) after every device was removed and
+    // every driver unloaded, and before the kernel's own threads and lines stop: removal still
+    // finds the hardware working, and no hardware thread outlives what it drives.
+    void AtHardwareShutdown(std::function<void()> step);
+
     // ---- drivers and devices
     // A driver serves the devices whose hardware ID starts with one of the prefixes (case
     // ignored); it is loaded (DriverEntry) when its first device arrives and unloaded when

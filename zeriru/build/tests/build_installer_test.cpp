@@ -4,10 +4,12 @@
 #include "platform/sjis.h"
 #include "platform/winfile.h"
 #include "platform/winpath.h"
+#include "pe_builder.h"
 #include "prefix_fixture.h"
 #include "zeriru/archive_control.h"
 #include "zeriru/ini_document.h"
 #include "zeriru/platform_machine.h"
+#include "zeriru/system_services.h"
 #include "zeriru/ui.h"
 
 #include <gtest/gtest.h>
@@ -431,6 +433,133 @@ TEST_F(BuildTest, CabSelfExtractorStartsTheDialogDriverWithTheTimeStamp) {
     EXPECT_NE(std::find(texts.begin(), texts.end(), S("インストーラファイルに変換しています。")), texts.end());
     ASSERT_EQ(started.size(), 1u);
     EXPECT_EQ(started[0], "C:\\editor\\ROZIVU.EXE 20261209_070503");
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(BuildTest, VersionFromTheMainFileSaysWhyItWasNotTaken) {
+    zeriru::test::PeImage image;
+    image.major = 7;
+    Put("C:\\src\\versioned.exe", zeriru::test::BuildPe(image));  // 7.2.3.4
+    fileItems = {FileItem("%InstallDir%", "", "C:\\src\\app.exe"), FileItem("%InstallDir%", "bin", "C:\\src\\gone.exe"),
+                 FileItem("%InstallDir%", "", "C:\\src\\versioned.exe")};
+    struct Case {
+        const char* main;
+        const char* line;  // after "メインファイルのバージョンを取得しています。"
+        bool taken;
+    } cases[] = {
+        {"%InstallDir%\\other.exe", "メインファイル名が指定されていません。", false},
+        {"%INSTALLDIR%\\app.exe", "メインファイル名が指定されていません。", false},  // the target must match exactly
+        {"%InstallDir%\\bin\\gone.exe", "ファイルが存在しません。", false},
+        {"%InstallDir%\\app.exe", "バージョン情報を取得できませんでした。", false},
+        {"%InstallDir%\\versioned.exe", nullptr, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.main);
+        software = std::string("InstallerTitle=T\r\nSoftName=A\r\nCopyright=C\r\nMainFileName=") + c.main + "\r\n";
+        WriteProject(3);
+        TBuilder builder(Env());
+        EXPECT_EQ(builder.UpdateVersionFromMainFile(project), c.taken);
+        const auto texts = Texts(builder);
+        ASSERT_EQ(texts.size(), c.line ? 2u : 1u);
+        EXPECT_EQ(texts[0], S("メインファイルのバージョンを取得しています。"));
+        if (c.line) {
+            EXPECT_EQ(texts[1], S(c.line));
+        }
+        const TIniDocument doc = TIniDocument::OpenWindowsPath(project);
+        EXPECT_EQ(doc.ReadString("Software", "MajorVersion"), c.taken ? "7" : "");
+        EXPECT_EQ(doc.ReadString("Software", "BuildVersion"), c.taken ? "4" : "");
+    }
+    // Through the command: the new major version names the output. A read-only project is not
+    // touched.
+    options.autoUpdateVersion = true;
+    fileItems.erase(fileItems.begin() + 1);  // the missing file would stop the build
+    WriteProject(3);
+    TBuilder builder(Env());
+    builder.BuildInstaller(Request(3));
+    EXPECT_TRUE(wp::FileExists("C:\\out\\setup7.lzh"));
+    WriteProject(3);
+    ASSERT_TRUE(wp::SetFileAttributes(project, wp::kAttrReadOnly));
+    TBuilder readOnly(Env());
+    readOnly.BuildInstaller(Request(3));
+    EXPECT_NE(Texts(readOnly).front(), S("メインファイルのバージョンを取得しています。"));
+    EXPECT_TRUE(wp::FileExists("C:\\out\\setup1.lzh"));  // the default major version
+}
+
+TEST_F(BuildTest, CreateTypeZeroAsksTheCreateOptionDialog) {
+    fileItems = {FileItem("%InstallDir%", "", "C:\\src\\app.exe")};
+    WriteProject(0);
+    std::vector<CreateOptionChoice> asked;
+    std::vector<int> hints;
+    std::optional<CreateOptionChoice> answer;
+    auto env = Env();
+    env.chooseCreateOption = [&](const CreateOptionChoice& initial) {
+        asked.push_back(initial);
+        return answer;
+    };
+    env.showHint = [&](int index) { hints.push_back(index); };
+
+    // Cancel: nothing built, nothing listed.
+    TBuilder cancelled(env);
+    EXPECT_FALSE(cancelled.BuildInstaller(Request(0)));
+    EXPECT_TRUE(cancelled.Messages().empty());
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0].outputFolder, "C:\\out");
+    EXPECT_EQ(asked[0].outputFileName, "setup%VER_MAJOR%");
+    EXPECT_EQ(asked[0].createType, 0);
+
+    // An archive type, kept for next time: hint 0, the project remembers the choice.
+    answer = CreateOptionChoice{"C:\\chosen\\", "pick", "Src", kCreateLha, true};
+    TBuilder archive(env);
+    EXPECT_TRUE(archive.BuildInstaller(Request(0)));
+    EXPECT_EQ(archive.Result().warnings, 0);
+    EXPECT_TRUE(wp::FileExists("C:\\chosen\\pick.lzh"));
+    EXPECT_EQ(hints, std::vector<int>{0});
+    TIniDocument doc = TIniDocument::OpenWindowsPath(project);
+    EXPECT_EQ(doc.ReadString("Project", "CreateFileType"), "3");
+    EXPECT_EQ(doc.ReadString("Project", "CreateFolder"), "C:\\chosen");
+    EXPECT_EQ(doc.ReadString("Project", "CreateFileName"), "pick");
+    EXPECT_EQ(doc.ReadString("Project", "InstallSource"), "Src");
+
+    // A folder, this time only: no hint, the copy question, the project unchanged.
+    WriteProject(0);
+    answer = CreateOptionChoice{"C:\\folder", "", "Data", kCreateFolder, false};
+    ui.QueueAnswer(Answer::Yes);
+    TBuilder folder(env);
+    EXPECT_TRUE(folder.BuildInstaller(Request(0)));
+    EXPECT_EQ(hints.size(), 1u);
+    EXPECT_EQ(ui.messages().back(), CopyToFolderQuestion("C:\\folder"));
+    EXPECT_EQ(Get("C:\\folder\\Data\\app.exe"), "program bytes");
+    EXPECT_EQ(TIniDocument::OpenWindowsPath(project).ReadString("Project", "CreateFileType"), "0");
+}
+
+TEST_F(BuildTest, CreateOptionDialogChecksItsChoice) {
+    struct Case {
+        int type;
+        const char* folder;
+        const char* name;
+        const char* source;
+        std::string message;
+    } cases[] = {
+        {0, "C:\\out", "s", "Files", S("作成するインストールファイルの種類を選択してください。")},
+        {3, "C:\\out", "", "Files", S("作成するインストーラファイル名が指定されていません。")},
+        {3, "C:\\out", "a\\b", "Files", MsgInvalidFileName()},
+        {5, "", "s", "", S("作成先のフォルダが入力されていません。")},
+        {5, "out", "s", "", MsgNotFullFolderPath()},
+        {2, "C:\\", "s", "", MsgProtectedOutputFolder()},
+        {4, "C:\\windows\\", "s", "", MsgProtectedOutputFolder()},
+        {1, "C:\\out", "", "", S("インストールソースが入力されていません。")},
+        {1, "C:\\out", "", "a:b", MsgInvalidFileName()},
+        {1, "C:\\out", "", "Files", ""},  // a folder needs no file name
+        {5, "C:\\out\\", "s", "", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.type) + " " + c.folder + " " + c.name + " " + c.source);
+        const auto problem = CheckCreateOptions(CreateOptionChoice{c.folder, c.name, c.source, c.type, false}, machine);
+        EXPECT_EQ(problem.value_or(""), c.message);
+    }
 }
 
 }  // namespace

@@ -64,7 +64,7 @@ struct CommandLineEnvironment {
 int RunCommandLine(const CommandLine& line, const CommandLineEnvironment& environment, std::ostream& out,
                    std::ostream& err);
 
-// Puts the shipped data (the files of the share folder and its Module folder) into the
+// Puts the shipped data (the files of the share folder, its Module and samples folders) into the
 // editor's folder in the prefix, and ROZIVU.EXE as a link to the rozivu program. Returns the
 // Windows path of that folder ("C:\Program Files\Zuzoruve\Raredovo\"); empty with *error.
 std::string ProvisionEditorFolder(const std::filesystem::path& share, const std::filesystem::path& rozivu,

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <ctime>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -52,6 +53,18 @@ struct BuildRequest {
     std::string installSource = "Files";
 };
 
+// The create-option dialog ("インストーラファイル作成オプション") of a project whose create type is
+// 0: what it is filled with and what it returns on OK.
+struct CreateOptionChoice {
+    std::string outputFolder;
+    std::string outputFileName;
+    std::string installSource;
+    int createType = kCreateAsk;
+    bool useNextTime = false;  // "次回からこの設定を使用する(&D)"
+};
+// The dialog's OK check: the first failing message, nullopt when the choice is accepted.
+std::optional<std::string> CheckCreateOptions(const CreateOptionChoice& choice, TBuildMachine& machine);
+
 struct BuildResult {
     int warnings = 0;
     int hints = 0;
@@ -85,6 +98,13 @@ public:
         std::function<void(const BuildMessage&)> onMessage;
         // Called before every item of every loop; returning true sets the abort flag.
         std::function<bool()> pollAbort;
+        // Shows the create-option dialog filled with `initial` (and the remembered output
+        // folders, which the dialog reads and updates itself); nullopt for Cancel. Without it a
+        // project of create type 0 cannot be built.
+        std::function<std::optional<CreateOptionChoice>(const CreateOptionChoice& initial)> chooseCreateOption;
+        // The hint dialog of the main window (hint index); hint 0 follows the choice of an
+        // archive type in the create-option dialog.
+        std::function<void(int index)> showHint;
     };
 
     explicit TBuilder(Environment environment);
@@ -94,6 +114,9 @@ public:
     bool BuildInstaller(const BuildRequest& request);
     // The core: folders, checks, module conversion, staging, INSTALL.DAT, archives.
     BuildResult RunBuild(const BuildRequest& request, bool copyMode);
+    // [Software] MajorVersion .. BuildVersion from the version resource of the main file, saved
+    // in the project; each outcome is a progress line. True when the versions were written.
+    bool UpdateVersionFromMainFile(const std::string& projectFile);
 
     // Sets the abort flag ("中止"); loops stop at their next item.
     void Abort() { abort_ = true; }
