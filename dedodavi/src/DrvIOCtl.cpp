@@ -122,21 +122,19 @@ NTSTATUS Control(Call& c, ULONG code, ULONG_PTR* info) {
     }
     case IOCTL_USBCL_SET_BULK_TIMEOUT:
         if (c.in < 4) return STATUS_INVALID_PARAMETER;
-        ctx->timeout = LONGLONG(Dword(c.buffer)) * 10000;
+        SetBulkTimeout(ctx, Dword(c.buffer));
         return STATUS_SUCCESS;
     case IOCTL_USBCL_GET_BULK_TIMEOUT:
         if (c.out < 4) return STATUS_INVALID_BUFFER_SIZE;
-        PutDword(c.buffer, ULONG(ctx->timeout / 10000));
+        PutDword(c.buffer, GetBulkTimeout(ctx));
         *info = 4;
         return STATUS_SUCCESS;
     case IOCTL_USBCL_SET_BULK_START_ADDRESS:
         if (c.in < 4) return STATUS_INVALID_PARAMETER;
-        ctx->bulkStartAddress = Dword(c.buffer);
-        ctx->bulkStartAddressSet = TRUE;
+        SetBulkStartAddress(ctx, Dword(c.buffer));
         return STATUS_SUCCESS;
     case IOCTL_USBCL_RESET_BULK_START_ADDRESS:
-        ctx->bulkStartAddress = 0;
-        ctx->bulkStartAddressSet = FALSE;
+        ResetBulkStartAddress(ctx);
         return STATUS_SUCCESS;
     case IOCTL_USBCL_SET_TRANS_TYPE:
         if (c.in < 4) return STATUS_INVALID_PARAMETER;

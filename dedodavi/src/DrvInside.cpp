@@ -1,5 +1,5 @@
-// Request counting, admission, synchronous bus requests and the asynchronous transfers of
-// reads and writes with their completion routine.
+// Request counting, admission, synchronous bus requests (waited for, with a time-out if given)
+// and the start of the asynchronous transfers of reads and writes.
 #include "DrvLocal.h"
 
 namespace dedodavi {
@@ -36,11 +36,6 @@ void WaitPipeReady(SensorDeviceContext* ctx) {
 
 namespace {
 
-NTSTATUS SignalDone(PDEVICE_OBJECT, PIRP, PVOID event) {
-    KeSetEvent(static_cast<PKEVENT>(event), IO_NO_INCREMENT, FALSE);
-    return STATUS_MORE_PROCESSING_REQUIRED;
-}
-
 // One internal request of our own, waited for; on time-out it is cancelled and still waited
 // for, so the request block is never left with the bus driver.
 NTSTATUS InternalSync(SensorDeviceContext* ctx, ULONG code, PVOID argument, PLARGE_INTEGER timeout) {
@@ -57,7 +52,7 @@ NTSTATUS InternalSync(SensorDeviceContext* ctx, ULONG code, PVOID argument, PLAR
     NTSTATUS status = IoCallDriver(ctx->lowerDevice, irp);
     if (status == STATUS_PENDING) {
         if (KeWaitForSingleObject(&done, Executive, KernelMode, FALSE, timeout) == STATUS_TIMEOUT) {
-            ROZOD_TRACE("DrvVendor", "CallUSBD");
+            ROZOD_TRACE("DrvInside", "CallUSBD");
             IoCancelIrp(irp);
             KeWaitForSingleObject(&done, Executive, KernelMode, FALSE, nullptr);
         }
@@ -65,21 +60,6 @@ NTSTATUS InternalSync(SensorDeviceContext* ctx, ULONG code, PVOID argument, PLAR
     status = irp->IoStatus.Status;
     IoFreeIrp(irp);
     return status;
-}
-
-struct AsyncContext {
-    SensorDeviceContext* ctx;
-    hw::Urb* urb;
-};
-
-NTSTATUS AsyncDone(PDEVICE_OBJECT, PIRP irp, PVOID context) {
-    auto* ac = static_cast<AsyncContext*>(context);
-    if (irp->PendingReturned) IoMarkIrpPending(irp);
-    irp->IoStatus.Information = NT_SUCCESS(irp->IoStatus.Status) ? ac->urb->length : 0;
-    DecrementOutstanding(ac->ctx);
-    delete ac->urb;
-    ExFreePool(ac);
-    return STATUS_SUCCESS;
 }
 
 }  // namespace

@@ -76,10 +76,29 @@ NTSTATUS BusIoctlSync(SensorDeviceContext* ctx, ULONG code, PVOID argument);
 // Bulk or interrupt transfer for the request's buffer, completed by the bus driver.
 NTSTATUS StartAsyncTransfer(PDEVICE_OBJECT device, PIRP irp, const SensorPipe& pipe, bool in);
 const SensorPipe* FindPipe(SensorDeviceContext* ctx, UCHAR type, bool in, ULONG* number = nullptr);
+// The request block of an asynchronous transfer and the device it counts against.
+struct AsyncContext {
+    SensorDeviceContext* ctx;
+    hw::Urb* urb;
+};
+// Completion routines: signal the event in the context; end an asynchronous transfer.
+NTSTATUS SignalDone(PDEVICE_OBJECT device, PIRP irp, PVOID event);
+NTSTATUS AsyncDone(PDEVICE_OBJECT device, PIRP irp, PVOID context);
+// Vendor read (transfer type 0) with the device's time-out; the bytes go to the request's
+// buffer and count.
+NTSTATUS VendorRead(SensorDeviceContext* ctx, PIRP irp, ULONG length);
+// Bulk settings of the control requests: time-out in milliseconds, start address.
+void SetBulkTimeout(SensorDeviceContext* ctx, ULONG milliseconds);
+ULONG GetBulkTimeout(SensorDeviceContext* ctx);
+void SetBulkStartAddress(SensorDeviceContext* ctx, ULONG address);
+void ResetBulkStartAddress(SensorDeviceContext* ctx);
 // Start: descriptors and selection of the first interface.
 NTSTATUS ReadDescriptorsAndSelect(SensorDeviceContext* ctx);
 NTSTATUS SelectInterface(SensorDeviceContext* ctx);
 void AbortPipes(SensorDeviceContext* ctx);
+
+// The request goes down to the bus driver unchanged (this driver's stack location skipped).
+NTSTATUS PassToBus(PDEVICE_OBJECT device, PIRP irp);
 
 DRIVER_ADD_DEVICE AddDevice;
 DRIVER_DISPATCH DispatchCreate, DispatchClose, DispatchRead, DispatchWrite, DispatchIoctl, DispatchCleanup,

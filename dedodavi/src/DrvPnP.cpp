@@ -1,16 +1,11 @@
-// Plug and play (start with descriptors and selection, stop, removal) and power.
+// Plug and play: start with descriptors and selection, stop, query and cancel requests,
+// surprise removal and removal, capabilities.
 #include <cstring>
 
 #include "DrvLocal.h"
 
 namespace dedodavi {
 namespace {
-
-NTSTATUS SignalDone(PDEVICE_OBJECT, PIRP irp, PVOID event) {
-    (void)irp;
-    KeSetEvent(static_cast<PKEVENT>(event), IO_NO_INCREMENT, FALSE);
-    return STATUS_MORE_PROCESSING_REQUIRED;
-}
 
 // Passes the request down and waits for the bus driver to finish it.
 NTSTATUS PassDownAndWait(SensorDeviceContext* ctx, PIRP irp) {
@@ -21,11 +16,6 @@ NTSTATUS PassDownAndWait(SensorDeviceContext* ctx, PIRP irp) {
     NTSTATUS status = IoCallDriver(ctx->lowerDevice, irp);
     if (status == STATUS_PENDING) KeWaitForSingleObject(&done, Executive, KernelMode, FALSE, nullptr);
     return irp->IoStatus.Status;
-}
-
-NTSTATUS PassDown(SensorDeviceContext* ctx, PIRP irp) {
-    IoSkipCurrentIrpStackLocation(irp);
-    return IoCallDriver(ctx->lowerDevice, irp);
 }
 
 NTSTATUS GetDescriptor(SensorDeviceContext* ctx, UCHAR type, UCHAR* buffer, ULONG length, ULONG* got) {
@@ -119,17 +109,17 @@ NTSTATUS DispatchPnp(PDEVICE_OBJECT device, PIRP irp) {
     case IRP_MN_QUERY_STOP_DEVICE:
         if (ctx->started) ctx->stopRequested = TRUE;
         irp->IoStatus.Status = STATUS_SUCCESS;
-        return PassDown(ctx, irp);
+        return PassToBus(device, irp);
     case IRP_MN_CANCEL_STOP_DEVICE:
         ctx->stopRequested = FALSE;
         irp->IoStatus.Status = STATUS_SUCCESS;
-        return PassDown(ctx, irp);
+        return PassToBus(device, irp);
     case IRP_MN_STOP_DEVICE:
         StopDevice(ctx);
         ctx->started = FALSE;
         ctx->stopRequested = FALSE;
         irp->IoStatus.Status = STATUS_SUCCESS;
-        return PassDown(ctx, irp);
+        return PassToBus(device, irp);
     case IRP_MN_QUERY_REMOVE_DEVICE:
         if (ctx->started) {
             ctx->removeRequested = TRUE;
@@ -137,18 +127,18 @@ NTSTATUS DispatchPnp(PDEVICE_OBJECT device, PIRP irp) {
             KeWaitForSingleObject(&ctx->idleEvent, Executive, KernelMode, FALSE, nullptr);
         }
         irp->IoStatus.Status = STATUS_SUCCESS;
-        return PassDown(ctx, irp);
+        return PassToBus(device, irp);
     case IRP_MN_CANCEL_REMOVE_DEVICE:
         ctx->removeRequested = FALSE;
         irp->IoStatus.Status = STATUS_SUCCESS;
-        return PassDown(ctx, irp);
+        return PassToBus(device, irp);
     case IRP_MN_SURPRISE_REMOVAL:
         ROZOD_TRACE("DrvPnP", "SurpriseRemoval");
         ctx->removed = TRUE;
         ctx->surpriseRemoved = TRUE;
         AbortPipes(ctx);
         irp->IoStatus.Status = STATUS_SUCCESS;
-        return PassDown(ctx, irp);
+        return PassToBus(device, irp);
     case IRP_MN_REMOVE_DEVICE: {
         ROZOD_TRACE("DrvPnP", "RemoveDevice");
         ctx->removed = TRUE;
@@ -174,53 +164,8 @@ NTSTATUS DispatchPnp(PDEVICE_OBJECT device, PIRP irp) {
             sp->Parameters.DeviceCapabilities.Capabilities->SurpriseRemovalOK = 1;
         return CompleteRequest(irp, status, irp->IoStatus.Information);
     default:
-        return PassDown(ctx, irp);
+        return PassToBus(device, irp);
     }
-}
-
-namespace {
-
-void DevicePowerDone(PDEVICE_OBJECT, UCHAR, POWER_STATE, PVOID context, PIO_STATUS_BLOCK) {
-    ROZOD_TRACE("DrvPower", "DevicePowerDone");
-    KeSetEvent(static_cast<PKEVENT>(context), IO_NO_INCREMENT, FALSE);
-}
-
-// The device state a system state maps to, by the capabilities the bus reported.
-DEVICE_POWER_STATE MapSystemState(SensorDeviceContext* ctx, SYSTEM_POWER_STATE sys) {
-    DEVICE_POWER_STATE d = sys < PowerSystemMaximum ? ctx->capabilities.DeviceState[sys] : PowerDeviceD3;
-    if (d == PowerDeviceUnspecified) d = sys == PowerSystemWorking ? PowerDeviceD0 : PowerDeviceD3;
-    return d;
-}
-
-}  // namespace
-
-NTSTATUS DispatchPower(PDEVICE_OBJECT device, PIRP irp) {
-    SensorDeviceContext* ctx = Context(device);
-    PIO_STACK_LOCATION sp = IoGetCurrentIrpStackLocation(irp);
-    ROZOD_TRACE("DrvPower", "DispatchPower");
-    if (sp->MinorFunction == IRP_MN_QUERY_POWER && ctx->config.opened) {
-        PoStartNextPowerIrp(irp);
-        return CompleteRequest(irp, STATUS_NOT_SUPPORTED, 0);
-    }
-    if (sp->MinorFunction == IRP_MN_SET_POWER && sp->Parameters.Power.Type == SystemPowerState) {
-        // The matching device request goes through this stack first (and is recorded there),
-        // then the system request continues down.
-        POWER_STATE state;
-        state.DeviceState = MapSystemState(ctx, sp->Parameters.Power.State.SystemState);
-        if (state.DeviceState != ctx->devicePowerState) {
-            KEVENT done;
-            KeInitializeEvent(&done, NotificationEvent, FALSE);
-            if (NT_SUCCESS(PoRequestPowerIrp(ctx->physicalDevice, IRP_MN_SET_POWER, state, DevicePowerDone, &done, nullptr)))
-                KeWaitForSingleObject(&done, Executive, KernelMode, FALSE, nullptr);
-        }
-    }
-    if (sp->MinorFunction == IRP_MN_SET_POWER && sp->Parameters.Power.Type == DevicePowerState) {
-        ctx->devicePowerState = sp->Parameters.Power.State.DeviceState;
-        PoSetPowerState(device, DevicePowerState, sp->Parameters.Power.State);
-    }
-    PoStartNextPowerIrp(irp);
-    IoSkipCurrentIrpStackLocation(irp);
-    return PoCallDriver(ctx->lowerDevice, irp);
 }
 
 }  // namespace dedodavi

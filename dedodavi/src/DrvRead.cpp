@@ -1,44 +1,7 @@
 // Read by transfer type: vendor request with its time-out (0), bulk IN (1), interrupt IN (2).
-#include <cstring>
-
 #include "DrvLocal.h"
 
 namespace dedodavi {
-namespace {
-
-NTSTATUS VendorRead(SensorDeviceContext* ctx, PIRP irp, ULONG length) {
-    ROZOD_TRACE("DrvVendor", "VendorRead");
-    // Data then the request block's room, as one allocation.
-    auto* buffer = static_cast<UCHAR*>(ExAllocatePoolWithTag(NonPagedPool, length + 80, kPoolTag));
-    PVOID va = irp->MdlAddress ? MmGetSystemAddressForMdlSafe(irp->MdlAddress, NormalPagePriority) : nullptr;
-    if (!buffer || !va) {
-        if (buffer) ExFreePool(buffer);
-        return STATUS_INSUFFICIENT_RESOURCES;
-    }
-    hw::Urb urb;
-    urb.function = hw::UrbFunction::kVendorDevice;
-    urb.in = true;
-    urb.short_ok = true;
-    urb.request = 0;
-    urb.value = 0;
-    urb.index = 0;
-    urb.buffer = buffer;
-    urb.length = length;
-    LARGE_INTEGER timeout;
-    timeout.QuadPart = -ctx->timeout;
-    NTSTATUS status = SubmitUrbSync(ctx, &urb, &timeout);
-    ULONG got = 0;
-    if (NT_SUCCESS(status)) {
-        got = urb.length < length ? urb.length : length;
-        std::memcpy(va, buffer, got);
-    }
-    ExFreePool(buffer);
-    irp->IoStatus.Information = got;
-    ROZOD_TRACE("DrvVendor", "VendorRead");
-    return status;
-}
-
-}  // namespace
 
 NTSTATUS DispatchRead(PDEVICE_OBJECT device, PIRP irp) {
     SensorDeviceContext* ctx = Context(device);

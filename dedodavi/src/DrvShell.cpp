@@ -1,5 +1,5 @@
-// Driver entry, add device (interface, capabilities, power state, events) and the requests
-// passed to the bus driver unchanged.
+// Driver entry, add device (interface, capabilities, power state, events), unload, and the
+// driver's registration with the machine.
 #include "DrvLocal.h"
 
 namespace dedodavi {
@@ -15,7 +15,6 @@ NTSTATUS QueryCapabilities(PDEVICE_OBJECT lower, DEVICE_CAPABILITIES* caps) {
     caps->UINumber = ULONG(-1);
     KEVENT done;
     KeInitializeEvent(&done, NotificationEvent, FALSE);
-    IO_STATUS_BLOCK iosb{};
     PIRP irp = IoAllocateIrp(lower->StackSize, FALSE);
     if (!irp) return STATUS_INSUFFICIENT_RESOURCES;
     irp->IoStatus.Status = STATUS_NOT_SUPPORTED;
@@ -23,14 +22,7 @@ NTSTATUS QueryCapabilities(PDEVICE_OBJECT lower, DEVICE_CAPABILITIES* caps) {
     next->MajorFunction = IRP_MJ_PNP;
     next->MinorFunction = IRP_MN_QUERY_CAPABILITIES;
     next->Parameters.DeviceCapabilities.Capabilities = caps;
-    IoSetCompletionRoutine(
-        irp,
-        [](PDEVICE_OBJECT, PIRP, PVOID ev) -> NTSTATUS {
-            KeSetEvent(static_cast<PKEVENT>(ev), IO_NO_INCREMENT, FALSE);
-            return STATUS_MORE_PROCESSING_REQUIRED;
-        },
-        &done, TRUE, TRUE, TRUE);
-    (void)iosb;
+    IoSetCompletionRoutine(irp, SignalDone, &done, TRUE, TRUE, TRUE);
     NTSTATUS status = IoCallDriver(lower, irp);
     if (status == STATUS_PENDING) KeWaitForSingleObject(&done, Executive, KernelMode, FALSE, nullptr);
     status = irp->IoStatus.Status;
@@ -101,18 +93,6 @@ NTSTATUS AddDevice(PDRIVER_OBJECT driver, PDEVICE_OBJECT pdo) {
     device->Flags &= ~DO_DEVICE_INITIALIZING;
     ROZOD_TRACE("DrvShell", "AddDevice");
     return STATUS_SUCCESS;
-}
-
-NTSTATUS DispatchPass(PDEVICE_OBJECT device, PIRP irp) {
-    ROZOD_TRACE("DrvPass", "DispatchPass");
-    IoSkipCurrentIrpStackLocation(irp);
-    return IoCallDriver(Context(device)->lowerDevice, irp);
-}
-
-NTSTATUS DispatchCleanup(PDEVICE_OBJECT device, PIRP irp) {
-    ROZOD_TRACE("DrvClnup", "DispatchCleanup");
-    IoSkipCurrentIrpStackLocation(irp);
-    return IoCallDriver(Context(device)->lowerDevice, irp);
 }
 
 void Register(kernel::Machine& machine) { machine.RegisterDriver(L"DeDodAvi", DriverEntry, {L"USB\\VID_"}); }

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <thread>
+#include <type_traits>
 
 namespace dized {
 
@@ -34,11 +35,14 @@ PortNode* PortList::Find(HANDLE device) const {
     return nullptr;
 }
 
-PortList& Ports() {
-    // Never destroyed: ports may still be closed from exit handlers.
-    static auto* list = new PortList;
-    return *list;
-}
+namespace {
+// Constant-initialised and without a destructor: usable from exit handlers in any order, and
+// nothing is left behind when the library is unloaded.
+constinit PortList gPorts;
+static_assert(std::is_trivially_destructible_v<PortList>);
+}  // namespace
+
+PortList& Ports() { return gPorts; }
 
 namespace {
 // How long a node waits for its driver to finish an outstanding wait request before it is

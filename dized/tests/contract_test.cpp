@@ -112,7 +112,7 @@ TEST_F(Contract, AWaitRequestThatKeepsFailingBacksOffInsteadOfSpinning) {
 }
 
 TEST_F(Contract, AFailingCloseKeepsThePortInTheListUntilItSucceeds) {
-    CanHandle h = CanOpenPort(Ports().fifoA.c_str());
+    CanHandle h = OpenWhenFree(Ports().fifoA);
     ASSERT_NE(h, CAN_INVALID_PORT);
     spy::FailClose(ERROR_ACCESS_DENIED);
     EXPECT_EQ(CanClosePort(h), CAN_ERR_ACCESS_DENIED);

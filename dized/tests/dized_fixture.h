@@ -63,10 +63,20 @@ private:
     std::function<void(uint32_t)> hook_;
 };
 
+// Opens a port that is expected to be there. The driver's close of a port closed a moment
+// ago may still be under way (the device layer sends it once the file's last request has
+// ended, which can be just after CloseHandle returned), so a failed open is tried again for a
+// while.
+inline CanHandle OpenWhenFree(const std::string& name) {
+    CanHandle h = CAN_INVALID_PORT;
+    WaitUntil([&] { return (h = CanOpenPort(name.c_str())) != CAN_INVALID_PORT; }, 10);
+    return h;
+}
+
 // An open port that the test owns: closed at the end of the test if still open.
 class Port {
 public:
-    explicit Port(const std::string& name) : h_(CanOpenPort(name.c_str())) {}
+    explicit Port(const std::string& name) : h_(OpenWhenFree(name)) {}
     ~Port() {
         if (h_ != CAN_INVALID_PORT) CanClosePort(h_);
     }

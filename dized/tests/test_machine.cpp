@@ -1,63 +1,13 @@
-// Every dized test process runs on its own machine: a description written to a fresh folder,
-// named by PLATFORM_MACHINE before the first device call boots it. Fast mode; one FIFO board
-// with two channels on CAN1 (with two sensor units), one basic board alone on CAN2.
+// Every dized test process runs on its own machine: test_machine.ini (fast mode; one FIFO
+// board with two channels on CAN1 with two sensor units, one basic board alone on CAN2) copied
+// to a fresh folder and named by PLATFORM_MACHINE before the first device call boots it.
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 
-#include "hw/kernel_attachment.h"
-#include "re7316/re7316.h"
-
 namespace {
-
-constexpr const char* kMachineText = R"(; Machine of the CAN library tests.
-[Machine]
-Name=dized-tests
-FastMode=1
-
-[Bus CAN1]
-BitTimeNs=12000
-
-[Bus CAN2]
-BitTimeNs=12000
-
-[Board 1]
-Kind=FIFO
-Channels=2
-Bus=CAN1
-SubsystemId=0x2402
-Revision=3
-Switch=0x00
-ChannelInterruptMask=0xFE
-InterruptLine=11
-Bar0=0xFEB00000
-
-[Board 2]
-Kind=Basic
-Channels=1
-Bus=CAN2
-SubsystemId=0x0100
-Revision=1
-InterruptLine=10
-Bar0=0xFEA00000
-
-[CanSensor 1]
-Bus=CAN1
-Node=1
-IdNumber=1
-Identity=T26-04001-0001
-Profile=constant:21.5
-
-[CanSensor 2]
-Bus=CAN1
-Node=2
-IdNumber=2
-Identity=T26-04001-0002
-Profile=constant:22.5
-)";
 
 std::filesystem::path gFolder;
 
@@ -71,12 +21,11 @@ struct TestMachine {
         gFolder = std::filesystem::temp_directory_path() / ("dized-test-" + std::to_string(::getpid()));
         std::filesystem::remove_all(gFolder);
         std::filesystem::create_directories(gFolder / "prefix");
-        std::ofstream(gFolder / "machine.ini") << kMachineText;
+        std::filesystem::copy_file(DIZED_TEST_MACHINE, gFolder / "machine.ini");
         ::setenv("PLATFORM_ROOT", (gFolder / "prefix").c_str(), 1);
         ::setenv("PLATFORM_MACHINE", (gFolder / "machine.ini").c_str(), 1);
-        // Registered first, so it runs last at exit: after the machine has shut down.
+        // Registered before the machine boots, so it runs after the machine has shut down.
         std::atexit(RemoveFolder);
-        hw::InstallKernelMachineLoader(re7316::RegisterDriver);
     }
 };
 TestMachine gMachine;

@@ -576,7 +576,7 @@ std::string Machine::Control(const std::string& command) {
         if (!s) return "error no sensor named " + join(1, words.size() - 1) + "\n";
         if (cmd == "fault") {
             auto f = ParseSensorFault(words.back());
-            if (!f) return "error fault must be none, noanswer or baddata\n";
+            if (!f) return "error fault must be none, noanswer, baddata or busy\n";
             s->SetFault(*f);
         } else {
             auto p = TemperatureProfile::Parse(words.back(), &error);

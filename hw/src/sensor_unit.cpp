@@ -127,12 +127,13 @@ const char* SensorFaultName(SensorFault f) {
     case SensorFault::kNone: return "none";
     case SensorFault::kNoAnswer: return "noanswer";
     case SensorFault::kBadData: return "baddata";
+    case SensorFault::kBusy: return "busy";
     }
     return "none";
 }
 
 std::optional<SensorFault> ParseSensorFault(const std::string& text) {
-    for (SensorFault f : {SensorFault::kNone, SensorFault::kNoAnswer, SensorFault::kBadData})
+    for (SensorFault f : {SensorFault::kNone, SensorFault::kNoAnswer, SensorFault::kBadData, SensorFault::kBusy})
         if (text == SensorFaultName(f)) return f;
     return std::nullopt;
 }
@@ -165,7 +166,7 @@ std::optional<SensorMessage> SensorFirmware::Handle(const SensorMessage& req, Tr
     SensorSettings after;
     {
         std::lock_guard<std::mutex> lk(mu_);
-        if (settings_.fault == SensorFault::kNoAnswer) return std::nullopt;
+        if (settings_.fault == SensorFault::kNoAnswer || settings_.fault == SensorFault::kBusy) return std::nullopt;
         const uint8_t cmd = req[1];
         SensorMessage r{};
         r[1] = cmd;

@@ -190,6 +190,7 @@ UsbResponse SensorUsbDevice::Vendor(const UsbSetup& s, std::vector<uint8_t>* dat
 
 UsbResponse SensorUsbDevice::EndpointOut(uint8_t ep, const std::vector<uint8_t>& data, uint64_t now) {
     if (ep != kBulkOut) return UsbResponse::kStall;
+    if (firmware_->settings().fault == SensorFault::kBusy) return UsbResponse::kNak;
     if (data.size() >= 8) {
         SensorMessage req;
         std::copy(data.begin(), data.begin() + 8, req.begin());

@@ -177,6 +177,8 @@ TEST(Machine, StoredIdNumberIsWrittenBackToTheMachineFile) {
         w.length = 8;
         run(w);
         ASSERT_EQ(w.status, USBD_STATUS_SUCCESS);
+        // SetPowerFrequency 60 Hz broadcast on the bus: every node stores it; node 2 here.
+        m->sensor("CanSensor 2")->Handle({0, 14, 0, 1, 0, 0, 0, 0}, SensorFirmware::Transport::kCan, true);
         EXPECT_EQ(m->persist_error(), "");
     }
     auto text = platform::ReadHostFile(file);
@@ -186,6 +188,11 @@ TEST(Machine, StoredIdNumberIsWrittenBackToTheMachineFile) {
     auto again = Machine::Load(file, clock, &error);
     ASSERT_TRUE(again) << error;
     EXPECT_EQ(again->sensor("UsbSensor 1")->settings().id_number, 77);
+    EXPECT_EQ(again->sensor("CanSensor 2")->settings().power_frequency, 1) << "60 Hz";
+    EXPECT_EQ(again->sensor("CanSensor 1")->settings().power_frequency, 0) << "50 Hz, unchanged";
+    auto section = text->find("[CanSensor 2]");
+    ASSERT_NE(section, std::string::npos);
+    EXPECT_LT(text->find("PowerFrequency=60", section), text->find("[CanSensor 3]"));
     again.reset();
     std::filesystem::remove_all(dir);
 }

@@ -97,6 +97,8 @@ TEST(SensorFirmware, RepliesByCommand) {
     EXPECT_EQ(m[2] & 0x40, 0x40);
     fw.SetFault(SensorFault::kNoAnswer);
     EXPECT_FALSE(fw.Handle(Req(kCmdReadInfo, 1), T::kCan, false));
+    fw.SetFault(*ParseSensorFault("busy"));  // on CAN a busy unit does not answer either
+    EXPECT_FALSE(fw.Handle(Req(kCmdReadMeasurement), T::kCan, true));
 }
 
 TEST(TemperatureProfile, ParsedKindsFollowTime) {

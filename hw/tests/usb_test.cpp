@@ -259,3 +259,28 @@ TEST_F(UsbSensor, SurpriseRemovalCompletesPendingAndLaterRequests) {
     EXPECT_EQ(host.PortStatus(port), 0u);
     EXPECT_EQ(Write({0, 6, 0, 0, 0, 0, 0, 0}), USBD_STATUS_DEVICE_GONE);
 }
+
+// A busy unit takes no command: its bulk OUT endpoint answers NAK, so the host keeps the
+// transfer pending until it is cancelled; no reply is made for it.
+TEST_F(UsbSensor, BusyUnitLeavesTheCommandPendingUntilCancelled) {
+    Select();
+    device->firmware().SetFault(SensorFault::kBusy);
+    std::vector<uint8_t> command{0, 6, 0, 0, 0, 0, 0, 0};
+    Urb w;
+    w.pipe = bulk_out;
+    w.buffer = command.data();
+    w.length = 8;
+    bool completed = false;
+    w.on_complete = [&](Urb&) { completed = true; };
+    host.Submit(port, &w);
+    ASSERT_TRUE(host.WaitIdle());
+    clock.Advance(1000000);
+    ASSERT_TRUE(host.WaitIdle());
+    EXPECT_FALSE(completed);
+    EXPECT_TRUE(host.Cancel(port, &w));
+    ASSERT_TRUE(host.WaitIdle());
+    EXPECT_TRUE(completed);
+    EXPECT_EQ(w.status, USBD_STATUS_CANCELED);
+    device->firmware().SetFault(SensorFault::kNone);
+    EXPECT_EQ(Write(command), USBD_STATUS_SUCCESS) << "takes commands again";
+}

@@ -21,7 +21,7 @@ const char kUsage[] =
     "  list                    devices, one a line, with their state\n"
     "  plug NAME               arrival of the device of section [NAME]\n"
     "  unplug NAME             surprise removal of that device\n"
-    "  fault NAME none|noanswer|baddata\n"
+    "  fault NAME none|noanswer|baddata|busy\n"
     "  profile NAME PROFILE    e.g. constant:25, ramp:20,0.5, sine:25,2,60\n"
     "  event NAME              board event input of a PCI CAN board\n"
     "  errors BUS COUNT        destroy the next COUNT frames on a CAN bus\n"

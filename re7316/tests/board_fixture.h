@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "can_common/can_records.h"
@@ -29,11 +31,12 @@ inline std::string OneBoard(bool fifo, const std::string& more = {}) {
 
 class BoardTest : public ::testing::Test {
 protected:
-    void Boot(const std::string& description) {
+    // clock: null for the real one.
+    void Boot(const std::string& description, std::shared_ptr<hw::Clock> clock = nullptr) {
         kernel_ = std::make_unique<kernel::Machine>();
         re7316::RegisterDriver(*kernel_);
         std::string error;
-        hw_ = hw::Machine::FromText(description, nullptr, &error);
+        hw_ = hw::Machine::FromText(description, std::move(clock), &error);
         ASSERT_TRUE(hw_) << error;
         attachment_ = std::make_unique<hw::KernelAttachment>(*kernel_, *hw_);
         board_ = hw_->board("Board 1");
@@ -95,6 +98,49 @@ protected:
         return ok ? 0 : GetLastError();
     }
     DWORD Simple(HANDLE h, DWORD code, ULONG value) { return Ioctl(h, code, &value, 4, nullptr, 0); }
+    CanStatus Status(HANDLE h) {
+        CanStatus st{};
+        EXPECT_EQ(Ioctl(h, IOCTL_CAN_GET_STATUS, nullptr, 0, &st, sizeof st), 0u);
+        return st;
+    }
+    // Starts a wait on h (opened overlapped); the caller waits for ov.hEvent. True when the
+    // wait completed at once (a queued event).
+    bool StartWait(HANDLE h, OVERLAPPED* ov, ULONG* value) {
+        *ov = OVERLAPPED{};
+        ov->hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        DWORD n = 0;
+        BOOL ok = DeviceIoControl(h, IOCTL_CAN_WAIT_EVENT, nullptr, 0, value, 4, &n, ov);
+        if (!ok) {
+            EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_IO_PENDING));
+        }
+        return ok;
+    }
+    // Waits (bounded: a hang guard) for a started wait; returns the bytes it returned.
+    DWORD FinishWait(HANDLE h, OVERLAPPED* ov) {
+        DWORD n = 0xFFFF;
+        EXPECT_EQ(WaitForSingleObject(ov->hEvent, kHangGuardMs), 0u);
+        EXPECT_TRUE(GetOverlappedResult(h, ov, &n, TRUE));
+        CloseHandle(ov->hEvent);
+        return n;
+    }
+    // Polls the status until the receive queue holds `count` messages (bounded: a hang guard).
+    bool WaitForReceived(HANDLE h, ULONG count) {
+        for (int i = 0; i < 20000; ++i) {
+            CanStatus st{};
+            if (Ioctl(h, IOCTL_CAN_GET_STATUS, nullptr, 0, &st, sizeof st) != 0) return false;
+            if (st.receiveWaiting >= count) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return false;
+    }
+    bool Send(HANDLE h, const CanMessage* m, ULONG n) {
+        DWORD written = 0;
+        return WriteFile(h, m, n * sizeof(CanMessage), &written, nullptr);
+    }
+
+    // Bound on a wait for something the bus and the interrupt deliver (a hang guard, not a
+    // timing assertion), ms.
+    static constexpr DWORD kHangGuardMs = 20000;
 
     std::unique_ptr<kernel::Machine> kernel_;
     std::unique_ptr<hw::Machine> hw_;

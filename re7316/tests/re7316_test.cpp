@@ -1,5 +1,7 @@
 // The board driver through the device calls only: two channels of one board on one bus.
+#include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <thread>
 
@@ -7,10 +9,6 @@
 
 namespace re7316test {
 namespace {
-
-// Bound on a wait for an event that the bus and the interrupt deliver (a hang guard, not a
-// timing assertion), ms.
-constexpr DWORD kHangGuardMs = 20000;
 
 class ChannelTest : public BoardTest, public ::testing::WithParamInterface<bool> {
 protected:
@@ -23,26 +21,6 @@ protected:
         ASSERT_NE(b_, INVALID_HANDLE_VALUE);
         ASSERT_EQ(Ioctl(a_, IOCTL_CAN_ACTIVATE, nullptr, 0, nullptr, 0), 0u);
         ASSERT_EQ(Ioctl(b_, IOCTL_CAN_ACTIVATE, nullptr, 0, nullptr, 0), 0u);
-    }
-    // Starts a wait on h; the caller waits for ov.hEvent.
-    void StartWait(HANDLE h, OVERLAPPED* ov, ULONG* value) {
-        *ov = OVERLAPPED{};
-        ov->hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-        DWORD n = 0;
-        BOOL ok = DeviceIoControl(h, IOCTL_CAN_WAIT_EVENT, nullptr, 0, value, 4, &n, ov);
-        if (!ok) {
-            ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
-        }
-    }
-    // Polls the status until the receive queue holds `count` messages (bounded: a hang guard).
-    bool WaitForReceived(HANDLE h, ULONG count) {
-        for (int i = 0; i < 20000; ++i) {
-            CanStatus st{};
-            if (Ioctl(h, IOCTL_CAN_GET_STATUS, nullptr, 0, &st, sizeof st) != 0) return false;
-            if (st.receiveWaiting >= count) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        return false;
     }
     HANDLE a_ = INVALID_HANDLE_VALUE, b_ = INVALID_HANDLE_VALUE;
 };
@@ -231,6 +209,7 @@ TEST_P(ChannelTest, TransmitQueueTakesSixtyFourAndRefusesTheNext) {
     ASSERT_EQ(Simple(a_, IOCTL_CAN_CLEAR, CAN_CLEAR_TRANSMIT_QUEUE), 0u);
     ASSERT_TRUE(WriteFile(a_, batch.data(), 50, &n, nullptr)) << GetLastError();
     EXPECT_EQ(n, 0u);
+    EXPECT_EQ(Status(a_).transmitWaiting, 1u);  // one of the two went to the controller
 }
 
 TEST_P(ChannelTest, SecondWaitIsRefusedAndCleanupEndsThePendingOne) {
@@ -348,6 +327,139 @@ TEST_P(ChannelTest, ConfigurationSpaceIsWrittenBackAtStartAndOnReturnToD0) {
     EXPECT_EQ(switchRegister(), 0x05u);
 }
 
+TEST_P(ChannelTest, ClearingTheTimeBaseRestartsTheTimeStamps) {
+    OpenBoth();
+    const CanMessage m = Frame(0x100, {1});
+    // Let the time base run for a while (a wait, not a measurement).
+    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+    ASSERT_TRUE(Send(a_, &m, 1)) << GetLastError();
+    ASSERT_TRUE(WaitForReceived(b_, 1));
+    ASSERT_EQ(Simple(b_, IOCTL_CAN_CLEAR, CAN_CLEAR_TIME_BASE), 0u);
+    ASSERT_TRUE(Send(a_, &m, 1)) << GetLastError();
+    ASSERT_TRUE(WaitForReceived(b_, 2));
+    CanMessage got[2]{};
+    DWORD n = 0;
+    OVERLAPPED ov{};
+    ov.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_TRUE(ReadFile(b_, got, sizeof got, &n, &ov) || GetLastError() == ERROR_IO_PENDING);
+    ASSERT_TRUE(GetOverlappedResult(b_, &ov, &n, TRUE));
+    CloseHandle(ov.hEvent);
+    ASSERT_EQ(n, sizeof got);
+    EXPECT_GE(got[0].time, 1000000u);
+    EXPECT_LT(got[1].time, got[0].time);
+}
+
+TEST_P(ChannelTest, BusOffAtActivationRestartsTheQueuedTransmissionWhenTheBusReturns) {
+    a_ = Open("DIZED1");
+    ASSERT_NE(a_, INVALID_HANDLE_VALUE);
+    // Alone on the bus nothing is acknowledged: the first frame stays in flight.
+    ASSERT_EQ(Ioctl(a_, IOCTL_CAN_ACTIVATE, nullptr, 0, nullptr, 0), 0u);
+    const CanMessage m[3] = {Frame(0x301, {1}), Frame(0x302, {2}), Frame(0x303, {3})};
+    ASSERT_TRUE(Send(a_, m, 3)) << GetLastError();
+    ASSERT_EQ(Ioctl(a_, IOCTL_CAN_DEACTIVATE, nullptr, 0, nullptr, 0), 0u);
+    // Writing 255 to the transmit error counter in reset mode puts the controller bus off.
+    ULONG txerr[2] = {board_->channel(0).window_base() + 0x0F, 255};
+    ASSERT_EQ(Ioctl(a_, IOCTL_CAN_MEMORY_WRITE_BYTE, txerr, 8, nullptr, 0), 0u);
+    EXPECT_EQ(Status(a_).busState, CAN_BUS_OFF);
+    b_ = Open("DIZED2");
+    ASSERT_NE(b_, INVALID_HANDLE_VALUE);
+    ASSERT_EQ(Ioctl(b_, IOCTL_CAN_ACTIVATE, nullptr, 0, nullptr, 0), 0u);
+    // Activation finds the controller bus off; when it is back on the bus the messages still
+    // queued go out. The one in flight when the controller stopped is lost on the basic board
+    // (reset mode cancels the request) and kept in the FIFO board's transmit FIFO.
+    ASSERT_EQ(Ioctl(a_, IOCTL_CAN_ACTIVATE, nullptr, 0, nullptr, 0), 0u);
+    const ULONG first = GetParam() ? 0 : 1;
+    ASSERT_TRUE(WaitForReceived(b_, 3 - first));
+    CanMessage got[4]{};
+    DWORD n = 0;
+    ASSERT_TRUE(ReadFile(b_, got, sizeof got, &n, nullptr)) << GetLastError();
+    ASSERT_EQ(n, (3 - first) * sizeof(CanMessage));
+    for (ULONG i = first; i < 3; ++i) EXPECT_EQ(got[i - first].identifier, m[i].identifier) << i;
+    const CanStatus st = Status(a_);
+    EXPECT_EQ(st.busState, CAN_BUS_ERROR_ACTIVE);
+    EXPECT_EQ(st.transmitWaiting, 0u);
+}
+
+TEST_P(ChannelTest, HeavyTrafficBothWaysArrivesCompleteAndInOrder) {
+    // Each channel writes on one thread and waits and reads on another; a sender keeps at
+    // most four frames unread by the other side (the basic controller buffers 64 bytes).
+    HANDLE h[2] = {Open("DIZED1", FILE_FLAG_OVERLAPPED), Open("DIZED2", FILE_FLAG_OVERLAPPED)};
+    for (HANDLE x : h) {
+        ASSERT_NE(x, INVALID_HANDLE_VALUE);
+        ASSERT_EQ(Ioctl(x, IOCTL_CAN_ACTIVATE, nullptr, 0, nullptr, 0), 0u);
+        ASSERT_EQ(Simple(x, IOCTL_CAN_SET_EVENT_MASK, CAN_EVENT_RECEIVE), 0u);
+    }
+    constexpr ULONG kFrames = 2000, kWindow = 4;
+    std::atomic<ULONG> received[2] = {0, 0};  // read by channel i
+    std::atomic<bool> failed{false};
+    std::vector<ULONG> order[2];
+    auto writer = [&](int i) {
+        const ULONG base = 0x01000000u * (i + 1);
+        for (ULONG k = 0; k < kFrames && !failed; k += kWindow) {
+            CanMessage batch[kWindow];
+            for (ULONG j = 0; j < kWindow; ++j) batch[j] = Frame(base + k + j, {UCHAR(k), UCHAR(j), 1, 2, 3, 4, 5, 6});
+            if (!Send(h[i], batch, kWindow)) failed = true;
+            for (int spin = 0; received[1 - i] < k + kWindow && !failed; ++spin) {
+                if (spin > 200000) failed = true;
+                std::this_thread::sleep_for(std::chrono::microseconds(100));
+            }
+        }
+    };
+    auto reader = [&](int i) {
+        while (received[i] < kFrames && !failed) {
+            CanMessage got[8];
+            DWORD n = 0;
+            OVERLAPPED rov{};
+            rov.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+            BOOL ok = ReadFile(h[i], got, sizeof got, &n, &rov);
+            if (!ok && GetLastError() == ERROR_IO_PENDING) ok = GetOverlappedResult(h[i], &rov, &n, TRUE);
+            CloseHandle(rov.hEvent);
+            if (ok) {
+                for (DWORD j = 0; j < n / sizeof(CanMessage); ++j) order[i].push_back(got[j].identifier);
+                received[i] += n / sizeof(CanMessage);
+                continue;
+            }
+            // Empty: the next message into the empty queue brings the receive event.
+            OVERLAPPED ov;
+            ULONG value = 0;
+            if (!StartWait(h[i], &ov, &value) && WaitForSingleObject(ov.hEvent, kHangGuardMs) != 0) {
+                failed = true;
+                CancelIo(h[i]);
+            }
+            DWORD bytes = 0;
+            GetOverlappedResult(h[i], &ov, &bytes, TRUE);
+            CloseHandle(ov.hEvent);
+        }
+    };
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 2; ++i) {
+        threads.emplace_back(writer, i);
+        threads.emplace_back(reader, i);
+    }
+    for (auto& t : threads) t.join();
+    if (failed) {
+        for (int i = 0; i < 2; ++i) {
+            CanStatus st = Status(h[i]);
+            ULONG at[2] = {board_->channel(i).window_base() + 0x110, board_->channel(i).window_base() + 0x190};
+            ULONG tx = 0, rx = 0;
+            Ioctl(h[i], IOCTL_CAN_MEMORY_READ_BYTE, &at[0], 4, &tx, 4);
+            Ioctl(h[i], IOCTL_CAN_MEMORY_READ_BYTE, &at[1], 4, &rx, 4);
+            std::printf("channel %d: received %u, bus %u, tx waiting %u, rx waiting %u, fifo tx %u rx %u, status %04x\n",
+                        i, unsigned(received[i]), unsigned(st.busState), unsigned(st.transmitWaiting),
+                        unsigned(st.receiveWaiting), unsigned(tx), unsigned(rx), unsigned(board_->channel(i).PeekStatus()));
+        }
+        std::printf("line 11: raised %d masked %d unclaimed %u, board asserts %d\n", kernel_->Line(11).IsRaised(),
+                    kernel_->Line(11).IsMasked(), kernel_->Line(11).UnclaimedCount(), board_->interrupt_asserted());
+        for (const std::string& t : kernel_->Trace()) std::printf("trace: %s\n", t.c_str());
+    }
+    ASSERT_FALSE(failed.load());
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_EQ(order[i].size(), kFrames);
+        const ULONG base = 0x80000000u | (0x01000000u * (2 - i));
+        for (ULONG k = 0; k < kFrames; ++k) ASSERT_EQ(order[i][k], base + k) << i << " " << k;
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Boards, ChannelTest, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "Fifo" : "Basic"; });
 
@@ -386,6 +498,67 @@ TEST_P(TwoBoardTest, RemovedChannelsSlotsAndPortNamesAreReused) {
     EXPECT_EQ(DeviceIdOf("DIZED1"), first + 1);
     EXPECT_EQ(DeviceIdOf("DIZED2"), first + 2);
     EXPECT_EQ(Open("DIZED4"), INVALID_HANDLE_VALUE);
+}
+
+TEST_P(TwoBoardTest, QueuedEventsAreReturnedOnePerWaitAndAFullQueueRaisesNoMore) {
+    HANDLE a = Open("DIZED1");
+    HANDLE b = Open("DIZED2", FILE_FLAG_OVERLAPPED);
+    HANDLE c = Open("DIZED3", FILE_FLAG_OVERLAPPED);
+    ASSERT_NE(a, INVALID_HANDLE_VALUE);
+    ASSERT_NE(b, INVALID_HANDLE_VALUE);
+    ASSERT_NE(c, INVALID_HANDLE_VALUE);
+    // DIZED3 takes only the standard frame 0x7FF: its receive event marks a point in the
+    // event flow (deferred procedures run one after another, in the order they were queued).
+    ULONG filter[2] = {0xFFE00000u, 0x001FFFFFu};
+    ASSERT_EQ(Ioctl(c, IOCTL_CAN_SET_FILTER, filter, 8, nullptr, 0), 0u);
+    for (HANDLE h : {a, b, c}) ASSERT_EQ(Ioctl(h, IOCTL_CAN_ACTIVATE, nullptr, 0, nullptr, 0), 0u);
+    ASSERT_EQ(Simple(c, IOCTL_CAN_SET_EVENT_MASK, CAN_EVENT_RECEIVE), 0u);
+    ASSERT_EQ(Simple(b, IOCTL_CAN_SET_EVENT_MASK, CAN_EVENT_RECEIVE | CAN_EVENT_RECEIVE_QUEUE_FULL), 0u);
+    const CanMessage mark = Frame(0x7FF, {}, false);
+    // Every event of DIZED2 raised before this returns has been delivered.
+    auto settle = [&] {
+        ASSERT_EQ(Simple(c, IOCTL_CAN_CLEAR, CAN_CLEAR_RECEIVE_QUEUE), 0u);
+        OVERLAPPED ov;
+        ULONG value = 0;
+        ASSERT_FALSE(StartWait(c, &ov, &value));
+        ASSERT_TRUE(Send(a, &mark, 1)) << GetLastError();
+        EXPECT_EQ(FinishWait(c, &ov), 4u);
+        EXPECT_EQ(value, CAN_EVENT_RECEIVE);
+    };
+    std::vector<CanMessage> frames;
+    for (ULONG i = 0; i < 70; ++i) frames.push_back(Frame(0x1000 + i, {static_cast<UCHAR>(i)}));
+    // 1: the first message into the empty queue (event 0x20).
+    ASSERT_TRUE(Send(a, &frames[0], 1));
+    ASSERT_TRUE(WaitForReceived(b, 1));
+    settle();  // the mark lands in DIZED2's queue too: 2 waiting
+    // 2: filling the queue to 64 (event 0x02); the next message is dropped without an event.
+    for (ULONG k = 1; k < 63; k += 2) {
+        ASSERT_TRUE(Send(a, &frames[k], 2));
+        ASSERT_TRUE(WaitForReceived(b, k + 3));
+    }
+    EXPECT_EQ(Status(b).receiveWaiting, 64u);
+    settle();
+    EXPECT_EQ(Status(b).receiveWaiting, 64u);
+    // 3: emptied and one message more (event 0x20 again).
+    ASSERT_EQ(Simple(b, IOCTL_CAN_CLEAR, CAN_CLEAR_RECEIVE_QUEUE), 0u);
+    ASSERT_TRUE(Send(a, &frames[65], 1));
+    ASSERT_TRUE(WaitForReceived(b, 1));
+    settle();
+    // The three values, oldest first, each at once; then a wait stays pending.
+    const ULONG expected[] = {CAN_EVENT_RECEIVE, CAN_EVENT_RECEIVE_QUEUE_FULL, CAN_EVENT_RECEIVE};
+    for (ULONG want : expected) {
+        OVERLAPPED ov;
+        ULONG value = 0;
+        EXPECT_TRUE(StartWait(b, &ov, &value));
+        EXPECT_EQ(FinishWait(b, &ov), 4u);
+        EXPECT_EQ(value, want);
+    }
+    OVERLAPPED ov;
+    ULONG value = 0xFFFFFFFF;
+    EXPECT_FALSE(StartWait(b, &ov, &value));
+    ASSERT_EQ(Ioctl(b, IOCTL_CAN_RELEASE_WAIT, nullptr, 0, nullptr, 0), 0u);
+    EXPECT_EQ(FinishWait(b, &ov), 0u);
+    EXPECT_EQ(value, 0xFFFFFFFFu);
 }
 
 INSTANTIATE_TEST_SUITE_P(Boards, TwoBoardTest, ::testing::Values(false, true),
@@ -443,6 +616,132 @@ TEST_F(RegistryTest, DescriptionAndFriendlyNameGetSwitchAndPortName) {
         EXPECT_EQ(Value(1, L"FriendlyName"), L"Channel B" + std::wstring(c.appended) + L" (DIZED2)") << c.subsystem;
         TearDown();
     }
+}
+
+}  // namespace
+}  // namespace re7316test
+
+namespace re7316test {
+namespace {
+
+// The FIFO board's own hardware: receive FIFO trigger, transmit FIFO filling, the cyclic
+// transmitter and the time base.
+class FifoBoardTest : public BoardTest {
+protected:
+    void SetUp() override { Plug(true); }
+    std::vector<CanMessage> ReadAll(HANDLE h, ULONG max) {
+        std::vector<CanMessage> got(max);
+        DWORD n = 0;
+        if (!ReadFile(h, got.data(), max * sizeof(CanMessage), &n, nullptr)) return {};
+        got.resize(n / sizeof(CanMessage));
+        return got;
+    }
+    ULONG Register8(HANDLE h, ULONG offset) {
+        ULONG address = board_->channel(0).window_base() + offset, value = 0;
+        EXPECT_EQ(Ioctl(h, IOCTL_CAN_MEMORY_READ_BYTE, &address, 4, &value, 4), 0u);
+        return value;
+    }
+};
+
+TEST_F(FifoBoardTest, FiveEntriesAtTheTriggerLevelAreDrainedAtOnceInFifoOrder) {
+    HANDLE a = Open("DIZED1");
+    HANDLE b = Open("DIZED2", FILE_FLAG_OVERLAPPED);
+    ASSERT_NE(a, INVALID_HANDLE_VALUE);
+    ASSERT_NE(b, INVALID_HANDLE_VALUE);
+    ULONG trigger[3] = {0, 1, 5};  // receive FIFO: interrupt at the level only, 5 entries
+    ASSERT_EQ(Ioctl(b, IOCTL_CAN_SET_FIFO_TRIGGER, trigger, 12, nullptr, 0), 0u);
+    ASSERT_EQ(Ioctl(a, IOCTL_CAN_ACTIVATE, nullptr, 0, nullptr, 0), 0u);
+    ASSERT_EQ(Ioctl(b, IOCTL_CAN_ACTIVATE, nullptr, 0, nullptr, 0), 0u);
+    ASSERT_EQ(Simple(b, IOCTL_CAN_SET_EVENT_MASK, CAN_EVENT_RECEIVE), 0u);
+    OVERLAPPED ov;
+    ULONG value = 0;
+    ASSERT_FALSE(StartWait(b, &ov, &value));
+    CanMessage m[5];
+    for (ULONG i = 0; i < 5; ++i) m[i] = Frame(0x500 + i, {static_cast<UCHAR>(i), 0xEE});
+    ASSERT_TRUE(Send(a, m, 5)) << GetLastError();
+    EXPECT_EQ(FinishWait(b, &ov), 4u);
+    EXPECT_EQ(value, CAN_EVENT_RECEIVE);
+    // The receive event came with the drain: all five are there, oldest first.
+    std::vector<CanMessage> got = ReadAll(b, 8);
+    ASSERT_EQ(got.size(), 5u);
+    for (ULONG i = 0; i < 5; ++i) {
+        EXPECT_EQ(got[i].identifier, m[i].identifier) << i;
+        EXPECT_EQ(got[i].data[0], i);
+        if (i) {
+            EXPECT_GE(got[i].time, got[i - 1].time) << i;
+        }
+    }
+}
+
+TEST_F(FifoBoardTest, OneFillTopsTheTransmitFifoUpAndLeavesTheRestQueued) {
+    HANDLE a = Open("DIZED1");
+    ASSERT_NE(a, INVALID_HANDLE_VALUE);
+    // Transmit-FIFO trigger on, 128 transmit places.
+    const CanConfig cfg{0x80000000u, 1, 128, 64, 64, 96, 0x053A};
+    ASSERT_EQ(Ioctl(a, IOCTL_CAN_SET_CONFIG, &cfg, sizeof cfg, nullptr, 0), 0u);
+    // Alone on the bus nothing is acknowledged: 10 entries stay in the FIFO, across a stop.
+    ASSERT_EQ(Ioctl(a, IOCTL_CAN_ACTIVATE, nullptr, 0, nullptr, 0), 0u);
+    std::vector<CanMessage> batch(100, Frame(0x222, {1, 2, 3}));
+    ASSERT_TRUE(Send(a, batch.data(), 10)) << GetLastError();
+    EXPECT_EQ(Status(a).transmitWaiting, 0u);
+    ASSERT_EQ(Ioctl(a, IOCTL_CAN_DEACTIVATE, nullptr, 0, nullptr, 0), 0u);
+    EXPECT_EQ(Register8(a, 0x110), 10u);
+    ASSERT_EQ(Ioctl(a, IOCTL_CAN_ACTIVATE, nullptr, 0, nullptr, 0), 0u);
+    ASSERT_TRUE(Send(a, batch.data(), 100)) << GetLastError();
+    EXPECT_EQ(Register8(a, 0x110), 64u);
+    EXPECT_EQ(Status(a).transmitWaiting, 46u);
+}
+
+TEST_F(FifoBoardTest, CyclicSendingWaitsForTheRunToEndAndRefusesWritesWhileOn) {
+    HANDLE a = Open("DIZED1", FILE_FLAG_OVERLAPPED);
+    HANDLE b = Open("DIZED2");
+    ASSERT_NE(a, INVALID_HANDLE_VALUE);
+    ASSERT_NE(b, INVALID_HANDLE_VALUE);
+    ASSERT_EQ(Ioctl(a, IOCTL_CAN_ACTIVATE, nullptr, 0, nullptr, 0), 0u);
+    ASSERT_EQ(Simple(a, IOCTL_CAN_SET_EVENT_MASK, CAN_EVENT_TRANSMIT_DONE), 0u);
+    // DIZED2 still stopped: the run does not end.
+    const CanMessage m = Frame(0x77, {7});
+    ASSERT_TRUE(Send(a, &m, 1)) << GetLastError();
+    CanMessage cyclic = Frame(0x66, {6, 6});
+    cyclic.time = 100;  // period, 10 us steps
+    EXPECT_EQ(Ioctl(a, IOCTL_CAN_CYCLIC_SEND, &cyclic, sizeof cyclic, nullptr, 0), ERROR_IO_DEVICE);
+    OVERLAPPED ov;
+    ULONG value = 0;
+    ASSERT_FALSE(StartWait(a, &ov, &value));
+    ASSERT_EQ(Ioctl(b, IOCTL_CAN_ACTIVATE, nullptr, 0, nullptr, 0), 0u);
+    EXPECT_EQ(FinishWait(a, &ov), 4u);
+    EXPECT_EQ(value, CAN_EVENT_TRANSMIT_DONE);
+    ASSERT_EQ(Ioctl(a, IOCTL_CAN_CYCLIC_SEND, &cyclic, sizeof cyclic, nullptr, 0), 0u);
+    EXPECT_FALSE(Send(a, &m, 1));
+    EXPECT_EQ(GetLastError(), ERROR_IO_DEVICE);
+    ASSERT_TRUE(WaitForReceived(b, 4));
+    ASSERT_EQ(Ioctl(a, IOCTL_CAN_STOP_CYCLIC_SEND, nullptr, 0, nullptr, 0), 0u);
+    EXPECT_TRUE(Send(a, &m, 1)) << GetLastError();
+    std::vector<CanMessage> got = ReadAll(b, 64);
+    ASSERT_GE(got.size(), 4u);
+    EXPECT_EQ(got[0].identifier, m.identifier);
+    EXPECT_EQ(got[1].identifier, cyclic.identifier);
+    EXPECT_EQ(got[1].length, 2u);
+}
+
+TEST_F(FifoBoardTest, TimeStampAfterATimeBaseOverflowCountsTheOverflow) {
+    auto clock = std::make_shared<hw::ManualClock>();
+    TearDown();
+    Boot(OneBoard(true), clock);
+    HANDLE a = Open("DIZED1");
+    HANDLE b = Open("DIZED2");
+    ASSERT_NE(a, INVALID_HANDLE_VALUE);
+    ASSERT_NE(b, INVALID_HANDLE_VALUE);
+    ASSERT_EQ(Ioctl(a, IOCTL_CAN_ACTIVATE, nullptr, 0, nullptr, 0), 0u);
+    ASSERT_EQ(Ioctl(b, IOCTL_CAN_ACTIVATE, nullptr, 0, nullptr, 0), 0u);
+    // One wrap of the 21-bit time base (10 us steps) and 5 steps more.
+    clock->Advance((1ull << 21) * 10 + 50);
+    const CanMessage m = Frame(0x123, {1});
+    ASSERT_TRUE(Send(a, &m, 1)) << GetLastError();
+    ASSERT_TRUE(WaitForReceived(b, 1));
+    std::vector<CanMessage> got = ReadAll(b, 2);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].time, ((1u << 21) + 5) * 10);
 }
 
 }  // namespace

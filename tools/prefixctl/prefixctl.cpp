@@ -1,4 +1,6 @@
 // prefixctl: provisions and inspects the prefix the suite's programs run in.
+#include "hw/machine.h"
+#include "platform/hostfile.h"
 #include "platform/prefix.h"
 #include "platform/registry.h"
 #include "platform/shell.h"
@@ -6,6 +8,7 @@
 #include "platform/winpath.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <cstring>
 #include <string>
 
@@ -23,7 +26,8 @@ const char kUsage[] =
     "Windows paths and registry texts are given and printed as UTF-8.\n"
     "\n"
     "commands:\n"
-    "  init                      make the folder layout and the registry hives (idempotent)\n"
+    "  init                      make the folder layout, the registry hives and the default\n"
+    "                            machine (machine/default.ini) (idempotent)\n"
     "  show                      print the prefix, drives, known folders and user names\n"
     "  path WINDOWS-PATH         print the host path of a Windows path\n"
     "  winpath HOST-PATH         print the Windows path of a host path\n"
@@ -72,6 +76,15 @@ int main(int argc, char** argv) {
     std::string error;
     if (command == "init") {
         if (!sh::ProvisionPrefix(&error)) return Fail("init: " + error);
+        // The machine a process boots when $PLATFORM_MACHINE names none; a file that exists
+        // already keeps what the units stored in it.
+        std::filesystem::path machine = platform::PrefixRoot() / "machine" / "default.ini";
+        std::error_code ec;
+        if (!std::filesystem::exists(machine, ec)) {
+            std::filesystem::create_directories(machine.parent_path(), ec);
+            if (!platform::WriteHostFileAtomic(machine, hw::DefaultMachineText(), &error))
+                return Fail("init: " + machine.string() + ": " + error);
+        }
         std::printf("prefix ready: %s\n", platform::PrefixRoot().c_str());
         return 0;
     }

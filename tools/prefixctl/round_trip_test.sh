@@ -4,7 +4,10 @@ set -eu
 ctl=$1
 rm -rf "$PLATFORM_ROOT"
 "$ctl" init
+grep -q '^\[UsbSensor 2\]' "$PLATFORM_ROOT/machine/default.ini" || { echo "no default machine"; exit 1; }
+echo '; kept' >> "$PLATFORM_ROOT/machine/default.ini"
 "$ctl" init   # a second time changes nothing
+grep -q '^; kept' "$PLATFORM_ROOT/machine/default.ini" || { echo "machine file replaced"; exit 1; }
 host=$("$ctl" path 'C:\PROGRAM FILES\zuzoruve')
 [ "$host" = "$PLATFORM_ROOT/drive_c/Program Files/Zuzoruve" ] || { echo "path gave: $host"; exit 1; }
 [ "$("$ctl" winpath "$host")" = 'C:\Program Files\Zuzoruve' ] || { echo "winpath wrong"; exit 1; }

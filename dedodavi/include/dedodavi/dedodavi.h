@@ -3,6 +3,8 @@
 // request blocks of hw/usb.h.
 #pragma once
 
+#include <memory>
+
 #include "can_common/ntstatus.h"
 #include "hw/usb.h"
 #include "kernel/machine.h"
@@ -53,5 +55,11 @@ NTSTATUS DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registryPath);
 
 // Registers the driver for "USB\VID_..." devices.
 void Register(kernel::Machine& machine);
+
+// The bus below the driver for a device on a port of a USB host, for tests that build their
+// own host: the same as hw::MakeUsbPhysicalDevice (hw/kernel_attachment.h), which it forwards
+// to; the driver itself never uses it.
+std::shared_ptr<kernel::PhysicalDevice> MakeUsbPhysicalDevice(hw::UsbHost& host, int port, uint16_t vendorId,
+                                                              uint16_t productId);
 
 }  // namespace dedodavi

@@ -79,6 +79,8 @@ enum class SensorFault {
     kNone,
     kNoAnswer,  // the unit takes requests but never answers
     kBadData,   // measurements carry the bad-data bit
+    kBusy,      // the unit takes no request: over USB its bulk OUT endpoint answers NAK (the
+                // host's transfer stays pending until cancelled), on CAN it never answers
 };
 const char* SensorFaultName(SensorFault f);
 std::optional<SensorFault> ParseSensorFault(const std::string& text);
