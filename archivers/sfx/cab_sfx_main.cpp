@@ -34,7 +34,6 @@ int Die(int code, const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    (void)argc;
     FileHandle self;
     sfx::Layout layout;
     std::string err;
@@ -63,7 +62,7 @@ int main(int argc, char** argv) {
     }
     fs::path program(sj::ToUtf8(command));
     if (program.is_relative()) program = dest / program;
-    const int code = sfx::RunCommand(program, dest, &err);
+    const int code = sfx::RunCommand(program, dest, {argv + 1, argv + argc}, &err);
     if (options.deleteAfterRun) {
         std::error_code ec;
         for (const fs::path& p : written) fs::remove(p, ec);

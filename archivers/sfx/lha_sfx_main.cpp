@@ -65,7 +65,6 @@ std::string ReadDirectiveFile(std::FILE* f, const sfx::Layout& layout, std::stri
 }  // namespace
 
 int main(int argc, char** argv) {
-    (void)argc;
     FileHandle self;
     sfx::Layout layout;
     std::string err;
@@ -99,5 +98,5 @@ int main(int argc, char** argv) {
 
     const std::string command = pick("Command");
     if (command.empty()) return 0;
-    return sfx::RunCommand(sfx::ExpandStubPath(command, "%WORK%"), dest, &err) ;
+    return sfx::RunCommand(sfx::ExpandStubPath(command, "%WORK%"), dest, {argv + 1, argv + argc}, &err);
 }

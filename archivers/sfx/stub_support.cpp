@@ -92,7 +92,8 @@ fs::path ResolveNoCase(const fs::path& p) {
 
 }  // namespace
 
-int RunCommand(const fs::path& program, const fs::path& workdir, std::string* error) {
+int RunCommand(const fs::path& program, const fs::path& workdir, const std::vector<std::string>& args,
+               std::string* error) {
     const fs::path resolved = ResolveNoCase(program);
     std::error_code ec;
     if (!fs::is_regular_file(resolved, ec)) {
@@ -108,8 +109,10 @@ int RunCommand(const fs::path& program, const fs::path& workdir, std::string* er
     if (pid == 0) {
         if (::chdir(workdir.c_str()) != 0) _exit(3);
         const std::string path = resolved.string();
-        char* const args[] = {const_cast<char*>(path.c_str()), nullptr};
-        ::execv(path.c_str(), args);
+        std::vector<char*> argv{const_cast<char*>(path.c_str())};
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        ::execv(path.c_str(), argv.data());
         std::fprintf(stderr, "cannot start %s: %s\n", path.c_str(), std::strerror(errno));
         _exit(3);
     }

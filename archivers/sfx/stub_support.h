@@ -6,6 +6,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace archivers::sfx {
 
@@ -23,8 +24,10 @@ std::filesystem::path UserTempFolder();
 std::filesystem::path ExpandStubPath(std::string_view sjisPath, std::string_view placeholder);
 
 // Finds `program` (matching each element without regard to case when the exact name is
-// missing), makes it executable, runs it in `workdir` and waits. Returns its exit code, or 3
-// after printing why it could not be started.
-int RunCommand(const std::filesystem::path& program, const std::filesystem::path& workdir, std::string* error);
+// missing), makes it executable, runs it in `workdir` with `args` (the self-extractor's own
+// arguments, so that "/S" reaches the installer) and waits. Returns its exit code, or 3 after
+// printing why it could not be started.
+int RunCommand(const std::filesystem::path& program, const std::filesystem::path& workdir,
+               const std::vector<std::string>& args, std::string* error);
 
 }  // namespace archivers::sfx

@@ -31,9 +31,9 @@ using namespace archivers::testing;
 std::string Q(const fs::path& p) { return "\"" + p.string() + "\""; }
 std::string QF(const fs::path& p) { return "\"" + p.string() + "\\\""; }
 
-// The installer the build stages: a program that leaves a mark in its working folder and
-// ends with a known code.
-constexpr const char* kInstaller = "#!/bin/sh\npwd > ran_in.txt\nexit 7\n";
+// The installer the build stages: a program that leaves a mark in its working folder, notes
+// the arguments it was given and ends with a known code.
+constexpr const char* kInstaller = "#!/bin/sh\npwd > ran_in.txt\necho \"$@\" > args.txt\nexit 7\n";
 
 // The directive file exactly as the build writes it for time stamp T.
 std::string DirectiveFile(const std::string& t) {
@@ -70,12 +70,13 @@ TEST(LhaSfx, ExtractsIntoTheDirectiveFolderAndRunsTheCommand) {
     const fs::path tmp = dir / "usertmp";
     fs::create_directories(tmp);
     std::string out;
-    EXPECT_EQ(RunTool(Env(tmp, "ja_JP.UTF-8") + Quote(exe), &out), 7) << out;
+    EXPECT_EQ(RunTool(Env(tmp, "ja_JP.UTF-8") + Quote(exe) + " /S", &out), 7) << out;
     const fs::path where = tmp / "DOZOZE/20240102_030405";
     EXPECT_EQ(ReadFile(where / "INSTALL.DAT"), ReadFile(dir / "stage/INSTALL.DAT"));
     EXPECT_EQ(ReadFile(where / "日本語.txt"), "ja");
     EXPECT_FALSE(fs::exists(where / "$"));  // the directives are not installed
     EXPECT_EQ(ReadFile(where / "ran_in.txt"), fs::canonical(where).string() + "\n");
+    EXPECT_EQ(ReadFile(where / "args.txt"), "/S\n");  // the self-extractor's own arguments go on
     EXPECT_NE(out.find("Preparing..."), std::string::npos);
 }
 
@@ -203,8 +204,9 @@ TEST(CabSfx, RunsTheCommandAndDeletesTheFilesWhenAsked) {
     ASSERT_TRUE(sfx::MakeSfx(sfx::FindStub("cab_sfx"), dir / "setup.cab", sfx::Kind::Cab,
                              sfx::EncodeCabSfxOptions(o), dir / "keep.exe", &error));
     fs::create_directories(dir / "t3");
-    EXPECT_EQ(RunTool(Env(dir / "t3", "C") + Quote(dir / "keep.exe")), 7);
+    EXPECT_EQ(RunTool(Env(dir / "t3", "C") + Quote(dir / "keep.exe") + " /S \"two words\""), 7);
     EXPECT_TRUE(fs::exists(dir / "t3/DOZOZE/20240102_030405/sub/data.bin"));
+    EXPECT_EQ(ReadFile(dir / "t3/DOZOZE/20240102_030405/args.txt"), "/S two words\n");
 }
 
 TEST(CabSfx, DamagedCabinetIsRefusedBeforeAnythingIsWritten) {

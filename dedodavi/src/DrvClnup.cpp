@@ -5,8 +5,7 @@ namespace dedodavi {
 
 NTSTATUS DispatchCleanup(PDEVICE_OBJECT device, PIRP irp) {
     ROZOD_TRACE("DrvClnup", "DispatchCleanup");
-    IoSkipCurrentIrpStackLocation(irp);
-    return IoCallDriver(Context(device)->lowerDevice, irp);
+    return PassToBus(device, irp);
 }
 
 }  // namespace dedodavi

@@ -97,6 +97,9 @@ NTSTATUS ReadDescriptorsAndSelect(SensorDeviceContext* ctx);
 NTSTATUS SelectInterface(SensorDeviceContext* ctx);
 void AbortPipes(SensorDeviceContext* ctx);
 
+// The request goes down to the bus driver unchanged (this driver's stack location skipped).
+NTSTATUS PassToBus(PDEVICE_OBJECT device, PIRP irp);
+
 DRIVER_ADD_DEVICE AddDevice;
 DRIVER_DISPATCH DispatchCreate, DispatchClose, DispatchRead, DispatchWrite, DispatchIoctl, DispatchCleanup,
     DispatchPnp, DispatchPower, DispatchSystemControl, DispatchPass;

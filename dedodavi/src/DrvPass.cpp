@@ -3,10 +3,14 @@
 
 namespace dedodavi {
 
-NTSTATUS DispatchPass(PDEVICE_OBJECT device, PIRP irp) {
-    ROZOD_TRACE("DrvPass", "DispatchPass");
+NTSTATUS PassToBus(PDEVICE_OBJECT device, PIRP irp) {
     IoSkipCurrentIrpStackLocation(irp);
     return IoCallDriver(Context(device)->lowerDevice, irp);
+}
+
+NTSTATUS DispatchPass(PDEVICE_OBJECT device, PIRP irp) {
+    ROZOD_TRACE("DrvPass", "DispatchPass");
+    return PassToBus(device, irp);
 }
 
 }  // namespace dedodavi

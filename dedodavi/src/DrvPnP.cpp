@@ -18,11 +18,6 @@ NTSTATUS PassDownAndWait(SensorDeviceContext* ctx, PIRP irp) {
     return irp->IoStatus.Status;
 }
 
-NTSTATUS PassDown(SensorDeviceContext* ctx, PIRP irp) {
-    IoSkipCurrentIrpStackLocation(irp);
-    return IoCallDriver(ctx->lowerDevice, irp);
-}
-
 NTSTATUS GetDescriptor(SensorDeviceContext* ctx, UCHAR type, UCHAR* buffer, ULONG length, ULONG* got) {
     hw::Urb urb;
     urb.function = hw::UrbFunction::kGetDescriptorFromDevice;
@@ -114,17 +109,17 @@ NTSTATUS DispatchPnp(PDEVICE_OBJECT device, PIRP irp) {
     case IRP_MN_QUERY_STOP_DEVICE:
         if (ctx->started) ctx->stopRequested = TRUE;
         irp->IoStatus.Status = STATUS_SUCCESS;
-        return PassDown(ctx, irp);
+        return PassToBus(device, irp);
     case IRP_MN_CANCEL_STOP_DEVICE:
         ctx->stopRequested = FALSE;
         irp->IoStatus.Status = STATUS_SUCCESS;
-        return PassDown(ctx, irp);
+        return PassToBus(device, irp);
     case IRP_MN_STOP_DEVICE:
         StopDevice(ctx);
         ctx->started = FALSE;
         ctx->stopRequested = FALSE;
         irp->IoStatus.Status = STATUS_SUCCESS;
-        return PassDown(ctx, irp);
+        return PassToBus(device, irp);
     case IRP_MN_QUERY_REMOVE_DEVICE:
         if (ctx->started) {
             ctx->removeRequested = TRUE;
@@ -132,18 +127,18 @@ NTSTATUS DispatchPnp(PDEVICE_OBJECT device, PIRP irp) {
             KeWaitForSingleObject(&ctx->idleEvent, Executive, KernelMode, FALSE, nullptr);
         }
         irp->IoStatus.Status = STATUS_SUCCESS;
-        return PassDown(ctx, irp);
+        return PassToBus(device, irp);
     case IRP_MN_CANCEL_REMOVE_DEVICE:
         ctx->removeRequested = FALSE;
         irp->IoStatus.Status = STATUS_SUCCESS;
-        return PassDown(ctx, irp);
+        return PassToBus(device, irp);
     case IRP_MN_SURPRISE_REMOVAL:
         ROZOD_TRACE("DrvPnP", "SurpriseRemoval");
         ctx->removed = TRUE;
         ctx->surpriseRemoved = TRUE;
         AbortPipes(ctx);
         irp->IoStatus.Status = STATUS_SUCCESS;
-        return PassDown(ctx, irp);
+        return PassToBus(device, irp);
     case IRP_MN_REMOVE_DEVICE: {
         ROZOD_TRACE("DrvPnP", "RemoveDevice");
         ctx->removed = TRUE;
@@ -169,7 +164,7 @@ NTSTATUS DispatchPnp(PDEVICE_OBJECT device, PIRP irp) {
             sp->Parameters.DeviceCapabilities.Capabilities->SurpriseRemovalOK = 1;
         return CompleteRequest(irp, status, irp->IoStatus.Information);
     default:
-        return PassDown(ctx, irp);
+        return PassToBus(device, irp);
     }
 }
 

@@ -5,8 +5,7 @@ namespace dedodavi {
 
 NTSTATUS DispatchSystemControl(PDEVICE_OBJECT device, PIRP irp) {
     ROZOD_TRACE("DrvSysCl", "DispatchSystemControl");
-    IoSkipCurrentIrpStackLocation(irp);
-    return IoCallDriver(Context(device)->lowerDevice, irp);
+    return PassToBus(device, irp);
 }
 
 }  // namespace dedodavi

@@ -90,8 +90,10 @@ void LineImpl::Run() {
         lk.lock();
         serving_ = false;
         cv_.notify_all();
-        if (!claimed && raised_) {
-            // Nobody owns what keeps the line raised: mask it instead of spinning.
+        if (!claimed && raised_ && !edge_) {
+            // Nobody owns what keeps the line raised: mask it instead of spinning. (A line
+            // raised again while the routines ran may hold a cause they looked for too early:
+            // it gets another round first.)
             masked_ = true;
             ++unclaimed_;
             lk.unlock();

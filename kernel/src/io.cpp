@@ -68,7 +68,8 @@ void Machine::Impl::Finish(IrpBlock* b) {
         RequestDone done = std::move(b->done);
         std::shared_ptr<OpenFile> file = b->file;
         bool counted = b->counted;
-        if (done) done(status, info, irp.PendingReturned != 0);
+        // The request stops counting for its file before the caller learns of its end: a
+        // handle closed right after that sends its close at once instead of deferring it.
         if (counted && file) {
             bool sendClose = false;
             {
@@ -84,6 +85,7 @@ void Machine::Impl::Finish(IrpBlock* b) {
                 pnp->Post([this, file] { SendFileIrp(file, IRP_MJ_CLOSE); });
             }
         }
+        if (done) done(status, info, irp.PendingReturned != 0);
         Release(b);
         break;
     }

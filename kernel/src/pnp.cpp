@@ -471,6 +471,8 @@ DeviceNode* FindNode(Machine::Impl& m, PDEVICE_OBJECT pdo) {
 
 NTSTATUS Machine::Remove(PDEVICE_OBJECT pdo) {
     Impl& m = *impl_;
+    // Closes the I/O manager has queued already reach the driver before its removal.
+    m.pnp->Drain();
     std::lock_guard pl(m.pnpMutex);
     DeviceNode* n = FindNode(m, pdo);
     if (!n) return STATUS_NO_SUCH_DEVICE;

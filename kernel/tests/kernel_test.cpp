@@ -240,6 +240,39 @@ TEST_F(KernelTest, UnclaimedLineIsMaskedAndReportedInsteadOfSpinning) {
     IoDisconnectInterrupt(io);
 }
 
+// A device whose cause appears just after its routine looked: the routine finds nothing the
+// first time, while the device lowers and raises its line again.
+struct LateCause {
+    kernel::InterruptLine* line = nullptr;
+    std::atomic<int> calls{0};
+};
+BOOLEAN LateCauseIsr(PKINTERRUPT, PVOID context) {
+    auto* d = static_cast<LateCause*>(context);
+    if (d->calls.fetch_add(1) == 0) {
+        d->line->Lower();  // the cause the previous round left is gone...
+        d->line->Raise();  // ...and a new one arrives after the routine read its status
+        return FALSE;
+    }
+    d->line->Lower();
+    return TRUE;
+}
+
+TEST_F(KernelTest, LineRaisedAgainDuringAnUnclaimedRoundIsServicedAgainNotMasked) {
+    LateCause d;
+    d.line = &machine_->Line(10);
+    PKINTERRUPT io = nullptr;
+    ASSERT_EQ(IoConnectInterrupt(&io, LateCauseIsr, &d, nullptr, 10, DIRQL_BASE, DIRQL_BASE, LevelSensitive, TRUE, 1,
+                                 FALSE),
+              STATUS_SUCCESS);
+    d.line->Raise();
+    for (int i = 0; i < 5000 && (d.calls.load() < 2 || d.line->IsRaised()); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_EQ(d.calls.load(), 2);
+    EXPECT_FALSE(d.line->IsMasked());
+    EXPECT_EQ(d.line->UnclaimedCount(), 0u);
+    IoDisconnectInterrupt(io);
+}
+
 struct Exclusion {
     std::atomic<int> inside{0};
     std::atomic<int> overlaps{0};

@@ -1,6 +1,7 @@
 // The board driver through the device calls only: two channels of one board on one bus.
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <thread>
 
@@ -421,7 +422,10 @@ TEST_P(ChannelTest, HeavyTrafficBothWaysArrivesCompleteAndInOrder) {
             // Empty: the next message into the empty queue brings the receive event.
             OVERLAPPED ov;
             ULONG value = 0;
-            if (!StartWait(h[i], &ov, &value) && WaitForSingleObject(ov.hEvent, kHangGuardMs) != 0) failed = true;
+            if (!StartWait(h[i], &ov, &value) && WaitForSingleObject(ov.hEvent, kHangGuardMs) != 0) {
+                failed = true;
+                CancelIo(h[i]);
+            }
             DWORD bytes = 0;
             GetOverlappedResult(h[i], &ov, &bytes, TRUE);
             CloseHandle(ov.hEvent);
@@ -433,6 +437,21 @@ TEST_P(ChannelTest, HeavyTrafficBothWaysArrivesCompleteAndInOrder) {
         threads.emplace_back(reader, i);
     }
     for (auto& t : threads) t.join();
+    if (failed) {
+        for (int i = 0; i < 2; ++i) {
+            CanStatus st = Status(h[i]);
+            ULONG at[2] = {board_->channel(i).window_base() + 0x110, board_->channel(i).window_base() + 0x190};
+            ULONG tx = 0, rx = 0;
+            Ioctl(h[i], IOCTL_CAN_MEMORY_READ_BYTE, &at[0], 4, &tx, 4);
+            Ioctl(h[i], IOCTL_CAN_MEMORY_READ_BYTE, &at[1], 4, &rx, 4);
+            std::printf("channel %d: received %u, bus %u, tx waiting %u, rx waiting %u, fifo tx %u rx %u, status %04x\n",
+                        i, unsigned(received[i]), unsigned(st.busState), unsigned(st.transmitWaiting),
+                        unsigned(st.receiveWaiting), unsigned(tx), unsigned(rx), unsigned(board_->channel(i).PeekStatus()));
+        }
+        std::printf("line 11: raised %d masked %d unclaimed %u, board asserts %d\n", kernel_->Line(11).IsRaised(),
+                    kernel_->Line(11).IsMasked(), kernel_->Line(11).UnclaimedCount(), board_->interrupt_asserted());
+        for (const std::string& t : kernel_->Trace()) std::printf("trace: %s\n", t.c_str());
+    }
     ASSERT_FALSE(failed.load());
     for (int i = 0; i < 2; ++i) {
         ASSERT_EQ(order[i].size(), kFrames);

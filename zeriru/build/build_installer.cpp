@@ -326,11 +326,13 @@ BuildResult TBuilder::RunBuild(const BuildRequest& request, bool copyMode) {
             const int kind = GetItemFieldInt(items[i], 2, -1);
             const std::string source = DecodeProjectText(GetItemField(items[i], 5));
             if (kind == 0) {
-                if (!wp::FileExists(source) || wp::DirectoryExists(source)) {
+                // One look at the file: its size, or nothing for a folder or a missing file.
+                const std::optional<std::uint64_t> size = wp::GetFileSize(source);
+                if (!size) {
                     missing7(source);
                     break;
                 }
-                result_.totalSize += FileSize(source);
+                result_.totalSize += *size;
                 if (checkFileList) {
                     for (std::size_t j = items.size() - 1; j > i; --j) {
                         if (GetItemFieldInt(items[j], 2, -1) != 0 || !SameItem(items[i], items[j])) continue;
@@ -355,12 +357,13 @@ BuildResult TBuilder::RunBuild(const BuildRequest& request, bool copyMode) {
                     }
                     if (GetItemFieldInt(entry, 2, -1) != 0) continue;
                     const std::string file = DecodeProjectText(GetItemField(entry, 5));
-                    if (!wp::FileExists(file) || wp::DirectoryExists(file)) {
+                    const std::optional<std::uint64_t> size = wp::GetFileSize(file);
+                    if (!size) {
                         missing7Component(file);
                         failed = true;
                         break;
                     }
-                    result_.totalSize += FileSize(file);
+                    result_.totalSize += *size;
                 }
                 if (failed) break;
             }
@@ -438,7 +441,7 @@ BuildResult TBuilder::RunBuild(const BuildRequest& request, bool copyMode) {
             const std::string sub = DecodeProjectText(GetItemField(record, 4));
             const std::string source = DecodeProjectText(GetItemField(record, 5));
             const std::string folder = copyMode ? wp::RemoveBackslash(wp::JoinPath(data, DefineFolderName(define, sub))) : data;
-            if (!wp::DirectoryExists(folder) && !wp::CreateDirectoryTree(folder)) {
+            if (!taken.count(FoldName(folder)) && !wp::DirectoryExists(folder) && !wp::CreateDirectoryTree(folder)) {
                 Error(1, 70, S("作業用フォルダを作成できません。\r対象フォルダ:") + folder);
                 return false;
             }

@@ -2,6 +2,7 @@
 // never, with a tick that moves only when the program sleeps: time-outs are exact in ticks.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 
 #include "fake_can.h"
@@ -330,6 +331,109 @@ TEST_F(CanTransportTest, PowerFrequencyReadAndSend) {
     EXPECT_EQ(procedures.PowerFrequencyRead(), -1);
     ASSERT_EQ(ui.texts.size(), 1u);
     EXPECT_EQ(ui.texts[0].first, platform::sjis::S(kPowerFrequencyReadFailed));
+}
+
+TEST_F(CanTransportTest, AFailedCloseOfThePort) {
+    struct Case {
+        uint32_t origin;
+        std::vector<int> messages;
+    };
+    const Case cases[] = {{0, {52}}, {state::STARTUP_CHECK, {52}}, {state::USER_CHECK, {}}, {state::AUTO_CHECK, {}}};
+    can.nodes = {Node(1, 1)};
+    ASSERT_NE(transport.CanOpenSensors(), kCanOpenFailed);
+    can.failClose = true;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.origin);
+        messages.Clear();
+        data.stateWord.Reset(c.origin | state::DEVICES_OPEN);
+        data.deviceCount = 1;
+        EXPECT_EQ(transport.CloseDevices(), -1);
+        EXPECT_EQ(messages.Numbers(), c.messages);
+        EXPECT_TRUE(data.stateWord.Test(state::DEVICES_OPEN)) << "the port is still open";
+    }
+    // The check failure cannot close the port: message 52 and the abort with code 52.
+    messages.Clear();
+    data.stateWord.Reset(state::STARTUP_CHECK);
+    procedures.CanCheckFailure();
+    EXPECT_EQ(messages.Numbers(), std::vector<int>{52});
+    EXPECT_EQ(aborts, std::vector<int>{52});
+    EXPECT_EQ(ui.openingDialogs, 0);
+    can.failClose = false;
+    EXPECT_EQ(transport.CanCloseSensors(), 0);
+}
+
+TEST_F(CanTransportTest, DeviceChangeRechecksOnlyWhenIdleAndReportsAChangedConfiguration) {
+    can.nodes = {Node(1, 1), Node(2, 2)};
+    data.stateWord.Set(state::STARTUP_CHECK);
+    ASSERT_EQ(procedures.SensorCheck(), 0);
+    data.stateWord.Clear(state::STARTUP_CHECK);
+    ASSERT_EQ(data.deviceCount, 2);
+    const std::size_t sent = can.sent.size();
+
+    // A measurement runs (or a check, or a dialog): nothing happens.
+    for (uint32_t busy : {state::kModeMeasuring, state::kModePolling, state::kModeIdSetting}) {
+        data.stateWord.SetMode(busy);
+        procedures.OnDeviceChange();
+    }
+    data.stateWord.SetMode(state::kModeIdle);
+    data.stateWord.Set(state::CHECK_NEEDED);
+    procedures.OnDeviceChange();
+    data.stateWord.Clear(state::CHECK_NEEDED);
+    EXPECT_EQ(can.sent.size(), sent);
+    EXPECT_TRUE(messages.Numbers().empty());
+
+    // Node 3 joins: the recheck takes it in and tells the user to look at the sensors.
+    can.nodes.push_back(Node(3, 3));
+    procedures.OnDeviceChange();
+    EXPECT_EQ(messages.Numbers(), std::vector<int>{68});
+    EXPECT_TRUE(data.stateWord.Test(state::CHECK_NEEDED));
+    EXPECT_FALSE(data.stateWord.Test(state::AUTO_CHECK));
+    EXPECT_EQ(data.channels[2].canNode, 3u);
+    EXPECT_EQ(data.channels[2].channelNumber, 3);
+    EXPECT_EQ(data.channelBackup[1].canNode, 2u) << "kept for the next menu check";
+
+    // Node 2 is gone: on CAN a configured node that does not answer fails the check (message
+    // 48, port closed, opening dialog), and the tables are emptied.
+    data.stateWord.Clear(state::CHECK_NEEDED);
+    messages.Clear();
+    can.nodes.erase(can.nodes.begin() + 1);
+    procedures.OnDeviceChange();
+    EXPECT_EQ(messages.Numbers(), std::vector<int>{48});
+    EXPECT_EQ(ui.openingDialogs, 1);
+    EXPECT_EQ(data.deviceCount, 0);
+    EXPECT_TRUE(data.channels[0].IsEmpty());
+    EXPECT_EQ(transport.CanPort(), 0u);
+}
+
+TEST_F(CanTransportTest, MeasurementOverTheTransportStoresEachNodesValue) {
+    can.nodes = {Node(1, 1, 215000), Node(2, 2, 0xC0000000u | 50000)};
+    data.stateWord.Set(state::STARTUP_CHECK);
+    ASSERT_EQ(procedures.SensorCheck(), 0);
+    data.stateWord.Clear(state::STARTUP_CHECK);
+    platform::sync::LocalTime start{};
+    start.year = 2026;
+    start.month = 12;
+    start.day = 9;
+    start.hour = 10;
+    SimulatedClock clock(start);
+    DeviceMeasurementHooks hooks(transport, procedures);
+    {
+        Measurement measurement(data, hooks, messages, clock);
+        transport.SetAbortHandler([&](int code) { measurement.Abort(code); });
+        clock.SetHorizon(clock.NowMs() + 2500);
+        ASSERT_EQ(measurement.Start(), 0);
+        ASSERT_TRUE(clock.WaitUntilIdle(std::chrono::seconds(60)));
+        EXPECT_EQ(data.SampleIndex(), 3u);
+        clock.ClearHorizon();
+        measurement.Stop();
+        measurement.Join();
+        transport.SetAbortHandler({});
+    }
+    EXPECT_DOUBLE_EQ(data.samples.At(2, 0), 21.5);
+    EXPECT_DOUBLE_EQ(data.samples.At(2, 1), -5.0);
+    EXPECT_EQ(data.badDataMarks[1], 1);
+    EXPECT_TRUE(messages.Numbers().empty());
+    EXPECT_EQ(SentWithCode(kCmdReadMeasurement).back().identifier, 0x80000001u) << "one broadcast per poll";
 }
 
 }  // namespace

@@ -24,6 +24,7 @@ CanHandle FakeCan::OpenPort(const char* name) {
 
 uint32_t FakeCan::ClosePort(CanHandle port) {
     if (!Known(port)) return kInvalidHandle;
+    if (failClose) return 0xC0000001u;
     open = running = false;
     return kCanOk;
 }

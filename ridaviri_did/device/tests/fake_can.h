@@ -55,6 +55,7 @@ public:
     CanConfig config{};
     uint32_t filterCode = 0, filterMask = 0xFFFFFFFF;
     bool failOpen = false;
+    bool failClose = false;
 
 private:
     struct Pending {

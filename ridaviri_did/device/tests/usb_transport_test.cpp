@@ -3,6 +3,7 @@
 // is bounded by the transfers' time-outs, and no assertion depends on how long anything took.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 #include <vector>
 
@@ -241,6 +242,52 @@ TEST_F(UsbTransportTest, IdSetRefusesAnotherUnitThanTheOneRead) {
     EXPECT_EQ(procedures.IdSet("99"), -1);
     EXPECT_EQ(messages.Numbers(), std::vector<int>{10});
     EXPECT_EQ(sensors_[1]->firmware().settings().id_number, 6);
+}
+
+TEST_F(UsbTransportTest, StartupCheckWithoutUnitsShowsMessage1AndTheOpeningDialogAgain) {
+    data.stateWord.Set(state::STARTUP_CHECK);
+    EXPECT_EQ(procedures.SensorCheck(), -1);
+    EXPECT_EQ(messages.Numbers(), std::vector<int>{1});
+    EXPECT_EQ(ui.openingDialogs, 1);
+}
+
+// Start over USB rechecks the units (their handles go into the channel table), the polls read
+// them one by one, and stop closes them again.
+TEST_F(UsbTransportTest, MeasurementStartRechecksPollsAndStopCloses) {
+    Plug(11, 21.5);
+    Plug(12, 22.5);
+    data.stateWord.Set(state::STARTUP_CHECK);
+    ASSERT_EQ(procedures.SensorCheck(), 0);
+    ASSERT_EQ(transport.CloseDevices(), 0);
+    data.stateWord.Clear(state::STARTUP_CHECK);
+    ASSERT_EQ(data.channels[0].usbHandle, kInvalidDeviceHandle);
+
+    platform::sync::LocalTime start{};
+    start.year = 2026;
+    start.month = 12;
+    start.day = 9;
+    start.hour = 10;
+    SimulatedClock clock(start);
+    DeviceMeasurementHooks hooks(transport, procedures);
+    {
+        Measurement measurement(data, hooks, messages, clock);
+        transport.SetAbortHandler([&](int code) { measurement.Abort(code); });
+        clock.SetHorizon(clock.NowMs() + 1500);
+        ASSERT_EQ(measurement.Start(), 0);
+        ASSERT_TRUE(clock.WaitUntilIdle(std::chrono::seconds(60)));
+        EXPECT_EQ(data.SampleIndex(), 2u);
+        EXPECT_NE(data.channels[1].usbHandle, kInvalidDeviceHandle);
+        clock.ClearHorizon();
+        measurement.Stop();
+        measurement.Join();
+        transport.SetAbortHandler({});
+    }
+    EXPECT_DOUBLE_EQ(data.samples.At(1, 0), 21.5);
+    EXPECT_DOUBLE_EQ(data.samples.At(1, 1), 22.5);
+    EXPECT_TRUE(messages.Numbers().empty()) << ::testing::PrintToString(messages.Numbers());
+    EXPECT_EQ(data.channels[0].usbHandle, kInvalidDeviceHandle);
+    EXPECT_EQ(data.channels[1].usbHandle, kInvalidDeviceHandle);
+    EXPECT_FALSE(data.stateWord.Test(state::DEVICES_OPEN));
 }
 
 }  // namespace

@@ -322,7 +322,7 @@ TEST_F(SampleBuildTest, LhaSelfExtractorCarriesTheDirectivesAndRunsTheModule) {
     files.erase("$");
     ExpectStagedFlat(files);
 
-    ASSERT_EQ(RunInstallerProgram(exe, "", &output), 0) << output;
+    ASSERT_EQ(RunInstallerProgram(exe, "/S", &output), 0) << output;
     EXPECT_TRUE(fs::exists(root_ / "tmp" / "DOZOZE" / kStamp / "INSTALL.DAT"));
     ExpectInstalled();
 }
@@ -354,7 +354,7 @@ TEST_F(SampleBuildTest, CabSelfExtractorFilledByRozivuRunsTheModule) {
     EXPECT_FALSE(fs::exists(Output(".cab")));
 
     std::string output;
-    ASSERT_EQ(RunInstallerProgram(exe, "", &output), 0) << output;
+    ASSERT_EQ(RunInstallerProgram(exe, "/S", &output), 0) << output;
     EXPECT_TRUE(fs::exists(root_ / "tmp" / "DOZOZE" / kStamp / "INSTALL.EXE"));
     ExpectInstalled();
 }
