@@ -5,7 +5,6 @@
 #include <map>
 #include <mutex>
 
-#include "dedodavi/dedodavi.h"
 #include "hw/kernel_attachment.h"
 #include "kernel/wdm.h"
 
@@ -113,14 +112,3 @@ std::shared_ptr<kernel::PhysicalDevice> MakeUsbPhysicalDevice(UsbHost& host, int
 }
 
 }  // namespace hw
-
-// Declared with the sensor driver for tests that plug units into a host of their own.
-namespace dedodavi {
-std::shared_ptr<kernel::PhysicalDevice> MakeUsbPhysicalDevice(hw::UsbHost& host, int port, uint16_t vendorId,
-                                                              uint16_t productId) {
-    hw::SensorUsbIdentity identity;
-    identity.vendor_id = vendorId;
-    identity.product_id = productId;
-    return hw::MakeUsbPhysicalDevice(host, port, identity);
-}
-}  // namespace dedodavi

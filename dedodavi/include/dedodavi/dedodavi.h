@@ -56,10 +56,4 @@ NTSTATUS DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registryPath);
 // Registers the driver for "USB\VID_..." devices.
 void Register(kernel::Machine& machine);
 
-// The bus below the driver for a device on a port of a USB host, for tests that build their
-// own host: the same as hw::MakeUsbPhysicalDevice (hw/kernel_attachment.h), which it forwards
-// to; the driver itself never uses it.
-std::shared_ptr<kernel::PhysicalDevice> MakeUsbPhysicalDevice(hw::UsbHost& host, int port, uint16_t vendorId,
-                                                              uint16_t productId);
-
 }  // namespace dedodavi

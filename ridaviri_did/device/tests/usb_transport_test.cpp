@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "dedodavi/dedodavi.h"
+#include "hw/kernel_attachment.h"
 #include "hw/usb.h"
 #include "platform/device.h"
 #include "ridaviri/sensor_check.h"
@@ -79,7 +80,7 @@ protected:
         ports_.push_back(port);
         NTSTATUS status = STATUS_UNSUCCESSFUL;
         pdos_.push_back(machine_->PlugIn(
-            dedodavi::MakeUsbPhysicalDevice(host_, port, identity.vendor_id, identity.product_id), &status));
+            hw::MakeUsbPhysicalDevice(host_, port, identity), &status));
         ASSERT_EQ(status, STATUS_SUCCESS);
     }
     int ValidFound() const {
