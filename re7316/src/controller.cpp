@@ -702,12 +702,14 @@ void QueueMessages(ChannelContext* c, const CanMessage* messages, ULONG n) {
     });
 }
 
-ULONG ReadMessages(ChannelContext* c, CanMessage* out, ULONG max) {
+// Takes up to `max` records from the head of one of the channel's queues, in order.
+template <typename Record>
+static ULONG PopRecords(ChannelContext* c, Ring ChannelContext::*queue, Record* out, ULONG max) {
     ULONG n = 0;
     Synchronized(c, [&](ChannelContext* ch) {
-        Ring& q = ch->rx;
+        Ring& q = ch->*queue;
         while (n < max && q.count) {
-            std::memcpy(&out[n++], q.At(q.read), sizeof(CanMessage));
+            std::memcpy(&out[n++], q.At(q.read), sizeof(Record));
             q.read = q.Next(q.read);
             --q.count;
         }
@@ -715,17 +717,12 @@ ULONG ReadMessages(ChannelContext* c, CanMessage* out, ULONG max) {
     return n;
 }
 
+ULONG ReadMessages(ChannelContext* c, CanMessage* out, ULONG max) {
+    return PopRecords(c, &ChannelContext::rx, out, max);
+}
+
 ULONG ReadErrors(ChannelContext* c, CanErrorRecord* out, ULONG max) {
-    ULONG n = 0;
-    Synchronized(c, [&](ChannelContext* ch) {
-        Ring& q = ch->err;
-        while (n < max && q.count) {
-            std::memcpy(&out[n++], q.At(q.read), sizeof(CanErrorRecord));
-            q.read = q.Next(q.read);
-            --q.count;
-        }
-    });
-    return n;
+    return PopRecords(c, &ChannelContext::err, out, max);
 }
 
 ULONG ReadCompletions(ChannelContext* c, CanMessage* out, ULONG max) {
