@@ -1,5 +1,6 @@
 #include "attrstore.h"
 
+#include "namecache.h"
 #include "platform/hostfile.h"
 
 #include <fcntl.h>
@@ -67,10 +68,12 @@ bool UpdateSidecar(const fs::path& folder, Change change) {
     if (change(entries)) {
         if (entries.empty()) {
             ok = ::unlink(file.c_str()) == 0 || errno == ENOENT;
+            NoteRemoved(file);
         } else {
             std::string text;
             for (const auto& [name, flags] : entries) text += FormatFlags(flags) + " " + name + "\n";
             ok = WriteHostFileAtomic(file, text);
+            if (ok) NoteCreated(file);
         }
     }
     ::flock(dirFd, LOCK_UN);

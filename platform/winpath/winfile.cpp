@@ -1,6 +1,7 @@
 #include "platform/winfile.h"
 
 #include "attrstore.h"
+#include "namecache.h"
 #include "platform/hostfile.h"
 #include "platform/pathtext.h"
 #include "platform/sjis.h"
@@ -213,6 +214,7 @@ bool CopyContent(int in, const struct stat& source, const fs::path& target, cons
         ::unlink(temp.c_str());
         return FailErrno(err, target);
     }
+    detail::NoteCreated(target);
     return true;
 }
 
@@ -334,6 +336,7 @@ bool CreateDirectory(std::string_view path) {
     std::optional<fs::path> host = ResolveEntry(path);
     if (!host) return false;
     if (::mkdir(host->c_str(), 0777) != 0) return FailErrno(errno, *host);
+    detail::NoteCreated(*host);
     detail::ForgetFlags(*host);
     return Succeed();
 }
@@ -345,6 +348,7 @@ bool CreateDirectoryTree(std::string_view path) {
     for (const fs::path& part : *host) {
         done /= part;
         if (::mkdir(done.c_str(), 0777) == 0) {
+            detail::NoteCreated(done);
             detail::ForgetFlags(done);
             continue;
         }
@@ -377,6 +381,7 @@ bool RemoveDirectory(std::string_view path) {
         ::unlink(sidecar.c_str());
     }
     if (::rmdir(host->c_str()) != 0) return FailErrno(errno, *host);
+    detail::NoteRemoved(*host);
     detail::ForgetFlags(*host);
     return Succeed();
 }
@@ -388,6 +393,7 @@ bool DeleteFile(std::string_view path) {
     if (::lstat(host->c_str(), &st) != 0) return FailErrno(errno, *host);
     if (S_ISDIR(st.st_mode) || (S_ISREG(st.st_mode) && IsReadOnlyFile(st))) return Fail(kErrorAccessDenied);
     if (::unlink(host->c_str()) != 0) return FailErrno(errno, *host);
+    detail::NoteRemoved(*host);
     detail::ForgetFlags(*host);
     return Succeed();
 }
@@ -407,6 +413,8 @@ bool MoveFile(std::string_view from, std::string_view to, bool replaceExisting) 
         fs::path spelled = target->parent_path() / WindowsNameToHost(FileNameOf(NormalizePath(to)));
         if (spelled == *source) return Succeed();
         if (::rename(source->c_str(), spelled.c_str()) != 0) return FailErrno(errno, spelled);
+        detail::NoteRemoved(*source);
+        detail::NoteCreated(spelled);
         detail::MoveFlags(*source, spelled);
         return Succeed();
     }
@@ -421,6 +429,8 @@ bool MoveFile(std::string_view from, std::string_view to, bool replaceExisting) 
         result = ::rename(source->c_str(), target->c_str());
     }
     if (result == 0) {
+        detail::NoteRemoved(*source);
+        detail::NoteCreated(*target);
         detail::MoveFlags(*source, *target);
         return Succeed();
     }
@@ -429,6 +439,7 @@ bool MoveFile(std::string_view from, std::string_view to, bool replaceExisting) 
     CopyOptions keep;
     if (!CopyHostFile(*source, *target, keep)) return false;
     if (::unlink(source->c_str()) != 0) return FailErrno(errno, *source);
+    detail::NoteRemoved(*source);
     detail::ForgetFlags(*source);
     return Succeed();
 }
@@ -532,6 +543,7 @@ bool WriteWholeFile(std::string_view path, std::string_view data, std::string* e
         bool folderThere = ::stat(host->parent_path().c_str(), &folder) == 0 && S_ISDIR(folder.st_mode);
         return Fail(folderThere ? kErrorAccessDenied : kErrorPathNotFound);
     }
+    detail::NoteCreated(*host);
     // The rename gave the name a new file: carry the flags over (the sidecar keeps them by name).
     if (flags) detail::WriteFlags(*host, *flags | kAttrArchive);
     return Succeed();

@@ -1,13 +1,12 @@
 #include "platform/winpath.h"
 
+#include "namecache.h"
 #include "platform/drives.h"
 #include "platform/pathtext.h"
 #include "platform/sjis.h"
 
-#include <dirent.h>
 #include <sys/stat.h>
 
-#include <memory>
 #include <vector>
 
 namespace platform::winpath {
@@ -23,54 +22,12 @@ bool IsAscii(std::string_view s) {
     return true;
 }
 
-// True when the bytes are well-formed UTF-8 (host names written by a tool that used
-// Shift-JIS bytes directly are not).
-bool IsUtf8(std::string_view s) {
-    for (std::size_t i = 0; i < s.size();) {
-        unsigned char c = static_cast<unsigned char>(s[i]);
-        std::size_t len = c < 0x80 ? 1 : (c >= 0xC2 && c <= 0xDF) ? 2 : (c >= 0xE0 && c <= 0xEF) ? 3
-                                       : (c >= 0xF0 && c <= 0xF4)   ? 4 : 0;
-        if (len == 0 || i + len > s.size()) return false;
-        for (std::size_t k = 1; k < len; ++k) {
-            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
-        }
-        i += len;
-    }
-    return true;
-}
-
-// Byte-wise equality ignoring the case of ASCII letters. In UTF-8 every byte below 0x80 is an
-// ASCII character of its own, so this is the comparison Windows names need.
-bool EqualsAsciiNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-        if (x != y) return false;
-    }
-    return true;
-}
-
 // Host name of the entry of `folder` that stands for the Windows name `name` (see the header);
 // nullopt when there is none. `hostName` is `name` in UTF-8.
 std::optional<std::string> FindEntry(const fs::path& folder, std::string_view name, const std::string& hostName) {
     struct stat st {};
     if (::lstat((folder / hostName).c_str(), &st) == 0) return hostName;
-    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
-    if (!dir) return std::nullopt;
-    std::optional<std::string> best;
-    while (const dirent* entry = ::readdir(dir.get())) {
-        std::string_view candidate = entry->d_name;
-        if (candidate == "." || candidate == "..") continue;
-        // Compared in UTF-8 without converting every entry; only host names that are not
-        // UTF-8 need to go to Shift-JIS to be compared.
-        bool equal = (IsAscii(candidate) || IsUtf8(candidate))
-                         ? EqualsAsciiNoCase(candidate, hostName)
-                         : sjis::EqualsNoCase(HostNameToWindows(candidate), name);
-        if (equal && (!best || candidate < *best)) best = std::string(candidate);
-    }
-    return best;
+    return detail::FindNameIgnoringCase(folder, name, hostName);
 }
 
 // Host folder a parsed full path starts from; nullopt when its drive or share is not mapped or
