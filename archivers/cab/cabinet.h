@@ -27,6 +27,9 @@ struct WriteSettings {
     // Uncompressed bytes per CAB folder before the next file starts a new one. A single file
     // may exceed it up to kMaxFolderBytes.
     std::uint64_t maxFolderBytes = 0x7FFF8000;
+    // Threads that compress data blocks side by side (0: PackThreads' choice). The cabinet's
+    // bytes are the same for any number.
+    int threads = 0;
 };
 
 // Writes all files (not folders) into a new cabinet that replaces `cabinet` only when

@@ -20,7 +20,6 @@ void KeepHistory(std::vector<std::uint8_t>& history, const std::uint8_t* data, s
 
 struct MsZipCompressor::State {
     z_stream z{};
-    std::vector<std::uint8_t> history;
     bool ok = false;
 };
 
@@ -32,15 +31,16 @@ MsZipCompressor::~MsZipCompressor() {
     if (s_->ok) deflateEnd(&s_->z);
 }
 
-void MsZipCompressor::Reset() { s_->history.clear(); }
-
-bool MsZipCompressor::Compress(const std::uint8_t* data, std::size_t size, std::string* out) {
+bool MsZipCompressor::Compress(const std::uint8_t* history, std::size_t historySize, const std::uint8_t* data,
+                               std::size_t size, std::string* out) {
     if (!s_->ok || size > kBlockSize) return false;
     z_stream& z = s_->z;
     if (deflateReset(&z) != Z_OK) return false;
-    if (!s_->history.empty() &&
-        deflateSetDictionary(&z, s_->history.data(), static_cast<uInt>(s_->history.size())) != Z_OK)
-        return false;
+    if (historySize > kHistory) {
+        history += historySize - kHistory;
+        historySize = kHistory;
+    }
+    if (historySize > 0 && deflateSetDictionary(&z, history, static_cast<uInt>(historySize)) != Z_OK) return false;
     out->assign(2 + deflateBound(&z, static_cast<uLong>(size)), '\0');
     (*out)[0] = 'C';
     (*out)[1] = 'K';
@@ -50,9 +50,7 @@ bool MsZipCompressor::Compress(const std::uint8_t* data, std::size_t size, std::
     z.avail_out = static_cast<uInt>(out->size() - 2);
     if (deflate(&z, Z_FINISH) != Z_STREAM_END) return false;
     out->resize(out->size() - z.avail_out);
-    if (out->size() > kMaxCompressedBlock) return false;
-    KeepHistory(s_->history, data, size);
-    return true;
+    return out->size() <= kMaxCompressedBlock;
 }
 
 struct MsZipDecompressor::State {

@@ -21,10 +21,11 @@ public:
     MsZipCompressor(const MsZipCompressor&) = delete;
     MsZipCompressor& operator=(const MsZipCompressor&) = delete;
 
-    // Starts a new folder: no history.
-    void Reset();
-    // Compresses one block (at most kBlockSize bytes) into *out ("CK" included).
-    bool Compress(const std::uint8_t* data, std::size_t size, std::string* out);
+    // Compresses one block (at most kBlockSize bytes) into *out ("CK" included). `history` is
+    // the folder's data before the block (its last 32 KiB are used; empty for the first block),
+    // so blocks of one folder can be compressed in any order, each by its own compressor.
+    bool Compress(const std::uint8_t* history, std::size_t historySize, const std::uint8_t* data, std::size_t size,
+                  std::string* out);
 
 private:
     struct State;

@@ -1,8 +1,12 @@
+#include <algorithm>
 #include <cstring>
+#include <memory>
+#include <utility>
 
 #include "cabinet.h"
 #include "checksum.h"
 #include "common/hostfiles.h"
+#include "common/ordered_work.h"
 #include "layout.h"
 #include "mszip.h"
 
@@ -28,13 +32,53 @@ struct WrittenFile {
     std::uint16_t folder = 0;
 };
 
-// Collects a folder's bytes into blocks of kBlockSize and writes each as it fills.
+// Blocks under way or waiting to be written, per thread.
+constexpr std::size_t kPendingPerThread = 4;
+
+using Block = std::shared_ptr<const std::vector<std::uint8_t>>;
+
+// A data block ready to be written: its header and its packed bytes.
+struct PackedBlock {
+    std::string bytes;
+    bool ok = false;
+};
+
+// Packs one block; `previous` is the folder's block before it (nullptr for the first).
+PackedBlock PackBlock(const Block& previous, const Block& block, Compression compression, MsZipCompressor* zip) {
+    PackedBlock packed;
+    std::string data;
+    if (compression == Compression::MsZip) {
+        if (!zip->Compress(previous ? previous->data() : nullptr, previous ? previous->size() : 0, block->data(),
+                           block->size(), &data))
+            return packed;
+    } else {
+        data.assign(reinterpret_cast<const char*>(block->data()), block->size());
+    }
+    const auto csize = static_cast<std::uint16_t>(data.size());
+    const auto usize = static_cast<std::uint16_t>(block->size());
+    packed.bytes.assign(kBlockHeaderSize, '\0');
+    Put32(packed.bytes, 0, BlockChecksum(reinterpret_cast<const std::uint8_t*>(data.data()), csize, usize));
+    Put16(packed.bytes, 4, csize);
+    Put16(packed.bytes, 6, usize);
+    packed.bytes += data;
+    packed.ok = true;
+    return packed;
+}
+
+// Collects a folder's bytes into blocks of kBlockSize, packs them on a pool of threads and
+// writes them in order. Each block is packed with the block before it as its history, so the
+// bytes do not depend on the number of threads.
 class BlockWriter {
 public:
-    BlockWriter(std::FILE* out, const WriteSettings& s) : out_(out), settings_(s), zip_(s.level) {}
+    BlockWriter(std::FILE* out, const WriteSettings& s, int threads)
+        : out_(out),
+          settings_(s),
+          zips_(static_cast<std::size_t>(threads)),
+          work_(threads, kPendingPerThread * static_cast<std::size_t>(threads),
+                [this](PackedBlock& b) { return Write(b); }) {}
 
     void StartFolder() {
-        zip_.Reset();
+        previous_.reset();
         pending_.clear();
         blocks_ = 0;
     }
@@ -44,41 +88,44 @@ public:
             pending_.insert(pending_.end(), data, data + take);
             data += take;
             size -= take;
-            if (pending_.size() == kBlockSize && !Flush()) return false;
+            if (pending_.size() == kBlockSize && !Submit()) return false;
         }
         return true;
     }
-    bool Finish() { return pending_.empty() || Flush(); }
+    // Writes the folder's last block and waits until every block is written.
+    bool Finish() { return (pending_.empty() || Submit()) && work_.Finish(); }
     std::uint32_t blocks() const { return blocks_; }
     std::string error;
 
 private:
-    bool Flush() {
-        if (settings_.compression == Compression::MsZip) {
-            if (!zip_.Compress(pending_.data(), pending_.size(), &packed_)) return Fail(&error, "deflate failed");
-        } else {
-            packed_.assign(reinterpret_cast<const char*>(pending_.data()), pending_.size());
-        }
-        std::string header(kBlockHeaderSize, '\0');
-        const auto csize = static_cast<std::uint16_t>(packed_.size());
-        const auto usize = static_cast<std::uint16_t>(pending_.size());
-        Put32(header, 0, BlockChecksum(reinterpret_cast<const std::uint8_t*>(packed_.data()), csize, usize));
-        Put16(header, 4, csize);
-        Put16(header, 6, usize);
-        if (std::fwrite(header.data(), 1, header.size(), out_) != header.size() ||
-            std::fwrite(packed_.data(), 1, packed_.size(), out_) != packed_.size())
-            return Fail(&error, "write error");
-        pending_.clear();
+    bool Submit() {
+        auto block = std::make_shared<const std::vector<std::uint8_t>>(std::move(pending_));
+        pending_ = {};
+        pending_.reserve(kBlockSize);
+        Block previous = std::exchange(previous_, block);
+        const Compression compression = settings_.compression;
+        const int level = settings_.level;
+        return work_.Submit([this, previous, block, compression, level](int worker) {
+            std::unique_ptr<MsZipCompressor>& zip = zips_[static_cast<std::size_t>(worker)];
+            if (!zip && compression == Compression::MsZip) zip = std::make_unique<MsZipCompressor>(level);
+            return PackBlock(previous, block, compression, zip.get());
+        });
+    }
+
+    bool Write(const PackedBlock& b) {
+        if (!b.ok) return Fail(&error, "deflate failed");
+        if (std::fwrite(b.bytes.data(), 1, b.bytes.size(), out_) != b.bytes.size()) return Fail(&error, "write error");
         ++blocks_;
         return true;
     }
 
     std::FILE* out_;
     const WriteSettings& settings_;
-    MsZipCompressor zip_;
+    std::vector<std::unique_ptr<MsZipCompressor>> zips_;  // one per thread, made on first use
     std::vector<std::uint8_t> pending_;
-    std::string packed_;
+    Block previous_;
     std::uint32_t blocks_ = 0;
+    OrderedWork<PackedBlock> work_;  // last: its threads end before the members they use
 };
 
 }  // namespace
@@ -115,7 +162,13 @@ bool WriteCabinet(const std::filesystem::path& cabinet, const std::vector<FoundF
     if (std::fwrite(placeholder.data(), 1, placeholder.size(), out) != placeholder.size())
         return Fail(error, "write error");
 
-    BlockWriter blocks(out, settings);
+    // No more threads than blocks.
+    std::uint64_t totalBytes = 0;
+    for (const PlannedFolder& folder : folders) {
+        for (const FoundFile* f : folder.files) totalBytes += f->size;
+    }
+    const int threads = static_cast<int>(std::min<std::uint64_t>(PackThreads(settings.threads), totalBytes / kBlockSize + 1));
+    BlockWriter blocks(out, settings, threads);
     std::vector<WrittenFile> written;
     std::vector<std::uint8_t> chunk(1 << 16);
     for (std::size_t fi = 0; fi < folders.size(); ++fi) {

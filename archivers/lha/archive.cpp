@@ -1,15 +1,13 @@
 #include "archive.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
+#include <algorithm>
 #include <map>
+#include <memory>
 
 #include "common/hostfiles.h"
+#include "common/ordered_work.h"
 #include "common/safe_path.h"
+#include "common/spill_buffer.h"
 #include "crc16.h"
 #include "decoder.h"
 #include "encoder.h"
@@ -122,8 +120,21 @@ CodingResult CopyStream(const ByteSource& in, const ByteSink& out) {
     return r;
 }
 
-// Writes one file's member at the end of out; sizes and CRC are filled in after the data.
-bool WriteFileMember(std::FILE* out, const FoundFile& file, const PackSettings& settings, std::string* error) {
+// Members under way or waiting to be written, per thread: enough to keep every thread busy
+// while a large member is written.
+constexpr std::size_t kPendingPerThread = 4;
+
+// One member ready to be written: its header, then its data.
+struct PackedMember {
+    std::string header;
+    std::unique_ptr<SpillBuffer> data;
+    std::string error;  // empty when packed
+};
+
+// Packs one file into a member. `encoder` is the calling thread's own (nullptr for -lh0-).
+PackedMember PackMember(const FoundFile& file, const PackSettings& settings, Encoder* encoder,
+                        const fs::path& spillFolder) {
+    PackedMember packed;
     Member m;
     m.os = kOsMark;
     m.path = file.name;
@@ -132,56 +143,67 @@ bool WriteFileMember(std::FILE* out, const FoundFile& file, const PackSettings& 
     if (file.directory) {
         m.method = std::string(kDirectoryMethod);
         m.attributes = static_cast<std::uint16_t>(file.attributes | kAttrDirectory);
-        const std::string h = EncodeHeader(m);
-        if (std::fwrite(h.data(), 1, h.size(), out) != h.size()) return Fail(error, "write error");
-        return true;
+        packed.header = EncodeHeader(m);
+        return packed;
     }
-    const MethodTraits* method = settings.method;
-    // Sizes above 4 GiB need the 64-bit extended header; decide its presence before writing.
-    m.originalSize = file.size;
-    m.compressedSize = file.size;
-    m.method = method->name;
-    const long headerAt = std::ftell(out);
-    std::string h = EncodeHeader(m);
-    const std::size_t headerSize = h.size();
-    if (std::fwrite(h.data(), 1, h.size(), out) != h.size()) return Fail(error, "write error");
-
     HostFile in;
-    if (!in.OpenRead(file.host, error)) return false;
-    const ByteSource source = in.Source();
-    const ByteSink sink = [out](const std::uint8_t* d, std::size_t n) { return std::fwrite(d, 1, n, out) == n; };
-
+    if (!in.OpenRead(file.host, &packed.error)) return packed;
+    packed.data = std::make_unique<SpillBuffer>(spillFolder, settings.memberMemory);
+    const ByteSink sink = packed.data->Sink();
+    const MethodTraits* method = settings.method;
     CodingResult r;
     if (method->stored) {
-        r = CopyStream(source, sink);
+        r = CopyStream(in.Source(), sink);
         r.compressedSize = r.originalSize;
     } else {
-        Encoder enc(*method);
-        r = enc.Encode(source, sink);
+        r = encoder->Encode(in.Source(), sink);
         if (r.ok && !settings.forceMethod && r.compressedSize >= r.originalSize) {
             // Incompressible: keep the bytes as they are.
-            std::fflush(out);
-            if (::ftruncate(::fileno(out), headerAt + static_cast<long>(headerSize)) != 0)
-                return Fail(error, std::string("ftruncate: ") + std::strerror(errno));
-            std::fseek(out, headerAt + static_cast<long>(headerSize), SEEK_SET);
-            if (!in.Rewind(error)) return false;
+            if (!packed.data->Clear() || !in.Rewind(&packed.error)) {
+                if (packed.error.empty()) packed.error = packed.data->error();
+                return packed;
+            }
             method = FindMethod("-lh0-");
             r = CopyStream(in.Source(), sink);
             r.compressedSize = r.originalSize;
         }
     }
-    if (!r.ok) return Fail(error, "cannot pack " + file.host.string());
+    if (!r.ok) {
+        packed.error = packed.data->error().empty() ? "cannot pack " + file.host.string()
+                                                    : "cannot pack " + file.host.string() + ": " + packed.data->error();
+        return packed;
+    }
     m.method = method->name;
     m.originalSize = r.originalSize;
     m.compressedSize = r.compressedSize;
     m.crc = r.crc;
-    h = EncodeHeader(m);
-    if (h.size() != headerSize) return Fail(error, "file changed size while packing: " + file.host.string());
-    const long endAt = std::ftell(out);
-    std::fseek(out, headerAt, SEEK_SET);
-    if (std::fwrite(h.data(), 1, h.size(), out) != h.size()) return Fail(error, "write error");
-    std::fseek(out, endAt, SEEK_SET);
-    return true;
+    packed.header = EncodeHeader(m);
+    return packed;
+}
+
+// Packs the files on `threads` threads and appends their members to out in the files' order.
+bool WriteMembers(std::FILE* out, const std::vector<const FoundFile*>& files, const PackSettings& settings,
+                  const fs::path& spillFolder, int threads, std::string* error) {
+    threads = std::max(1, std::min(threads, static_cast<int>(files.size())));
+    // One encoder per thread, made on first use: its tables are reused from member to member.
+    std::vector<std::unique_ptr<Encoder>> encoders(static_cast<std::size_t>(threads));
+    OrderedWork<PackedMember> work(threads, kPendingPerThread * static_cast<std::size_t>(threads),
+                                   [&](PackedMember& p) {
+                                       if (!p.error.empty()) return Fail(error, p.error);
+                                       if (std::fwrite(p.header.data(), 1, p.header.size(), out) != p.header.size() ||
+                                           (p.data && !p.data->WriteTo(out)))
+                                           return Fail(error, "write error");
+                                       return true;
+                                   });
+    for (const FoundFile* f : files) {
+        const bool submitted = work.Submit([&, f](int worker) {
+            std::unique_ptr<Encoder>& encoder = encoders[static_cast<std::size_t>(worker)];
+            if (!encoder && !settings.method->stored) encoder = std::make_unique<Encoder>(*settings.method);
+            return PackMember(*f, settings, encoder.get(), spillFolder);
+        });
+        if (!submitted) return false;
+    }
+    return work.Finish();
 }
 
 }  // namespace
@@ -226,9 +248,7 @@ bool UpdateArchive(const fs::path& archive, const std::vector<FoundFile>& files,
             if (!reader.CopyRaw(sink, error)) return false;
         }
     }
-    for (const FoundFile* f : incoming) {
-        if (!WriteFileMember(out, *f, settings, error)) return false;
-    }
+    if (!WriteMembers(out, incoming, settings, archive.parent_path(), PackThreads(settings.threads), error)) return false;
     if (std::fputc(0, out) == EOF) return Fail(error, "write error");
     old.reset();
     return temp.Commit(archive, error);

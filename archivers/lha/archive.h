@@ -44,10 +44,16 @@ struct PackSettings {
     // Keep the method even when the data does not get smaller (tests); otherwise such data is
     // stored as -lh0-.
     bool forceMethod = false;
+    // Threads that compress members side by side (0: PackThreads' choice). The archive's bytes
+    // are the same for any number.
+    int threads = 0;
+    // Compressed bytes of a member held in memory while it waits to be written; the rest goes
+    // to a temporary file beside the archive.
+    std::size_t memberMemory = 8u << 20;
 };
 
 // Creates the archive or updates it: members named like a file (ignoring case) are replaced,
-// other members kept, new files appended. Written to a temporary file that replaces the
+// other members kept, new files appended in the order given. Written to a temporary file that replaces the
 // archive only when complete.
 bool UpdateArchive(const std::filesystem::path& archive, const std::vector<FoundFile>& files,
                    const PackSettings& settings, std::string* error);

@@ -155,6 +155,30 @@ TEST(Reader, NamesThatLeaveTheFolderAreRefusedBeforeWriting) {
     }
 }
 
+TEST(Writer, AnyNumberOfThreadsWritesTheSameBytes) {
+    static Tree tree;
+    for (const std::uint64_t folderBytes : {std::uint64_t{0x7FFF8000}, std::uint64_t{300000}}) {
+        std::string first;
+        for (const int threads : {1, 2, 8}) {
+            WriteSettings s;
+            s.threads = threads;
+            s.maxFolderBytes = folderBytes;
+            const fs::path cabinet = tree.dir / ("t" + std::to_string(folderBytes) + "_" + std::to_string(threads) + ".cab");
+            std::string error;
+            ASSERT_TRUE(WriteCabinet(cabinet, tree.Scan(), s, &error)) << threads << ": " << error;
+            const std::string bytes = ReadFile(cabinet);
+            if (threads == 1) {
+                first = bytes;
+                std::string out;
+                EXPECT_EQ(RunTool("cabextract -q -t " + Quote(cabinet), &out), 0) << out;
+            } else {
+                EXPECT_TRUE(bytes == first) << threads << " threads wrote other bytes than one, folders of "
+                                            << folderBytes;
+            }
+        }
+    }
+}
+
 TEST(Writer, KeepsTimesAndReadOnlyAttribute) {
     TempDir dir;
     WriteFile(dir / "src/ro.txt", "read only");

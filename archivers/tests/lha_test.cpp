@@ -343,6 +343,77 @@ TEST(Archive, DamagedDataFailsTheTest) {
     EXPECT_FALSE(TestArchive(f.get(), 0, 0, &error));
 }
 
+// Many small files, some incompressible ones and a few larger ones, as an installer's files are.
+struct ManyFiles {
+    TempDir dir;
+    std::vector<FoundFile> files;
+
+    ManyFiles() {
+        for (int i = 0; i < 120; ++i) {
+            const std::string name = "f" + std::to_string(1000 + i) + (i % 7 == 0 ? ".bin" : ".txt");
+            WriteFile(dir / "src" / name, i % 7 == 0 ? RandomBytes(500 + 37 * i, i) : TextLike(200 + 211 * i, i));
+        }
+        WriteFile(dir / "src/big.txt", TextLike(1 << 20, 90));
+        WriteFile(dir / "src/big.bin", RandomBytes(600000, 91));
+        WriteFile(dir / "src/zero.dat", "");
+        std::string error;
+        ScanOptions o;
+        EXPECT_TRUE(CollectFiles(dir / "src", {"*.*"}, o, &files, &error)) << error;
+    }
+};
+
+TEST(Archive, AnyNumberOfThreadsWritesTheSameBytes) {
+    static ManyFiles tree;
+    for (const char* method : {"-lh0-", "-lh5-", "-lh7-"}) {
+        std::string first;
+        for (const int threads : {1, 2, 8}) {
+            PackSettings s;
+            s.method = FindMethod(method);
+            s.threads = threads;
+            // Small enough that the larger members wait in temporary files.
+            s.memberMemory = 64 << 10;
+            const fs::path archive = tree.dir / (std::string(method + 1, 3) + "_" + std::to_string(threads) + ".lzh");
+            std::string error;
+            ASSERT_TRUE(UpdateArchive(archive, tree.files, s, &error)) << method << " " << threads << ": " << error;
+            const std::string bytes = ReadFile(archive);
+            if (threads == 1) {
+                first = bytes;
+                std::string out;
+                EXPECT_EQ(RunTool("lha t " + Quote(archive), &out), 0) << out;
+                std::vector<Member> members;
+                ASSERT_TRUE(ListArchive(archive, &members, &error)) << error;
+                ASSERT_EQ(members.size(), tree.files.size());
+                for (std::size_t i = 0; i < members.size(); ++i) EXPECT_EQ(members[i].path, tree.files[i].name);
+            } else {
+                EXPECT_TRUE(bytes == first) << method << ": " << threads << " threads wrote other bytes than one";
+            }
+        }
+    }
+    // Nothing of the temporary files stays behind.
+    for (const auto& e : fs::directory_iterator(tree.dir.path())) {
+        EXPECT_TRUE(e.path().extension() == ".lzh" || e.path().filename() == "src") << e.path();
+    }
+}
+
+TEST(Archive, AFileThatCannotBeReadFailsThePackWithoutAnArchive) {
+    // The failing member lies among others still being compressed on other threads.
+    for (const int threads : {1, 8}) {
+        TempDir dir;
+        for (int i = 0; i < 40; ++i) WriteFile(dir / ("src/f" + std::to_string(100 + i) + ".txt"), TextLike(5000, i));
+        std::vector<FoundFile> files;
+        std::string error;
+        ASSERT_TRUE(CollectFiles(dir / "src", {"*.*"}, {}, &files, &error));
+        fs::remove(files[17].host);
+        PackSettings s;
+        s.method = FindMethod("-lh5-");
+        s.threads = threads;
+        EXPECT_FALSE(UpdateArchive(dir / "a.lzh", files, s, &error)) << threads;
+        EXPECT_NE(error.find(files[17].host.filename().string()), std::string::npos) << error;
+        EXPECT_FALSE(fs::exists(dir / "a.lzh")) << threads;
+        for (const auto& e : fs::directory_iterator(dir.path())) EXPECT_EQ(e.path().filename(), "src") << e.path();
+    }
+}
+
 // An archive with one stored member under an arbitrary name, as a hostile archive would be.
 std::string HandMadeArchive(const std::string& name, const std::string& data) {
     Member m;
