@@ -14,24 +14,31 @@ class BitWriter {
 public:
     explicit BitWriter(std::string& out) : out_(out) {}
     // Appends the low `count` bits of `value` (count <= 32).
-    void Put(int count, std::uint32_t value) {
-        if (count == 0) return;
-        acc_ = (acc_ << count) | (value & ((count == 32) ? 0xFFFFFFFFu : ((1u << count) - 1)));
+    [[gnu::always_inline]] void Put(int count, std::uint32_t value) {
+        acc_ = (acc_ << count) | (value & ((std::uint64_t{1} << count) - 1));
         fill_ += count;
-        while (fill_ >= 8) {
-            fill_ -= 8;
-            out_.push_back(static_cast<char>((acc_ >> fill_) & 0xFF));
+        if (fill_ >= 32) {
+            fill_ -= 32;
+            const auto word = static_cast<std::uint32_t>(acc_ >> fill_);
+            const char bytes[4] = {static_cast<char>(word >> 24), static_cast<char>(word >> 16),
+                                   static_cast<char>(word >> 8), static_cast<char>(word)};
+            out_.append(bytes, 4);
         }
     }
-    // Pads the last byte with zero bits.
+    // Writes the bits still held, the last byte padded with zero bits.
     void Flush() {
-        if (fill_ > 0) Put(8 - fill_, 0);
+        while (fill_ >= 8) {
+            fill_ -= 8;
+            out_.push_back(static_cast<char>(acc_ >> fill_));
+        }
+        if (fill_ > 0) out_.push_back(static_cast<char>(acc_ << (8 - fill_)));
+        fill_ = 0;
     }
 
 private:
     std::string& out_;
-    std::uint64_t acc_ = 0;
-    int fill_ = 0;
+    std::uint64_t acc_ = 0;  // the last fill_ bits are pending, the rest is stale
+    int fill_ = 0;           // 0..31
 };
 
 // Reads bits pulled from a source in chunks; past the source's end it delivers zero bits and

@@ -1,6 +1,7 @@
 #include "encoder.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -14,22 +15,34 @@ namespace archivers::lha {
 namespace {
 
 constexpr int kHashBits = 15;
-constexpr std::uint32_t kHashMask = (1u << kHashBits) - 1;
 // Bytes kept ahead of the current position so that a match of full length can be compared.
 constexpr int kLookahead = kMaxMatch + kMinMatch + 1;
+// Bytes read ahead beyond the window: the buffer slides (and the match tables with it) once
+// this much has been coded, not once per window.
+constexpr int kReadAhead = 1 << 18;
+// Below this many bytes a finished stream's entries are taken out of the hash heads one by
+// one; above it the whole table is cleared.
+constexpr int kClearOneByOne = 1 << 14;
 // Codes gathered before a block is written: smaller blocks follow changes in the data, and
 // the tables of an 8192-code block cost little (about 0.4% smaller output than 16384 on
 // mixed text and binaries).
 constexpr int kBlockCodes = 8192;
 // A 3-byte match farther back than this costs more bits than three literals, bytes.
 constexpr int kTooFarForMinMatch = 4096;
-constexpr std::int32_t kNil = -1;
+// No position: far below any window's lower limit, so one comparison ends a chain.
+constexpr std::int32_t kNil = INT32_MIN / 2;
 
 inline std::uint32_t Hash3(const std::uint8_t* p) {
-    return ((std::uint32_t{p[0]} << 10) ^ (std::uint32_t{p[1]} << 5) ^ p[2]) & kHashMask;
+    return (((std::uint32_t{p[0]} << 16) | (std::uint32_t{p[1]} << 8) | p[2]) * 2654435761u) >> (32 - kHashBits);
 }
 
 inline int BitLength(unsigned v) { return v ? 32 - __builtin_clz(v) : 0; }
+
+inline std::uint16_t Load16(const std::uint8_t* p) {
+    std::uint16_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
 
 // Length of the common run of a and b, from `from` up to maxLen bytes.
 inline int MatchLength(const std::uint8_t* a, const std::uint8_t* b, int from, int maxLen) {
@@ -55,6 +68,20 @@ struct Encoder::State {
     std::vector<std::uint8_t> buf;
     std::vector<std::int32_t> head;
     std::vector<std::int32_t> prev;
+    // How far the last stream filled the buffer: every position in `head` lies below it, and
+    // the buffer still holds the bytes it was hashed from.
+    int usedEnd = 0;
+
+    // Working arrays of the cost-based parse, for one chunk of positions.
+    static constexpr int kPairs = 8;  // matches kept per position
+    const int chunk;
+    std::vector<std::uint32_t> cost;
+    std::vector<std::uint16_t> stepLength;
+    std::vector<std::uint16_t> stepDistance;
+    std::vector<std::uint16_t> pairLength;
+    std::vector<std::uint16_t> pairDistance;
+    std::vector<std::uint8_t> pairCount;
+    std::vector<int> path;
 
     // Pending block: literal/length codes and, for each match, its position code value.
     std::vector<std::uint16_t> codes;
@@ -77,13 +104,35 @@ struct Encoder::State {
           windowSize(1 << t.dictionaryBits),
           maxDistance((1 << t.dictionaryBits) - 1),
           positionCodes(PositionCodes(t)),
-          buf(2 * static_cast<std::size_t>(1 << t.dictionaryBits) + kLookahead + 16),
+          buf(static_cast<std::size_t>(1 << t.dictionaryBits) + std::max(1 << t.dictionaryBits, kReadAhead) + kLookahead +
+              16),
           head(1u << kHashBits, kNil),
-          prev(static_cast<std::size_t>(1) << t.dictionaryBits, kNil) {
+          prev(static_cast<std::size_t>(1) << t.dictionaryBits, kNil),
+          chunk(std::min(4096, (1 << t.dictionaryBits) / 2)) {
         codes.reserve(kBlockCodes);
         positions.reserve(kBlockCodes);
         ResetFreq();
         ResetCosts();
+        if (t.optimalParse) {
+            cost.resize(static_cast<std::size_t>(chunk) + 1);
+            stepLength.resize(static_cast<std::size_t>(chunk) + 1);
+            stepDistance.resize(static_cast<std::size_t>(chunk) + 1);
+            pairLength.resize(static_cast<std::size_t>(chunk) * kPairs);
+            pairDistance.resize(static_cast<std::size_t>(chunk) * kPairs);
+            pairCount.resize(static_cast<std::size_t>(chunk));
+        }
+    }
+
+    // Empties the hash heads for a new stream. Only they need it: a chain is entered through
+    // a head, and every position on it was inserted in this stream, which set its `prev`.
+    void ClearHeads() {
+        if (usedEnd < kClearOneByOne) {
+            for (int at = 0; at + kMinMatch <= usedEnd; ++at) head[Hash3(buf.data() + at)] = kNil;
+        } else {
+            std::fill(head.begin(), head.end(), kNil);
+        }
+        // Until the stream ends normally, its extent is unknown: a full clear next time.
+        usedEnd = INT_MAX;
     }
 
     // Costs before any block was written: flat literals, short matches cheap.
@@ -248,10 +297,11 @@ struct Encoder::State {
         for (const std::uint16_t c : codes) {
             bw.Put(cLen[c], cCode[c]);
             if (c >= 256) {
+                // The position code and the distance's bits below its top bit, in one go.
                 const unsigned p = positions[m++];
                 const int bits = BitLength(p);
-                bw.Put(pLen[bits], pCode[bits]);
-                if (bits > 1) bw.Put(bits - 1, p & ((1u << (bits - 1)) - 1));
+                const int extra = bits > 1 ? bits - 1 : 0;
+                bw.Put(pLen[bits] + extra, (std::uint32_t{pCode[bits]} << extra) | (p & ((1u << extra) - 1)));
             }
         }
         codes.clear();
@@ -268,12 +318,15 @@ struct Encoder::State {
         return !sinkFailed;
     }
 
+    // Drops what lies more than a window behind pos from the buffer and the tables. The shift
+    // is a whole number of windows, so that every position keeps its `prev` slot.
     void Slide(int& pos, int& end) {
-        std::memmove(buf.data(), buf.data() + windowSize, static_cast<std::size_t>(end - windowSize));
-        pos -= windowSize;
-        end -= windowSize;
-        for (auto& h : head) h = (h >= windowSize) ? h - windowSize : kNil;
-        for (auto& p : prev) p = (p >= windowSize) ? p - windowSize : kNil;
+        const int shift = (pos - windowSize) & ~(windowSize - 1);
+        std::memmove(buf.data(), buf.data() + shift, static_cast<std::size_t>(end - shift));
+        pos -= shift;
+        end -= shift;
+        for (auto& h : head) h = (h >= shift) ? h - shift : kNil;
+        for (auto& p : prev) p = (p >= shift) ? p - shift : kNil;
     }
 };
 
@@ -284,8 +337,7 @@ CodingResult Encoder::Encode(const ByteSource& in, const ByteSink& outSink) {
     State& s = *s_;
     CodingResult result;
     Crc16 crc;
-    std::fill(s.head.begin(), s.head.end(), kNil);
-    std::fill(s.prev.begin(), s.prev.end(), kNil);
+    s.ClearHeads();
     s.codes.clear();
     s.positions.clear();
     s.ResetFreq();
@@ -340,7 +392,7 @@ CodingResult Encoder::Encode(const ByteSource& in, const ByteSink& outSink) {
         int chain = best >= goodLength ? maxChain >> 2 : maxChain;
         const std::uint8_t* const scan = buf + at;
         const int limit = at - maxDistance;
-        while (cand != kNil && cand >= limit && cand < at && chain-- > 0) {
+        while (cand >= limit && chain-- > 0) {
             const std::uint8_t* m = buf + cand;
             if (m[best] == scan[best] && m[0] == scan[0] && m[1] == scan[1]) {
                 const int len = MatchLength(m, scan, 2, maxLen);
@@ -365,15 +417,17 @@ CodingResult Encoder::Encode(const ByteSource& in, const ByteSink& outSink) {
         // Near-optimal parse: for a chunk of positions collect, at each, the nearest match of
         // every length the chain offers, then choose the cheapest path of literals and matches
         // through the chunk under the last block's code lengths.
-        constexpr int kPairs = 8;  // matches kept per position
-        const int chunk = std::min(4096, s.windowSize / 2);
-        std::vector<std::uint32_t> cost(static_cast<std::size_t>(chunk) + 1);
-        std::vector<std::uint16_t> stepLength(static_cast<std::size_t>(chunk) + 1);
-        std::vector<std::uint16_t> stepDistance(static_cast<std::size_t>(chunk) + 1);
-        std::vector<std::uint16_t> pairLength(static_cast<std::size_t>(chunk) * kPairs);
-        std::vector<std::uint16_t> pairDistance(static_cast<std::size_t>(chunk) * kPairs);
-        std::vector<std::uint8_t> pairCount(static_cast<std::size_t>(chunk));
-        std::vector<int> path;
+        constexpr int kPairs = State::kPairs;
+        // pairCount of a position inside a long match: one pair, to be taken at its full length.
+        constexpr std::uint8_t kRestOnly = 0xFF;
+        const int chunk = s.chunk;
+        std::uint32_t* const cost = s.cost.data();
+        std::uint16_t* const stepLength = s.stepLength.data();
+        std::uint16_t* const stepDistance = s.stepDistance.data();
+        std::uint16_t* const pairLength = s.pairLength.data();
+        std::uint16_t* const pairDistance = s.pairDistance.data();
+        std::uint8_t* const pairCount = s.pairCount.data();
+        std::vector<int>& path = s.path;
         while (!s.sinkFailed) {
             if (!eof && end - pos < kLookahead + chunk) {
                 if (pos > s.windowSize) s.Slide(pos, end);
@@ -383,6 +437,7 @@ CodingResult Encoder::Encode(const ByteSource& in, const ByteSink& outSink) {
             const int n = std::min(chunk, end - pos - (eof ? 0 : kLookahead));
 
             int skipUntil = 0;
+            int skipDistance = 0;
             int previousBest = 0;
             for (int i = 0; i < n; ++i) {
                 const int at = pos + i;
@@ -390,7 +445,17 @@ CodingResult Encoder::Encode(const ByteSource& in, const ByteSink& outSink) {
                 std::int32_t cand = kNil;
                 if (end - at >= kMinMatch) cand = insert(at);
                 const int maxLen = std::min(kMaxMatch, n - i);
-                if (i < skipUntil || cand == kNil || maxLen < kMinMatch) continue;
+                if (i < skipUntil) {
+                    // Inside a long match: its rest, at the same distance, is all that is offered.
+                    const int rest = std::min(skipUntil - i, maxLen);
+                    if (rest >= kMinMatch) {
+                        pairLength[static_cast<std::size_t>(i) * kPairs] = static_cast<std::uint16_t>(rest);
+                        pairDistance[static_cast<std::size_t>(i) * kPairs] = static_cast<std::uint16_t>(skipDistance);
+                        pairCount[i] = kRestOnly;
+                    }
+                    continue;
+                }
+                if (cand == kNil || maxLen < kMinMatch) continue;
                 const std::uint8_t* const scan = buf + at;
                 const int limit = at - maxDistance;
                 int best = kMinMatch - 1;
@@ -399,10 +464,13 @@ CodingResult Encoder::Encode(const ByteSource& in, const ByteSink& outSink) {
                 int count = 0;
                 std::uint16_t* const pl = &pairLength[static_cast<std::size_t>(i) * kPairs];
                 std::uint16_t* const pd = &pairDistance[static_cast<std::size_t>(i) * kPairs];
-                while (cand != kNil && cand >= limit && cand < at && chain-- > 0) {
-                    const std::uint8_t* m = buf + cand;
-                    if (m[best] == scan[best] && m[0] == scan[0] && m[1] == scan[1]) {
-                        const int len = MatchLength(m, scan, 2, maxLen);
+                // Only a match longer than the best so far counts: the two bytes that end such
+                // a match are compared first.
+                const std::uint8_t* ends = buf + best - 1;
+                std::uint16_t scanEnd = Load16(scan + best - 1);
+                while (cand >= limit && chain-- > 0) {
+                    if (Load16(ends + cand) == scanEnd) {
+                        const int len = MatchLength(buf + cand, scan, 0, maxLen);
                         const int d = at - cand;
                         if (len > best && !(len == kMinMatch && d > kTooFarForMinMatch)) {
                             if (count == kPairs) --count;  // keep the longest
@@ -411,6 +479,8 @@ CodingResult Encoder::Encode(const ByteSource& in, const ByteSink& outSink) {
                             ++count;
                             best = len;
                             if (len >= niceLength || len == maxLen) break;
+                            ends = buf + best - 1;
+                            scanEnd = Load16(scan + best - 1);
                         }
                     }
                     cand = prev[cand & windowMask];
@@ -418,14 +488,17 @@ CodingResult Encoder::Encode(const ByteSource& in, const ByteSink& outSink) {
                 pairCount[i] = static_cast<std::uint8_t>(count);
                 previousBest = best;
                 // A long match is taken as it is: no searches inside it.
-                if (best >= niceLength) skipUntil = i + best;
+                if (best >= niceLength) {
+                    skipUntil = i + best;
+                    skipDistance = pd[count - 1];
+                }
             }
 
             const std::uint16_t* const literalCost = s.literalCost;
             const std::uint16_t* const lengthCost = s.lengthCost;
-            std::uint32_t* const c0 = cost.data();
-            std::uint16_t* const sl = stepLength.data();
-            std::uint16_t* const sd = stepDistance.data();
+            std::uint32_t* const c0 = cost;
+            std::uint16_t* const sl = stepLength;
+            std::uint16_t* const sd = stepDistance;
             c0[0] = 0;
             for (int j = 1; j <= n; ++j) c0[j] = 0xFFFFFFFFu;
             for (int i = 0; i < n; ++i) {
@@ -435,8 +508,13 @@ CodingResult Encoder::Encode(const ByteSource& in, const ByteSink& outSink) {
                     c0[i + 1] = lit;
                     sl[i + 1] = 1;
                 }
+                int count = pairCount[i];
                 int from = kMinMatch;
-                for (int k = 0; k < pairCount[i]; ++k) {
+                if (count == kRestOnly) {
+                    count = 1;
+                    from = pairLength[static_cast<std::size_t>(i) * kPairs];
+                }
+                for (int k = 0; k < count; ++k) {
                     const int len = pairLength[static_cast<std::size_t>(i) * kPairs + k];
                     const int d = pairDistance[static_cast<std::size_t>(i) * kPairs + k];
                     const std::uint32_t withDistance = base + static_cast<std::uint32_t>(s.DistanceCost(d));
@@ -519,6 +597,7 @@ CodingResult Encoder::Encode(const ByteSource& in, const ByteSink& outSink) {
     s.FlushBlock(bw);
     bw.Flush();
     s.Drain(outSink);
+    s.usedEnd = end;  // the heads hold positions below this only
 
     result.compressedSize = s.written;
     result.crc = crc.Value();

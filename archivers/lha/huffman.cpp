@@ -2,42 +2,43 @@
 
 #include <algorithm>
 #include <cstring>
-#include <queue>
 
 namespace archivers::lha {
 
 namespace {
 
-// Depths of an ordinary Huffman tree over the used symbols.
+// Depths of an ordinary Huffman tree over the used symbols. Nodes are merged smallest first,
+// ties going to the lower node number (symbols before merged nodes, older merged nodes before
+// newer ones). Merged nodes come out in that order by themselves, so two queues do what a heap
+// would: the symbols sorted once, and the merged nodes in the order they were made.
 int TreeDepths(const std::vector<std::uint32_t>& weight, std::vector<int>& depth) {
     const int n = static_cast<int>(weight.size());
-    std::vector<std::uint64_t> w(weight.begin(), weight.end());
-    std::vector<int> parent(2 * n, -1);
-    using Item = std::pair<std::uint64_t, int>;
-    std::priority_queue<Item, std::vector<Item>, std::greater<Item>> heap;
-    for (int i = 0; i < n; ++i) heap.push({w[i], i});
-    int next = n;
-    w.resize(2 * n);
-    while (heap.size() > 1) {
-        auto a = heap.top();
-        heap.pop();
-        auto b = heap.top();
-        heap.pop();
-        w[next] = a.first + b.first;
-        parent[a.second] = next;
-        parent[b.second] = next;
-        heap.push({w[next], next});
+    std::vector<std::uint64_t> w(2 * static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) w[i] = weight[i];
+    std::vector<int> leaves(n);
+    for (int i = 0; i < n; ++i) leaves[i] = i;
+    std::sort(leaves.begin(), leaves.end(), [&](int a, int b) { return w[a] != w[b] ? w[a] < w[b] : a < b; });
+    std::vector<int> parent(2 * static_cast<std::size_t>(n), -1);
+    int nextLeaf = 0;
+    int nextMerged = n;  // oldest merged node not yet taken
+    int next = n;        // number of the next merged node
+    auto takeSmallest = [&]() {
+        if (nextLeaf < n && (nextMerged == next || w[leaves[nextLeaf]] <= w[nextMerged])) return leaves[nextLeaf++];
+        return nextMerged++;
+    };
+    while (next < 2 * n - 1) {
+        const int a = takeSmallest();
+        const int b = takeSmallest();
+        w[next] = w[a] + w[b];
+        parent[a] = next;
+        parent[b] = next;
         ++next;
     }
-    depth.assign(n, 0);
-    int maxDepth = 0;
-    for (int i = 0; i < n; ++i) {
-        int d = 0;
-        for (int p = parent[i]; p >= 0; p = parent[p]) ++d;
-        depth[i] = d;
-        maxDepth = std::max(maxDepth, d);
-    }
-    return maxDepth;
+    // Parents have higher numbers than their children: depths top down.
+    std::vector<int> nodeDepth(2 * static_cast<std::size_t>(n), 0);
+    for (int node = 2 * n - 3; node >= 0; --node) nodeDepth[node] = nodeDepth[parent[node]] + 1;
+    depth.assign(nodeDepth.begin(), nodeDepth.begin() + n);
+    return *std::max_element(depth.begin(), depth.end());
 }
 
 }  // namespace
