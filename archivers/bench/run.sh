@@ -43,11 +43,12 @@ row() {  # name, input bytes, output bytes, seconds
 }
 echo '| coder        | output bytes |   ratio  | MiB/s (processor time) |'
 echo '|--------------|--------------|----------|------------------------|'
+# One packing thread: speeds per core, comparable with gzip's.
 for m in -lh5- -lh6- -lh7-; do
-  read -r i o s < <("$tool" "$m" "$work/a.lzh" "${corpus[@]}")
+  read -r i o s < <(ARCHIVERS_THREADS=1 "$tool" "$m" "$work/a.lzh" "${corpus[@]}")
   row "$m" "$i" "$o" "$s"
 done
-read -r i o s < <("$tool" mszip "$work/a.cab" "${corpus[@]}")
+read -r i o s < <(ARCHIVERS_THREADS=1 "$tool" mszip "$work/a.cab" "${corpus[@]}")
 row "MSZIP (ours)" "$i" "$o" "$s"
 for lvl in 6 9; do
   s=$(cpu sh -c 'gzip -'"$lvl"' -c "$@" > "$0"' "$work/g.gz" "${corpus[@]}")

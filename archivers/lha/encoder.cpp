@@ -14,7 +14,9 @@
 namespace archivers::lha {
 namespace {
 
-constexpr int kHashBits = 15;
+// Hash table of 2^bits heads: twice the window's positions, at most 2^15 (a larger table
+// gains little and costs cache).
+constexpr int HashBits(const MethodTraits& t) { return std::min(t.dictionaryBits + 1, 15); }
 // Bytes kept ahead of the current position so that a match of full length can be compared.
 constexpr int kLookahead = kMaxMatch + kMinMatch + 1;
 // Bytes read ahead beyond the window: the buffer slides (and the match tables with it) once
@@ -32,8 +34,9 @@ constexpr int kTooFarForMinMatch = 4096;
 // No position: far below any window's lower limit, so one comparison ends a chain.
 constexpr std::int32_t kNil = INT32_MIN / 2;
 
-inline std::uint32_t Hash3(const std::uint8_t* p) {
-    return (((std::uint32_t{p[0]} << 16) | (std::uint32_t{p[1]} << 8) | p[2]) * 2654435761u) >> (32 - kHashBits);
+// Multiplicative hash of the three bytes at p, to `bits` bits.
+inline std::uint32_t Hash3(const std::uint8_t* p, int bits) {
+    return (((std::uint32_t{p[0]} << 16) | (std::uint32_t{p[1]} << 8) | p[2]) * 2654435761u) >> (32 - bits);
 }
 
 inline int BitLength(unsigned v) { return v ? 32 - __builtin_clz(v) : 0; }
@@ -66,6 +69,7 @@ struct Encoder::State {
     const int maxDistance;
     const int positionCodes;
     std::vector<std::uint8_t> buf;
+    const int hashBits;
     std::vector<std::int32_t> head;
     std::vector<std::int32_t> prev;
     // How far the last stream filled the buffer: every position in `head` lies below it, and
@@ -106,7 +110,8 @@ struct Encoder::State {
           positionCodes(PositionCodes(t)),
           buf(static_cast<std::size_t>(1 << t.dictionaryBits) + std::max(1 << t.dictionaryBits, kReadAhead) + kLookahead +
               16),
-          head(1u << kHashBits, kNil),
+          hashBits(HashBits(t)),
+          head(1u << HashBits(t), kNil),
           prev(static_cast<std::size_t>(1) << t.dictionaryBits, kNil),
           chunk(std::min(4096, (1 << t.dictionaryBits) / 2)) {
         codes.reserve(kBlockCodes);
@@ -127,7 +132,7 @@ struct Encoder::State {
     // a head, and every position on it was inserted in this stream, which set its `prev`.
     void ClearHeads() {
         if (usedEnd < kClearOneByOne) {
-            for (int at = 0; at + kMinMatch <= usedEnd; ++at) head[Hash3(buf.data() + at)] = kNil;
+            for (int at = 0; at + kMinMatch <= usedEnd; ++at) head[Hash3(buf.data() + at, hashBits)] = kNil;
         } else {
             std::fill(head.begin(), head.end(), kNil);
         }
@@ -351,6 +356,7 @@ CodingResult Encoder::Encode(const ByteSource& in, const ByteSink& outSink) {
     std::int32_t* const prev = s.prev.data();
     const int cap = static_cast<int>(s.buf.size()) - 16;
     const int windowMask = s.windowSize - 1;
+    const int hashBits = s.hashBits;
     const int maxDistance = s.maxDistance;
     const int maxChain = s.traits.maxChain;
     const int niceLength = s.traits.niceLength;
@@ -379,7 +385,7 @@ CodingResult Encoder::Encode(const ByteSource& in, const ByteSink& outSink) {
         }
     };
     auto insert = [&](int at) -> std::int32_t {
-        const std::uint32_t h = Hash3(buf + at);
+        const std::uint32_t h = Hash3(buf + at, hashBits);
         const std::int32_t old = head[h];
         prev[at & windowMask] = old;
         head[h] = at;
