@@ -1,4 +1,5 @@
 // The zeriru program built and run as a user would, in a fresh prefix.
+#include "platform/sync.h"
 #include "platform/winpath.h"
 #include "prefix_fixture.h"
 
@@ -18,10 +19,17 @@ struct ProgramRun {
     std::string out;
 };
 
-ProgramRun RunZeriru(const std::string& arguments) {
+// Starts zeriru with `arguments` (shell words) and, when given, its own PLATFORM_ROOT; Finish
+// waits for it. Two started ones run at the same time.
+FILE* StartZeriru(const std::string& arguments, const std::string& prefix = {}) {
+    const std::string root = prefix.empty() ? std::string() : "PLATFORM_ROOT='" + prefix + "' ";
+    const std::string command =
+        root + "ZUZORUVE_SHARE='" SUITE_SHARE_DIR "' '" ZERIRU_PROGRAM "' " + arguments + " 2>&1";
+    return ::popen(command.c_str(), "r");
+}
+
+ProgramRun Finish(FILE* pipe) {
     ProgramRun run;
-    const std::string command = "ZUZORUVE_SHARE='" SUITE_SHARE_DIR "' '" ZERIRU_PROGRAM "' " + arguments + " 2>/dev/null";
-    FILE* pipe = ::popen(command.c_str(), "r");
     if (!pipe) return run;
     char buffer[512];
     while (std::fgets(buffer, sizeof buffer, pipe)) run.out += buffer;
@@ -29,6 +37,8 @@ ProgramRun RunZeriru(const std::string& arguments) {
     if (WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
     return run;
 }
+
+ProgramRun RunZeriru(const std::string& arguments) { return Finish(StartZeriru(arguments)); }
 
 struct ZeriruProgramTest : PrefixTest {
     fs::path dir;
@@ -38,7 +48,10 @@ struct ZeriruProgramTest : PrefixTest {
         fs::create_directories(dir / "src");
         std::ofstream(dir / "src" / "readme.txt") << "hello";
     }
-    void WriteProject(const std::string& software) {
+    void WriteProject(const std::string& software) { WriteProjectIn(dir, software); }
+    static void WriteProjectIn(const fs::path& dir, const std::string& software) {
+        fs::create_directories(dir / "src");
+        std::ofstream(dir / "src" / "readme.txt") << "hello";
         const std::string source = platform::winpath::ToWindowsPath(dir / "src" / "readme.txt");
         std::ofstream(dir / "p.PJ2") << "[Project]\r\nGenerator=DOZOZE 2.0\r\nProjectName=p\r\nCreateFileName=setup\r\n"
                                         "CreateFileType=1\r\nCreateFolderBeforeBackup=0\r\n[Software]\r\n"
@@ -60,6 +73,40 @@ TEST_F(ZeriruProgramTest, BuildsIntoAHostFolderAndExitsWithTheBuildCode) {
     EXPECT_EQ(failed.exitCode, 2) << failed.out;
     EXPECT_NE(failed.out.find("[エラー 2] インストーラのタイトルが設定されていません。"), std::string::npos) << failed.out;
     EXPECT_NE(failed.out.find("総警告数  : 1"), std::string::npos) << failed.out;
+}
+
+// A prefix is one machine: the single-instance rule holds inside a prefix, and builds in two
+// prefixes run side by side (a build server's case). Before, one user's builds refused each
+// other whatever their prefixes.
+TEST_F(ZeriruProgramTest, TwoPrefixesBuildAtTheSameTime) {
+    const std::string good = "InstallerTitle=T\r\nSoftName=A\r\nCopyright=C\r\n";
+    WriteProject(good);
+    // An editor of this test's prefix is running: a build here is refused.
+    bool existed = true;
+    auto running = platform::sync::NamedMutex::Create("VE_ZOVAVA2", true, &existed);
+    ASSERT_TRUE(running);
+    ASSERT_FALSE(existed);
+    const ProgramRun refused = RunZeriru("'" + (dir / "p.PJ2").string() + "' /BUILD '" + (dir / "out").string() + "'");
+    EXPECT_EQ(refused.exitCode, 255) << refused.out;
+    EXPECT_NE(refused.out.find("Raredovoはすでに起動されています。"), std::string::npos) << refused.out;
+    EXPECT_FALSE(fs::exists(dir / "out"));
+
+    // Two other prefixes, two builds started together: neither sees the other, nor this one.
+    const fs::path one = root_ / "machine1";
+    const fs::path two = root_ / "machine2";
+    WriteProjectIn(one / "work", good);
+    WriteProjectIn(two / "work", good);
+    auto args = [](const fs::path& prefix) {
+        return "'" + (prefix / "work" / "p.PJ2").string() + "' /SILENTBUILD '" + (prefix / "work" / "out").string() + "'";
+    };
+    FILE* first = StartZeriru(args(one), (one / "prefix").string());
+    FILE* second = StartZeriru(args(two), (two / "prefix").string());
+    const ProgramRun a = Finish(first);
+    const ProgramRun b = Finish(second);
+    EXPECT_EQ(a.exitCode, 0) << a.out;
+    EXPECT_EQ(b.exitCode, 0) << b.out;
+    EXPECT_TRUE(fs::exists(one / "work" / "out" / "Files" / "readme.txt"));
+    EXPECT_TRUE(fs::exists(two / "work" / "out" / "Files" / "readme.txt"));
 }
 
 }  // namespace
