@@ -16,7 +16,10 @@ namespace sj = platform::sjis;
 namespace wp = platform::winpath;
 
 std::optional<fs::path> CanonicalHostPath(std::string_view windowsPath) {
-    const std::optional<fs::path> host = wp::ToHostPath(windowsPath);
+    // "C:" as a folder is the drive's root, as the build writes it without its backslash.
+    const bool bareDrive = windowsPath.size() == 2 && windowsPath[1] == ':';
+    const std::optional<fs::path> host =
+        wp::ToHostPath(bareDrive ? std::string(windowsPath) + "\\" : std::string(windowsPath));
     if (!host) return std::nullopt;
     std::error_code ec;
     fs::path canonical = fs::weakly_canonical(*host, ec);

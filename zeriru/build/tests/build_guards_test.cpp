@@ -59,5 +59,6 @@ TEST_F(HostRootTest, OneFolderSpelledTwoWays) {
     EXPECT_FALSE(data.Holds("C:\\Data2"));
     EXPECT_FALSE(data.Holds("C:\\"));
     EXPECT_TRUE(data.IsHeldBy("C:\\"));
+    EXPECT_TRUE(data.IsHeldBy("C:")) << "a drive without its backslash is its root";
     EXPECT_FALSE(HostFolder("Q:\\nowhere").Valid());
 }

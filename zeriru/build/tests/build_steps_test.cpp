@@ -185,9 +185,10 @@ TEST_F(BuildTest, CopyFailureIsErrorNine) {
     }
 }
 
-// Steps 10 to 12 are one block: an error ends only its own loop, and INSTALL.DAT never keeps
-// the editor's keys (the scrambled password among them) or an item that was not staged. Before,
-// an error there skipped the rewrite and left the project's raw copy in the output folder.
+// Staging the document, licence and files is one block: an error ends only its own loop, and
+// INSTALL.DAT never keeps the editor's keys (the scrambled password among them) or an item that
+// was not staged. Before, an error there skipped the rewrite and left the project's raw copy in
+// the output folder.
 TEST_F(BuildTest, EveryFailingPathLeavesACleanDataFile) {
     using During = std::function<void(const BuildMessage&)>;
     bool abortNow = false;

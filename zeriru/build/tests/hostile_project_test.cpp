@@ -109,6 +109,8 @@ TEST_F(HostileBuildTest, OutputFolderThatWouldDestroyDataIsRefused) {
         {"C:\\PROJ\\", S("作成先のフォルダにはプロジェクトファイルが含まれているため指定できません。") + in + "C:\\PROJ" +
                            S("\rファイル名:") + project},
         {"C:\\editor", S("作成先のフォルダにはRaredovoのフォルダが含まれているため指定できません。") + in + "C:\\editor"},
+        // The project's parent, here the drive's root: it holds the editor first of all.
+        {"C:\\", S("作成先のフォルダにはRaredovoのフォルダが含まれているため指定できません。") + in + "C:"},
         {"C:\\editor\\Temporary\\out", S("作成先のフォルダにRaredovoの作業用フォルダは指定できません。") + in +
                                            "C:\\editor\\Temporary\\out"},
         {"C:\\src", S("作成先のフォルダにはインストールするファイルが含まれているため指定できません。") + in + "C:\\src" +
