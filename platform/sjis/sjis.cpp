@@ -7,19 +7,7 @@
 
 namespace platform::sjis {
 
-bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
-
 bool IsTrailByte(unsigned char c) { return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC); }
-
-std::size_t CharLength(std::string_view s, std::size_t pos) {
-    if (pos + 1 < s.size() && IsLeadByte(static_cast<unsigned char>(s[pos]))) return 2;
-    return 1;
-}
-
-std::size_t NextChar(std::string_view s, std::size_t pos) {
-    if (pos >= s.size()) return s.size();
-    return pos + CharLength(s, pos);
-}
 
 bool IsCharBoundary(std::string_view s, std::size_t pos) {
     std::size_t i = 0;

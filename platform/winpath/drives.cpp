@@ -146,12 +146,17 @@ const DriveConfig& CurrentFileConfig() {
     return g_cache.config;
 }
 
+// The letters every prefix has before drives.ini or SetDrive change them: C: and Z:.
+std::optional<Drive> BuiltInDrive(char upper) {
+    if (upper == 'C') return Drive{'C', BelowPrefix("drive_c", PrefixRoot()), DriveType::Fixed};
+    if (upper == 'Z') return Drive{'Z', "/", DriveType::Fixed};
+    return std::nullopt;
+}
+
 // The effective map. Caller holds g_mutex.
 std::map<char, Drive> EffectiveDrives() {
-    fs::path root = PrefixRoot();
     std::map<char, Drive> drives;
-    drives['C'] = Drive{'C', BelowPrefix("drive_c", root), DriveType::Fixed};
-    drives['Z'] = Drive{'Z', "/", DriveType::Fixed};
+    for (char letter : {'C', 'Z'}) drives[letter] = *BuiltInDrive(letter);
     for (const DriveConfig* layer : {&CurrentFileConfig(), static_cast<const DriveConfig*>(&g_overrides)}) {
         for (const auto& [letter, drive] : layer->letters) {
             if (drive) {
@@ -257,10 +262,12 @@ std::optional<Drive> GetDrive(char letter) {
     char upper = UpperLetter(letter);
     if (!upper) return std::nullopt;
     std::lock_guard lock(g_mutex);
-    std::map<char, Drive> drives = EffectiveDrives();
-    auto it = drives.find(upper);
-    if (it == drives.end()) return std::nullopt;
-    return it->second;
+    // The layers of EffectiveDrives, the last one first; asked for every path, so without
+    // building the whole map.
+    if (auto it = g_overrides.letters.find(upper); it != g_overrides.letters.end()) return it->second;
+    const DriveConfig& file = CurrentFileConfig();
+    if (auto it = file.letters.find(upper); it != file.letters.end()) return it->second;
+    return BuiltInDrive(upper);
 }
 
 std::vector<Drive> Drives() {

@@ -2,6 +2,7 @@
 
 #include "attrstore.h"
 #include "namecache.h"
+#include "resolve.h"
 #include "platform/hostfile.h"
 #include "platform/pathtext.h"
 #include "platform/sjis.h"
@@ -66,17 +67,19 @@ std::uint32_t ErrorFromErrno(int err, const fs::path& host) {
 
 bool FailErrno(int err, const fs::path& host) { return Fail(ErrorFromErrno(err, host)); }
 
-// Host path of a full Windows path; on failure LastError says why.
-std::optional<fs::path> Resolve(std::string_view path) {
-    std::optional<PathParts> parts = ParsePath(path);
+// Host path of a parsed Windows path; on failure LastError says why.
+std::optional<fs::path> ResolveParsed(const std::optional<PathParts>& parts) {
     if (!parts || (parts->root != PathParts::Root::Drive && parts->root != PathParts::Root::Unc)) {
         Fail(kErrorInvalidName);
         return std::nullopt;
     }
-    std::optional<fs::path> host = ToHostPath(path);
+    std::optional<fs::path> host = detail::HostPathOfParts(*parts);
     if (!host) Fail(parts->root == PathParts::Root::Drive ? kErrorInvalidDrive : kErrorBadNetPath);
     return host;
 }
+
+// Host path of a full Windows path; on failure LastError says why.
+std::optional<fs::path> Resolve(std::string_view path) { return ResolveParsed(ParsePath(path)); }
 
 // Resolves a path that names an entry inside a folder (not a drive root or share).
 std::optional<fs::path> ResolveEntry(std::string_view path) {
@@ -85,7 +88,7 @@ std::optional<fs::path> ResolveEntry(std::string_view path) {
         Fail(kErrorAccessDenied);
         return std::nullopt;
     }
-    return Resolve(path);
+    return ResolveParsed(parts);
 }
 
 bool StatHost(const fs::path& host, struct stat& st) {
@@ -483,7 +486,7 @@ std::vector<FindData> FindFiles(std::string_view pathWithMask) {
     }
     std::string mask = parts->elements.back();
     parts->elements.pop_back();
-    std::optional<fs::path> folder = Resolve(FormatPath(*parts));
+    std::optional<fs::path> folder = Resolve(FormatPath(*parts));  // the folders without wildcards
     if (!folder) return found;
     std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder->c_str()), ::closedir);
     if (!dir) {

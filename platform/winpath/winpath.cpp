@@ -1,6 +1,7 @@
 #include "platform/winpath.h"
 
 #include "namecache.h"
+#include "resolve.h"
 #include "platform/drives.h"
 #include "platform/pathtext.h"
 #include "platform/sjis.h"
@@ -95,17 +96,43 @@ std::string HostNameToWindows(std::string_view hostName) {
 std::optional<fs::path> ToHostPath(std::string_view windowsPath) {
     std::optional<PathParts> parts = ParsePath(windowsPath);
     if (!parts) return std::nullopt;
-    std::optional<fs::path> host = RootFolder(*parts);
-    if (!host) return std::nullopt;
+    return detail::HostPathOfParts(*parts);
+}
+
+std::optional<fs::path> detail::HostPathOfParts(const PathParts& parts) {
+    std::optional<fs::path> root = RootFolder(parts);
+    if (!root || parts.elements.empty()) return root;
+    std::vector<std::string> hostNames;
+    hostNames.reserve(parts.elements.size());
+    for (const std::string& element : parts.elements) hostNames.push_back(WindowsNameToHost(element));
+
+    // Most paths are on disk as spelled, or all of them but the last element (a file about to
+    // be made): then every element before is its own exact spelling, and one lstat tells.
+    std::string parent = root->native();
+    for (std::size_t i = 0; i + 1 < hostNames.size(); ++i) {
+        if (parent.empty() || parent.back() != '/') parent.push_back('/');
+        parent += hostNames[i];
+    }
+    std::string exact = parent;
+    if (exact.empty() || exact.back() != '/') exact.push_back('/');
+    exact += hostNames.back();
+    struct stat st {};
+    if (::lstat(exact.c_str(), &st) == 0) return fs::path(std::move(exact));
+    if (hostNames.size() == 1 || ::lstat(parent.c_str(), &st) == 0) {
+        std::optional<std::string> found = detail::FindNameIgnoringCase(parent, parts.elements.back(), hostNames.back());
+        return fs::path(parent) / found.value_or(hostNames.back());
+    }
+
+    // Element by element from the root.
+    fs::path host = *root;
     bool onDisk = true;
-    for (const std::string& element : parts->elements) {
-        std::string hostName = WindowsNameToHost(element);
+    for (std::size_t i = 0; i < hostNames.size(); ++i) {
         if (onDisk) {
-            std::optional<std::string> found = FindEntry(*host, element, hostName);
+            std::optional<std::string> found = FindEntry(host, parts.elements[i], hostNames[i]);
             onDisk = found.has_value();
-            *host /= found.value_or(hostName);
+            host /= found.value_or(hostNames[i]);
         } else {
-            *host /= hostName;
+            host /= hostNames[i];
         }
     }
     return host;

@@ -12,16 +12,22 @@ namespace platform::sjis {
 
 inline constexpr std::size_t npos = std::string_view::npos;
 
+// The three below run for every character of every path and text: inline.
+
 // True for the first byte of a double-byte character (0x81-0x9F, 0xE0-0xFC).
-bool IsLeadByte(unsigned char c);
+inline bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 // True for a byte that may follow a lead byte (0x40-0x7E, 0x80-0xFC).
 bool IsTrailByte(unsigned char c);
 
+// Byte length of the character at pos (1 or 2).
+inline std::size_t CharLength(std::string_view s, std::size_t pos) {
+    return pos + 1 < s.size() && IsLeadByte(static_cast<unsigned char>(s[pos])) ? 2 : 1;
+}
 // Index of the character after the one at pos. A lead byte at the very end (no trail byte)
 // counts as one character of its own.
-std::size_t NextChar(std::string_view s, std::size_t pos);
-// Byte length of the character at pos (1 or 2).
-std::size_t CharLength(std::string_view s, std::size_t pos);
+inline std::size_t NextChar(std::string_view s, std::size_t pos) {
+    return pos >= s.size() ? s.size() : pos + CharLength(s, pos);
+}
 // True when pos is the start of a character (not the trail byte of one).
 bool IsCharBoundary(std::string_view s, std::size_t pos);
 
