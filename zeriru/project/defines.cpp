@@ -122,11 +122,25 @@ std::string ParameterDialogResult(std::string_view define, const std::vector<std
     return EncodeProjectText(JoinDefineText(define, values));
 }
 
+namespace {
+
+// The table's names in upper case, made once: a build looks up the define of every file item.
+const std::vector<std::string>& FoldedDefineNames() {
+    static const std::vector<std::string> names = [] {
+        std::vector<std::string> out;
+        for (const TDefineData& row : DefineTable()) out.push_back(sjis::ToUpper(row.name));
+        return out;
+    }();
+    return names;
+}
+
+}  // namespace
+
 int FindDefineId(std::string_view text) {
     std::string part = SplitDefineText(text).define;
     std::string folded = sjis::ToUpper(part);
-    for (const TDefineData& row : DefineTable()) {
-        if (sjis::FindText(folded, sjis::ToUpper(row.name)) != sjis::npos) return row.id;
+    for (std::size_t i = 0; i < DefineTable().size(); ++i) {
+        if (sjis::FindText(folded, FoldedDefineNames()[i]) != sjis::npos) return DefineTable()[i].id;
     }
     return 0;
 }
