@@ -3,6 +3,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -45,6 +47,29 @@ TEST(OrderedWork, ResultsComeInTheOrderOfTheJobsWithinTheBound) {
         ASSERT_EQ(seen.size(), static_cast<std::size_t>(kJobs)) << threads;
         for (int i = 0; i < kJobs; ++i) ASSERT_EQ(seen[i], i) << threads << " threads";
         EXPECT_LE(mostOutstanding.load(), static_cast<int>(kMaxPending)) << threads;
+    }
+}
+
+TEST(OrderedWork, JobsRunSideBySide) {
+    // Each of the first jobs waits until all of them have started: only a pool that really
+    // runs them at once gets past (the wait gives up after a while rather than hang the test).
+    for (const int threads : {2, 4}) {
+        std::mutex mutex;
+        std::condition_variable allThere;
+        int started = 0;
+        std::atomic<int> metTheOthers{0};
+        OrderedWork<int> work(threads, 2 * threads, [](int&) { return true; });
+        for (int i = 0; i < threads; ++i) {
+            ASSERT_TRUE(work.Submit([&, threads](int) {
+                std::unique_lock<std::mutex> lock(mutex);
+                ++started;
+                allThere.notify_all();
+                if (allThere.wait_for(lock, std::chrono::seconds(20), [&] { return started == threads; })) ++metTheOthers;
+                return 0;
+            }));
+        }
+        ASSERT_TRUE(work.Finish());
+        EXPECT_EQ(metTheOthers.load(), threads) << threads << " threads";
     }
 }
 
