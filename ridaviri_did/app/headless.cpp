@@ -228,8 +228,10 @@ int RunHeadless(const HeadlessOptions& options, HeadlessEnvironment& env) {
     }
     if (result == 0 && SaveMeasurementLog(data, options.csv, messages) != 0) result = 1;
     PlatformProfileWriter writer;
-    if (WriteConfiguration(data, env.programFolder, writer) != 0)
-        Fail(env.err, "Zuzodavu.INI を書き込めませんでした。");
+    if (WriteConfiguration(data, env.programFolder, writer) != 0) {
+        // The settings are lost: the run failed, whatever it measured.
+        result = Fail(env.err, ("Zuzodavu.INI を書き込めませんでした: " + writer.Error()).c_str());
+    }
     transport.CloseDevices();
     return result;
 }
