@@ -224,6 +224,30 @@ TEST_F(CanTransportTest, PollWithSilentNodesEndsAtTheTimeOutWithExactlyThoseMark
     EXPECT_EQ(items[0].value, 100000u);
 }
 
+// A broadcast the controller did not take once is sent again within the poll; one that cannot
+// be sent twice leaves every measured channel without a reply (regression: a single failed
+// send ended the measurement with message 75).
+TEST_F(CanTransportTest, AFailedBroadcastIsSentAgainWithinThePoll) {
+    can.nodes = {Node(1, 1, 100000), Node(2, 2, 200000)};
+    ASSERT_NE(transport.CanOpenSensors(), kCanOpenFailed);
+    Configure(0, 1, 1);
+    Configure(1, 2, 2);
+
+    can.failSends = 1;
+    PollItems items = BuildPollItems(data.channels);
+    EXPECT_EQ(transport.PollChannels(items, 1000), 0);
+    EXPECT_FALSE(items[0].NoReply());
+    EXPECT_FALSE(items[1].NoReply());
+    EXPECT_EQ(items[1].value, 200000u);
+
+    can.failSends = 2;
+    items = BuildPollItems(data.channels);
+    EXPECT_EQ(transport.PollChannels(items, 1000), -1);
+    EXPECT_TRUE(items[0].NoReply()) << "no reading of 0 degrees: no reply";
+    EXPECT_TRUE(items[1].NoReply());
+    EXPECT_EQ(items[1].value, 0u);
+}
+
 TEST_F(CanTransportTest, UserCheckWithAnIdLessUnitKeepsTheOtherTwo) {
     can.nodes = {Node(11, 5), Node(12, 0), Node(13, 7)};
     procedures.MenuSensorCheck();
@@ -434,6 +458,33 @@ TEST_F(CanTransportTest, MeasurementOverTheTransportStoresEachNodesValue) {
     EXPECT_EQ(data.badDataMarks[1], 1);
     EXPECT_TRUE(messages.Numbers().empty());
     EXPECT_EQ(SentWithCode(kCmdReadMeasurement).back().identifier, 0x80000001u) << "one broadcast per poll";
+}
+
+TEST_F(CanTransportTest, AMeasurementGoesOnAfterOneFailedBroadcast) {
+    can.nodes = {Node(1, 1, 215000)};
+    data.stateWord.Set(state::STARTUP_CHECK);
+    ASSERT_EQ(procedures.SensorCheck(), 0);
+    data.stateWord.Clear(state::STARTUP_CHECK);
+    platform::sync::LocalTime start{};
+    start.year = 2026;
+    start.month = 12;
+    start.day = 9;
+    start.hour = 10;
+    SimulatedClock clock(start);
+    DeviceMeasurementHooks hooks(transport, procedures);
+    can.failSends = 1;
+    {
+        Measurement measurement(data, hooks, messages, clock);
+        clock.SetHorizon(clock.NowMs() + 2500);
+        ASSERT_EQ(measurement.Start(), 0);
+        ASSERT_TRUE(clock.WaitUntilIdle(std::chrono::seconds(60)));
+        EXPECT_EQ(data.SampleIndex(), 3u);
+        clock.ClearHorizon();
+        measurement.Stop();
+        measurement.Join();
+    }
+    EXPECT_TRUE(messages.Numbers().empty()) << ::testing::PrintToString(messages.Numbers());
+    EXPECT_DOUBLE_EQ(data.samples.At(0, 0), 21.5);
 }
 
 }  // namespace
