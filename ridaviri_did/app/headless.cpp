@@ -57,6 +57,10 @@ private:
 class ConsoleUi : public CheckUi {
 public:
     explicit ConsoleUi(std::ostream& err) : err_(err) {}
+    void ShowOpeningDialog() override {
+        err_ << "ridaviri_did: このインタフェースでは計測機器を使えません。--interface で別のインタフェースを選んでください。"
+             << std::endl;
+    }
     void ShowText(const std::string& text, MessageBoxKind) override {
         err_ << "ridaviri_did: " << platform::sjis::ToUtf8(text) << std::endl;
     }
