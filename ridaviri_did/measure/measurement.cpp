@@ -276,21 +276,14 @@ void Measurement::DisplayThread() {
     clock_.Leave();
 }
 
-uint32_t Measurement::RequestStop() {
+bool Measurement::RequestStop(bool onlyWhileMeasuring) {
     std::lock_guard lock(data_.section);
     const uint32_t mode = data_.stateWord.Mode();
+    const bool measuring = mode == state::kModePolling || mode == state::kModeMeasuring;
+    if (onlyWhileMeasuring && !measuring) return false;
     data_.stateWord.Set(state::STOP_REQUEST | state::UNSAVED);
     data_.stateWord.SetMode(state::kModeIdle);
-    return mode;
-}
-
-bool Measurement::RequestStopWhileMeasuring() {
-    std::lock_guard lock(data_.section);
-    const uint32_t mode = data_.stateWord.Mode();
-    if (mode != state::kModePolling && mode != state::kModeMeasuring) return false;
-    data_.stateWord.Set(state::STOP_REQUEST | state::UNSAVED);
-    data_.stateWord.SetMode(state::kModeIdle);
-    return true;
+    return measuring;
 }
 
 void Measurement::LetMeasurementThreadEnd() {
@@ -313,14 +306,14 @@ void Measurement::CloseDevicesAfterMeasurementThread() {
 }
 
 void Measurement::Stop() {
-    RequestStop();
+    RequestStop(false);
     LetMeasurementThreadEnd();
     CloseDevicesAfterMeasurementThread();
 }
 
 void Measurement::Abort(int code) {
     bool save = false;
-    if (RequestStopWhileMeasuring()) {
+    if (RequestStop(true)) {
         LetMeasurementThreadEnd();
         save = messages_(143) == kAnswerYes;
     }

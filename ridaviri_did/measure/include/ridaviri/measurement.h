@@ -85,10 +85,9 @@ private:
     void Resume();
     // false when the thread is to end.
     bool Suspend(bool first);
-    // Stop step 1: STOP_REQUEST and UNSAVED, mode 0. Returns the mode it replaced.
-    uint32_t RequestStop();
-    // Stop step 1 only while measuring (mode 1 or 2); true when this call ended the measurement.
-    bool RequestStopWhileMeasuring();
+    // Stop step 1: STOP_REQUEST and UNSAVED, mode 0 (with `onlyWhileMeasuring`, only in mode 1
+    // or 2). True when this call ended a measurement in mode 1 or 2.
+    bool RequestStop(bool onlyWhileMeasuring);
     // Stop step 2: resumes the measurement thread and waits for its end at most kStopWait.
     void LetMeasurementThreadEnd();
     // Closes the devices now, or, while the measurement thread still runs (its poll in
