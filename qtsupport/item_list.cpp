@@ -26,7 +26,7 @@ void ItemListModel::setRecords(std::vector<std::string> records) {
 void ItemListModel::setRecord(int row, std::string record) {
     if (row < 0 || row >= rowCount()) return;
     records_[static_cast<std::size_t>(row)] = std::move(record);
-    emit dataChanged(index(row, 0), index(row, columnCount() - 1));
+    Q_EMIT dataChanged(index(row, 0), index(row, columnCount() - 1));
 }
 
 int ItemListModel::insertRecord(int row, std::string record) {
@@ -54,7 +54,7 @@ void ItemListModel::swapRecords(int a, int b) {
     if (a == b || a < 0 || b < 0 || a >= rowCount() || b >= rowCount()) return;
     std::swap(records_[static_cast<std::size_t>(a)], records_[static_cast<std::size_t>(b)]);
     const int top = std::min(a, b), bottom = std::max(a, b);
-    emit dataChanged(index(top, 0), index(bottom, columnCount() - 1));
+    Q_EMIT dataChanged(index(top, 0), index(bottom, columnCount() - 1));
 }
 
 int ItemListModel::rowCount(const QModelIndex& parent) const {
@@ -92,8 +92,8 @@ bool ItemListModel::setData(const QModelIndex& index, const QVariant& value, int
     const bool on = value.toInt() == Qt::Checked;
     std::string& rec = records_[static_cast<std::size_t>(index.row())];
     rec = format_.setChecked(rec, on);
-    emit dataChanged(index, index, {Qt::CheckStateRole});
-    emit recordChecked(index.row(), on);
+    Q_EMIT dataChanged(index, index, {Qt::CheckStateRole});
+    Q_EMIT recordChecked(index.row(), on);
     return true;
 }
 
@@ -125,7 +125,7 @@ ItemListView::ItemListView(QWidget* parent) : QTableView(parent) {
     horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     horizontalHeader()->setResizeContentsPrecision(kMeasuredRows);
     connect(this, &QAbstractItemView::activated, this, [this](const QModelIndex& index) {
-        if (index.isValid()) emit rowActivated(index.row());
+        if (index.isValid()) Q_EMIT rowActivated(index.row());
     });
 }
 

@@ -99,7 +99,7 @@ TEST(ItemListView, EnterOnARowReportsItsNumber) {
     view.show();
     QSignalSpy spy(&view, &ItemListView::rowActivated);
     view.selectRowOnly(1);
-    emit view.activated(model.index(1, 1));
+    Q_EMIT view.activated(model.index(1, 1));
     ASSERT_EQ(spy.count(), 1);
     EXPECT_EQ(spy.at(0).at(0).toInt(), 1);
 }

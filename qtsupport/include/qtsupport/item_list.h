@@ -53,7 +53,7 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
-signals:
+Q_SIGNALS:
     // A check box was changed by the user.
     void recordChecked(int row, bool checked);
 
@@ -81,7 +81,7 @@ public:
     // costs no more than a short one.
     void fitColumnsToContents();
 
-signals:
+Q_SIGNALS:
     // A double click or Enter on a row.
     void rowActivated(int row);
 };
