@@ -2,6 +2,10 @@
 
 #include "platform/sjis.h"
 
+#include <QApplication>
+#include <QFont>
+#include <QFontDatabase>
+
 namespace qtsupport {
 
 namespace sjis = platform::sjis;
@@ -29,6 +33,20 @@ QStringList ToQStringList(const std::vector<std::string>& texts) {
     out.reserve(static_cast<qsizetype>(texts.size()));
     for (const std::string& t : texts) out << ToQString(t);
     return out;
+}
+
+QString UseJapaneseFont() {
+    static const char* const kFamilies[] = {"IPAPGothic", "IPAGothic", "Noto Sans CJK JP", "VL PGothic", "TakaoPGothic"};
+    const QStringList installed = QFontDatabase::families();
+    for (const char* family : kFamilies) {
+        const QString name = QString::fromLatin1(family);
+        if (!installed.contains(name)) continue;
+        QFont font = QApplication::font();
+        font.setFamily(name);
+        QApplication::setFont(font);
+        return name;
+    }
+    return {};
 }
 
 }  // namespace qtsupport

@@ -293,7 +293,8 @@ void TMainForm::BuildToolBar() {
     toolBar_ = addToolBar(QStringLiteral("標準"));
     toolBar_->setObjectName("tbStandard");
     toolBar_->setMovable(false);
-    toolBar_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    // Icons only, each with its text as tool tip: the buttons fit the smallest window.
+    toolBar_->setToolButtonStyle(Qt::ToolButtonIconOnly);
     const std::pair<Action, const char*> buttons[] = {
         {Action::New, "tbNew"}, {Action::Open, "tbOpen"}, {Action::SaveAs, "tbSaveAs"},
         {Action::Properties, "tbPropertie"}, {Action::Build, "tbCreateInstaller"},
@@ -565,14 +566,20 @@ void TMainForm::OnShowHint(HintDialogModel& hint) {
     s_.runner->Run(dialog);
 }
 
+void HandOverToFirstCopy(Ui& ui) {
+    // The first copy's window comes up first, so the message shows above it.
+    qtsupport::SingleInstance::AskToFront(kApplicationTitle);
+    ui.ShowMessage(platform::sjis::S("Raredovoはすでに起動されています。"));
+}
+
 int RunWindowProgram(int& argc, char** argv, const std::vector<std::string>& args, EditorEnvironment::Paths paths) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(kApplicationTitle));
+    qtsupport::UseJapaneseFont();
     QtUi ui;
     qtsupport::SingleInstance instance("VE_ZOVAVA2");
     if (instance.otherCopyRunning()) {
-        ui.ShowMessage(platform::sjis::S("Raredovoはすでに起動されています。"));
-        qtsupport::SingleInstance::AskToFront(kApplicationTitle);
+        HandOverToFirstCopy(ui);
         return 0;
     }
     EditorEnvironment environment(std::move(paths));

@@ -133,8 +133,11 @@ void ScriptedUi::ShowProgress(uint64_t, uint64_t, std::string_view text) {
 }
 
 void ScriptedUi::ProcessMessages() {
-    std::lock_guard lock(mutex_);
-    ++processed_;
+    {
+        std::lock_guard lock(mutex_);
+        ++processed_;
+    }
+    if (onProcessMessages) onProcessMessages();
 }
 
 std::vector<ScriptedUi::Shown> ScriptedUi::shown() const {

@@ -22,4 +22,10 @@ QString ToDisplayText(std::string_view sjis);
 
 QStringList ToQStringList(const std::vector<std::string>& sjis);
 
+// Makes a Japanese user-interface font the application's font when the machine has one, so
+// that every text, its Latin letters and backslashes included, is drawn in one face (a
+// Japanese face draws the backslash of a path as the yen sign, as Japanese Windows does).
+// Returns the family chosen, empty when none was found.
+QString UseJapaneseFont();
+
 }  // namespace qtsupport

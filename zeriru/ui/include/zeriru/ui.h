@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -113,6 +114,10 @@ public:
         std::string caption;
         int helpTopic = 0;  // a message box's help button
     };
+
+    // Runs at every ProcessMessages, as a window's event loop would (tests of windows let the
+    // widgets' events run there).
+    std::function<void()> onProcessMessages;
 
     void QueueAnswer(Answer answer);
     // Queues the reply of the next input or file dialog; nullopt-like cancel with `ok` false.

@@ -104,6 +104,9 @@ private:
     bool closeAfterBuild_ = false;
 };
 
+// A second copy of the editor: brings the first copy's window to the front and says so.
+void HandOverToFirstCopy(Ui& ui);
+
 // The whole window program: single instance, environment, window, start-up, event loop,
 // shut-down. Returns the process exit code.
 int RunWindowProgram(int& argc, char** argv, const std::vector<std::string>& args, EditorEnvironment::Paths paths);
