@@ -8,6 +8,7 @@
 #include "platform/winfile.h"
 #include "platform/winpath.h"
 #include "zeriru/application_window.h"
+#include "zeriru/editor_environment.h"
 #include "zeriru/archive_control.h"
 #include "zeriru/build_installer.h"
 #include "zeriru/editor_settings.h"
@@ -147,14 +148,11 @@ int RunCommandLine(const CommandLine& line, const CommandLineEnvironment& enviro
         return kExitUsage;
     }
 
-    platform::registry::Registry registry;
-    RegistrySettingsStore store(registry);
-    EditorSettings settings(store, environment.editorFolder, platform::shell::TempFolder());
-    const WinpathMapper paths;
-    const auto hostEditor = wp::ToHostPath(environment.editorFolder);
-    const ModuleTable modules = hostEditor ? LoadModules(*hostEditor) : ModuleTable{};
+    EditorEnvironment editor({environment.editorFolder, environment.rozivuProgram, {}});
+    EditorSettings& settings = editor.settings();
     ProjectCommands commands(ProjectCommands::Services{
-        ui, settings, paths, environment.editorFolder, modules, [](ProjectProperties&) { return false; }, [](int) {},
+        ui, settings, editor.paths(), environment.editorFolder, editor.modules(), [](ProjectProperties&) { return false; },
+        [](int) {},
         [](const TProjectInfo&) { return false; }, {}});
     if (!commands.OpenProject(projectPath, OpenOrigin::CommandLine)) return kExitUsage;
     if (!line.build) {
@@ -179,25 +177,7 @@ int RunCommandLine(const CommandLine& line, const CommandLineEnvironment& enviro
         return kExitUsage;
     }
 
-    TPlatformMachine machine(registry);
-    struct Host : ArchiveHost {
-        std::string folder;
-        std::string EditorFolder() const override { return folder; }
-    } archiveHost;
-    archiveHost.folder = environment.editorFolder;
-
-    TBuilder::Environment env;
-    env.ui = &ui;
-    env.machine = &machine;
-    env.options = settings.ReadOptions();
-    env.editorFolder = environment.editorFolder;
-    env.archiveHost = &archiveHost;
-    if (!environment.rozivuProgram.empty()) {
-        const fs::path rozivu = environment.rozivuProgram;
-        env.startProgram = [rozivu](const std::string&, const std::string& stamp) {
-            return platform::shell::RunProgram(wp::ToWindowsPath(rozivu), stamp, {}, false).started;
-        };
-    }
+    TBuilder::Environment env = editor.BuildEnvironment(ui);
     env.onMessage = [&out](const BuildMessage& m) {
         if (m.kind == BuildEntryKind::Error)
             out << "[" << sj::ToUtf8(sj::S("エラー")) << " " << m.code << "] ";

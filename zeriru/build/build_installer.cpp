@@ -12,6 +12,7 @@
 #include "zeriru/file_services.h"
 #include "zeriru/file_version.h"
 #include "zeriru/system_services.h"
+#include "zeriru/help_topics.h"
 #include "zeriru/ui.h"
 
 #include <cstdio>
@@ -671,8 +672,7 @@ bool TBuilder::BuildInstaller(const BuildRequest& given) {
         UpdateVersionFromMainFile(request.projectFile);
     const bool copyMode = request.createType == kCreateFolder;
     if (copyMode) {
-        if (ui.ShowMessage(CopyToFolderQuestion(request.outputFolder), MessageButtons::YesNo, MessageIcon::Question) !=
-            Answer::Yes)
+        if (ui.AskYesNoHelp(CopyToFolderQuestion(request.outputFolder), help_topic::kCopyToFolder) != Answer::Yes)
             return false;
         const std::string out = wp::RemoveBackslash(request.outputFolder);
         if (request.backup && wp::DirectoryExists(out)) {

@@ -52,7 +52,7 @@ std::set<int> TopicsInSources(const fs::path& root) {
 
 TEST(HelpPages, EveryTopicUsedInTheCodeHasAPage) {
     std::set<int> topics = TopicsInSources(fs::path(SOURCE_DIR) / "zeriru");
-    const std::string header = ReadText(fs::path(SOURCE_DIR) / "zeriru/shell/include/zeriru/help_topics.h");
+    const std::string header = ReadText(fs::path(SOURCE_DIR) / "zeriru/ui/include/zeriru/help_topics.h");
     static const std::regex constant(R"(inline constexpr int k\w+ = (\d+);)");
     for (std::sregex_iterator it(header.begin(), header.end(), constant), end; it != end; ++it)
         topics.insert(std::stoi((*it)[1].str()));

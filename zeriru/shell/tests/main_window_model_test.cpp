@@ -1,6 +1,7 @@
 #include "zeriru/main_window_model.h"
 
 #include "shell_fixture.h"
+#include "zeriru/help_topics.h"
 
 #include <fstream>
 
@@ -112,7 +113,7 @@ TEST_F(MainWindowModelTest, ABuildListsItsMessagesDisablesTheCommandsAndMakesThe
     ASSERT_GE(rows.size(), 3u);
     EXPECT_EQ(rows[rows.size() - 3].text, S("処理は正常に終了しました。"));
     EXPECT_EQ(rows.back().text, S("総ヒント数: 0"));
-    EXPECT_EQ(ui.shown()[0].helpTopic, 0);
+    EXPECT_EQ(ui.shown()[0].helpTopic, help_topic::kCopyToFolder) << "the copy question has its help button";
     EXPECT_TRUE(fs::exists(Host("C:\\out\\copy\\INSTALL.EXE")));
     EXPECT_TRUE(Enabled(Action::Build));
     EXPECT_TRUE(Enabled(Action::RunInstaller)) << "the refresh after the build finds Install.exe";
