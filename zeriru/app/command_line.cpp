@@ -64,11 +64,13 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
 }
 
 std::string UsageText() {
-    return "使い方: zeriru <プロジェクトファイル> /BUILD [出力フォルダ]\n"
+    return "使い方: zeriru [プロジェクトファイル]\n"
+           "        zeriru <プロジェクトファイル> /BUILD [出力フォルダ]\n"
            "        zeriru <プロジェクトファイル> /SILENTBUILD [出力フォルダ]\n"
            "        zeriru --help\n"
            "\n"
-           "プロジェクトを開き、画面を表示せずにインストーラを作成して終了します。\n"
+           "プロジェクトファイルだけを指定すると (または何も指定しないと) メイン画面を開きます。\n"
+           "/BUILD を付けるとプロジェクトを開き、画面を表示せずにインストーラを作成して終了します。\n"
            "/BUILD と /SILENTBUILD は同じ動作で、大文字小文字は区別しません。\n"
            "出力フォルダを省略するとプロジェクトの CreateFolder に作成します。\n"
            "パスは Windows 形式 (C:\\...) でもホストのパス (/tmp/...) でも指定できます。\n"
