@@ -266,6 +266,7 @@ void TfrmConfigDialog::Reload() {
     autoColumnWidth_->setChecked(o.autoColumnWidth);
     checkUpdate_->setChecked(o.checkUpdate);
     updateUrl_->setText(ToQString(o.updateUrl));
+    updateUrl_->setCursorPosition(0);
     proxyServer_->setText(ToQString(o.proxyServer));
     proxyPort_->setValue(o.proxyPort);
     proxyUser_->setText(ToQString(o.proxyUserId));
