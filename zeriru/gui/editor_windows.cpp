@@ -36,16 +36,9 @@ std::string NotYetAvailableText(std::string_view windowName) {
 
 std::unique_ptr<SettingEditor> MakeSettingEditor(SettingEditorKind kind, SettingEditorContext& context,
                                                  qtsupport::DialogRunner& runner, QWidget* parent) {
-    switch (kind) {
-    case SettingEditorKind::AppInfo:
-    case SettingEditorKind::Files:
-    case SettingEditorKind::ShortCut:
-    case SettingEditorKind::Registry:
-    case SettingEditorKind::IniFile:
-    case SettingEditorKind::Uninstall:
-    case SettingEditorKind::InstallerOption:
-        break;
-    }
+    // Each setting editor's unit adds its dialog here, one case per kind, e.g.
+    //   case SettingEditorKind::Files: return std::make_unique<FilesEditor>(context, runner, parent);
+    // Until an editor exists, the placeholder stands in for it.
     return std::make_unique<PlaceholderEditor>(context.ui, kind);
 }
 

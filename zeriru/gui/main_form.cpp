@@ -446,12 +446,12 @@ void TMainForm::StartUp(const std::vector<std::string>& args) {
         // Off the window's thread: a silent server must not freeze the window for 6 s.
         const HttpGetRequest request = UpdateRequest(s_.environment->settings());
         auto fetch = s_.fetchUpdate;
-        QPointer<TMainForm> self(this);
-        updateCheck_ = std::thread([fetch, request, self] {
-            std::optional<UpdateInformation> information = fetch(request);
-            qtsupport::QueuedTo(self.data(), [self, information] {
-                if (self) self->model_->ReportStartupUpdate(information);
-            })();
+        auto information = std::make_shared<std::optional<UpdateInformation>>();
+        // Made here, run there: the report reaches this window through its event loop.
+        auto report = qtsupport::QueuedTo(this, [this, information] { model_->ReportStartupUpdate(*information); });
+        updateCheck_ = std::thread([fetch, request, information, report] {
+            *information = fetch(request);
+            report();
         });
     }
 }

@@ -42,14 +42,6 @@ inline constexpr const char* kSupportPage = "http://www.zuzoruve.example/support
 inline constexpr const char* kReportPage = "http://www.zuzoruve.example/report/";
 }  // namespace web
 
-// The page shown by the page control.
-enum class MainPage { Options = 0, Messages = 1 };
-
-// What the command line asks of a window start.
-struct StartArguments {
-    std::vector<std::string> args;  // after the program name (UTF-8, as given)
-};
-
 class MainWindowModel {
 public:
     // What the model cannot do itself: the dialogs of other windows and the shell.
