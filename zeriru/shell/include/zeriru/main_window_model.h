@@ -90,10 +90,11 @@ public:
     bool building() const { return building_; }
 
     // ---- start and end ----
-    // Start-up steps 3-4 without a command-line build: the project of the first argument, or
-    // the remembered last one. False when nothing was opened.
+    // The project a window start opens: the file named by the first argument (a missing one
+    // is reported), or without arguments the one open at the last exit when the last state is
+    // kept. False when nothing was opened.
     bool OpenStartProject(const std::vector<std::string>& args);
-    // The window size to restore (start-up step 6); nullopt: leave it as it is.
+    // The window size to restore at start when the last state is kept; nullopt: leave it.
     struct WindowSize {
         bool maximized = false;
         int width = 0, height = 0;
