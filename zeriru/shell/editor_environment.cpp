@@ -1,5 +1,6 @@
 #include "zeriru/editor_environment.h"
 
+#include "platform/prefix.h"
 #include "platform/shell.h"
 #include "platform/winpath.h"
 
@@ -23,11 +24,11 @@ private:
     fs::path libraryFolder_;
 };
 
-std::string DocumentsFolder() {
-    return platform::shell::GetSpecialFolderPath(platform::shell::csidl::Personal).value_or("C:\\");
-}
-
 }  // namespace
+
+std::string EditorEnvironment::DocumentsFolder() {
+    return platform::PrefixFolderPath(platform::PrefixFolder::UserDocuments);
+}
 
 EditorEnvironment::EditorEnvironment(Paths paths)
     : paths_(std::move(paths)),

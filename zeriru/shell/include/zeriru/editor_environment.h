@@ -44,6 +44,8 @@ public:
     const ModuleTable& modules() const { return modules_; }
     TPlatformMachine& machine() { return machine_; }
     const ArchiveHost& archiveHost() const { return *archiveHost_; }
+    // The user's documents folder of the prefix, where the file dialogs start by default.
+    static std::string DocumentsFolder();
     // The editor data file ZERIRU.DAT (host path).
     std::filesystem::path EditorDataFile() const;
 
