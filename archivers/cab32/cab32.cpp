@@ -92,7 +92,7 @@ Outcome Extract(const Targets& t) {
     if (!TestCabinet(f.get(), 0, 0, &err)) return Error(kResultBadArchive, "damaged cabinet: " + err);
     const fs::path dest = t.folder.empty() ? fs::current_path() : HostPathFromWindows(t.folder);
     if (!ExtractCabinet(f.get(), 0, 0, dest, &err)) {
-        const bool unsafe = err.find("member name") != std::string::npos || err.find("link") != std::string::npos;
+        const bool unsafe = err.find("member") != std::string::npos || err.find("link") != std::string::npos;
         return Error(unsafe ? kResultUnsafePath : kResultFile, err);
     }
     return {kResultOk, "extracted"};

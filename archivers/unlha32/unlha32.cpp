@@ -95,7 +95,7 @@ Outcome Extract(const Targets& t) {
     std::string err;
     if (!TestArchive(f.get(), 0, 0, &err)) return Error(kResultBadArchive, "damaged archive: " + err);
     if (!ExtractArchive(f.get(), 0, 0, dest, select, &err)) {
-        const bool unsafe = err.find("member name") != std::string::npos || err.find("link") != std::string::npos;
+        const bool unsafe = err.find("member") != std::string::npos || err.find("link") != std::string::npos;
         return Error(unsafe ? kResultUnsafePath : kResultFile, err);
     }
     return {kResultOk, "extracted"};
