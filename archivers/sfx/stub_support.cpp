@@ -149,7 +149,8 @@ std::optional<std::string> CommandMember(std::string_view command, std::string_v
         return std::nullopt;
     }
     for (const MemberName& m : members) {
-        if (!sj::EqualsNoCase(NormalizedName(m.name), rel)) continue;
+        // A member whose own name is unsafe is never the program, whatever it normalizes to.
+        if (!sj::EqualsNoCase(NormalizedName(m.name), rel) || !SafeRelativePath(m.name, nullptr)) continue;
         if (m.directory) break;
         return m.name;
     }

@@ -275,7 +275,7 @@ TEST(CabSfxAttack, DeleteAfterRunRemovesOnlyWhatTheStubExtracted) {
 
 TEST(CommandMember, NamesOnlyFilesOfTheArchive) {
     const std::vector<MemberName> members = {{"INSTALL.EXE", false}, {"bin\\tool.exe", false}, {"bin", true},
-                                             {sj::S("表\\setup.exe"), false}};
+                                             {sj::S("表\\setup.exe"), false}, {"\\evil.exe", false}};
     const std::string folder = "%WORK%\\DOZOZE\\T";
     struct Case {
         std::string command;
@@ -297,6 +297,7 @@ TEST(CommandMember, NamesOnlyFilesOfTheArchive) {
         {"C:install.exe", std::nullopt},
         {"%SystemRoot%\\install.exe", std::nullopt},
         {"", std::nullopt},
+        {"evil.exe", std::nullopt},  // only "\\evil.exe" is there, a name the stub refuses (found by fuzzing)
     };
     for (const Case& c : cases) {
         std::string error;
