@@ -193,7 +193,7 @@ public:
 
     // The uninstaller goes with the last installation that uses it, unless the project keeps it.
     void Uninstaller(bool keep) {
-        if (keep || !record_.uninstallerMade || record_.uninstaller.empty() || !IsModuleProgram(record_.uninstaller)) return;
+        if (keep || record_.uninstaller.empty() || !IsModuleProgram(record_.uninstaller)) return;
         std::vector<std::string> apps;
         c_.registry.EnumSubKeys(reg::Root::LocalMachine, kUninstallKey, &apps);
         for (const std::string& app : apps) {
