@@ -86,6 +86,11 @@ Registration PlanRegistration(const Context& context, Problems& problems) {
     } else {
         r.recordPath = wp::JoinPath(folder, kRecordFileName);
     }
+    if (!Targets::Admissible(r.recordPath)) {
+        problems.outside.push_back(r.recordPath);
+        r.recordPath.clear();
+        return r;
+    }
 
     const int options = data.ReadInteger("Installer", "UnInstallerOptions", kKeepUninstaller);
     r.keepUninstaller = (options & kKeepUninstaller) != 0;

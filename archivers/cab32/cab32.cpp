@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "cab/cabinet.h"
+#include "common/safe_path.h"
 #include "common/cmdline.h"
 #include "common/filescan.h"
 #include "common/hostfiles.h"
@@ -81,7 +82,7 @@ Outcome Create(const CommandLine& cl, const Targets& t) {
 Outcome Open(const Targets& t, FileHandle* f) {
     const fs::path cabinet = HostPathFromWindows(t.archive);
     f->reset(std::fopen(cabinet.c_str(), "rb"));
-    if (!*f) return Error(kResultNotFound, "cannot open " + cabinet.string());
+    if (!*f) return Error(kResultNotFound, "cannot open " + PathText(cabinet));
     return {};
 }
 

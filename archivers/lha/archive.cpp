@@ -195,7 +195,7 @@ bool UpdateArchive(const fs::path& archive, const std::vector<FoundFile>& files,
     FileHandle old;
     if (fs::exists(archive, ec)) {
         old.reset(std::fopen(archive.c_str(), "rb"));
-        if (!old) return Fail(error, "cannot open " + archive.string());
+        if (!old) return Fail(error, "cannot open " + PathText(archive));
         ArchiveReader reader(old.get(), 0, 0);
         Member m;
         HeaderStatus st;
@@ -236,7 +236,7 @@ bool UpdateArchive(const fs::path& archive, const std::vector<FoundFile>& files,
 
 bool ListArchive(const fs::path& archive, std::vector<Member>* members, std::string* error) {
     FileHandle f(std::fopen(archive.c_str(), "rb"));
-    if (!f) return Fail(error, "cannot open " + archive.string());
+    if (!f) return Fail(error, "cannot open " + PathText(archive));
     // An archive holds at least its end mark.
     if (std::fgetc(f.get()) == EOF) return Fail(error, "empty file");
     ArchiveReader reader(f.get(), 0, 0);

@@ -6,6 +6,7 @@
 #include <string>
 #include <system_error>
 
+#include "common/safe_path.h"
 #include "common/cmdline.h"
 #include "common/filescan.h"
 #include "common/hostfiles.h"
@@ -80,7 +81,7 @@ Outcome Pack(const CommandLine& cl, const Targets& t) {
 Outcome Extract(const Targets& t) {
     const fs::path archive = HostPathFromWindows(t.archive);
     FileHandle f(std::fopen(archive.c_str(), "rb"));
-    if (!f) return Error(kResultNotFound, "cannot open " + archive.string());
+    if (!f) return Error(kResultNotFound, "cannot open " + PathText(archive));
     const fs::path dest = t.folder.empty() ? fs::current_path() : HostPathFromWindows(t.folder);
     std::vector<std::string> masks = t.masks;
     auto select = [&masks](const Member& m) {
@@ -117,7 +118,7 @@ Outcome List(const Targets& t) {
 Outcome Test(const Targets& t) {
     const fs::path archive = HostPathFromWindows(t.archive);
     FileHandle f(std::fopen(archive.c_str(), "rb"));
-    if (!f) return Error(kResultNotFound, "cannot open " + archive.string());
+    if (!f) return Error(kResultNotFound, "cannot open " + PathText(archive));
     std::string err;
     if (!TestArchive(f.get(), 0, 0, &err)) return Error(kResultBadArchive, "damaged archive: " + err);
     return {kResultOk, "archive is sound"};

@@ -20,6 +20,7 @@
 #include "zeriru/platform_machine.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -53,7 +54,11 @@ public:
     bool Ask(std::string_view, bool fallback) override { return fallback; }
 };
 
-void CheckPath(const std::string& path) { Check(path.empty() || Targets::Admissible(path)); }
+void CheckPath(const std::string& path) {
+    if (path.empty() || Targets::Admissible(path)) return;
+    std::fprintf(stderr, "planned outside the folder rule: %s\n", path.c_str());
+    std::abort();
+}
 
 }  // namespace
 

@@ -59,6 +59,10 @@ TEST_F(HostileDataTest, DamagedDataFilesGetTheModulesOwnTextsAndInstallNothing) 
          "インストール情報ファイル C:\\展開\\INSTALL.DAT が壊れています。", "  [c1] c2"},
         {"component names no section", sound + "1=1|5|gone|||||1|\r\n",
          "インストール情報ファイル C:\\展開\\INSTALL.DAT が壊れています。", "  [gone]"},
+        {"install folder that names no folder",
+         "[Project]\r\nProjectName=mihon\r\n[Software]\r\nSoftName=a\r\nFolder=%ProgramFction|x|\r\n"
+         "[Files]\r\n0=1|0|%InstallDir%||a.txt||||\r\n",
+         "インストール ファイルが壊れているか、足りません。", "  %ProgramFction\\x"},
     };
     const auto before = Snapshot();
     for (const Case& c : cases) {
