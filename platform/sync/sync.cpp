@@ -1,5 +1,7 @@
 #include "platform/sync.h"
 
+#include "platform/prefix.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -8,8 +10,10 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <thread>
 
 namespace platform::sync {
@@ -56,19 +60,42 @@ int Flock(int fd, int op) {
     return rc;
 }
 
-}  // namespace
-
-std::string RuntimeFolder() {
+std::string RuntimeBaseFolder() {
     if (const char* run = std::getenv("XDG_RUNTIME_DIR"); run && *run) {
         return std::string(run) + "/zuzoruve";
     }
     return "/tmp/zuzoruve-" + std::to_string(::getuid());
 }
 
+std::string PrefixKey(const std::filesystem::path& prefix) {
+    std::error_code ec;
+    std::filesystem::path absolute = std::filesystem::weakly_canonical(std::filesystem::absolute(prefix, ec), ec);
+    if (ec) absolute = prefix.lexically_normal();
+    std::string text = absolute.string();
+    while (text.size() > 1 && text.back() == '/') text.pop_back();
+    // FNV-1a, 64 bits: a short, stable name for any path.
+    std::uint64_t hash = 14695981039346656037ULL;
+    for (unsigned char c : text) {
+        hash ^= c;
+        hash *= 1099511628211ULL;
+    }
+    char key[17];
+    std::snprintf(key, sizeof key, "%016llx", static_cast<unsigned long long>(hash));
+    return key;
+}
+
+}  // namespace
+
+std::string RuntimeFolder() { return RuntimeBaseFolder() + "/" + PrefixKey(platform::PrefixRoot()); }
+
+bool EnsureRuntimeFolder(std::string* error) {
+    return EnsureFolder(RuntimeBaseFolder(), error) && EnsureFolder(RuntimeFolder(), error);
+}
+
 std::unique_ptr<NamedMutex> NamedMutex::OpenOrCreate(std::string_view name, bool create,
                                                      bool* alreadyExisted, std::string* error) {
     const std::string folder = RuntimeFolder();
-    if (!EnsureFolder(folder, error) || !EnsureFolder(folder + "/mutex", error)) return nullptr;
+    if (!EnsureRuntimeFolder(error) || !EnsureFolder(folder + "/mutex", error)) return nullptr;
     const std::string base = folder + "/mutex/" + EncodeName(name);
 
     // The guard serialises the existence test and taking the shared lock, so that two

@@ -322,7 +322,7 @@ Host& Host::Instance(std::string* error) {
 
 Host::Host() {
     std::string folder = SocketFolder();
-    ::mkdir(platform::sync::RuntimeFolder().c_str(), 0700);
+    platform::sync::EnsureRuntimeFolder();
     ::mkdir(folder.c_str(), 0700);
     const std::string& path = path_;
     sockaddr_un addr;

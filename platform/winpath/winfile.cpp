@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <random>
 #include <sstream>
@@ -216,14 +217,33 @@ bool CopyContent(int in, const struct stat& source, const fs::path& target, cons
     return true;
 }
 
+// Opens a host file for reading only when it is a regular file, judged on the opened file:
+// a device (/dev/zero) would never end and a pipe would block, so neither is data. A pipe is
+// opened without waiting for a writer. -1 with LastError set otherwise.
+int OpenRegularFile(const fs::path& host) {
+    int fd = ::open(host.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        FailErrno(errno, host);
+        return -1;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        Fail(kErrorAccessDenied);
+        return -1;
+    }
+    // Regular files ignore O_NONBLOCK; clear it all the same for the reads that follow.
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
 // Copies host file to host file with the rules of CopyFile; `from`/`to` already resolved.
 bool CopyHostFile(const fs::path& from, const fs::path& to, const CopyOptions& options) {
-    int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) return FailErrno(errno, from);
+    int in = OpenRegularFile(from);
+    if (in < 0) return false;
     std::unique_ptr<int, void (*)(int*)> closer(&in, [](int* fd) { ::close(*fd); });
     struct stat source {};
     if (::fstat(in, &source) != 0) return FailErrno(errno, from);
-    if (S_ISDIR(source.st_mode)) return Fail(kErrorAccessDenied);
     std::uint32_t sourceAttributes = AttributesOf(from, source);
 
     struct stat existing {};
@@ -300,7 +320,8 @@ std::optional<std::uint64_t> GetFileSize(std::string_view path) {
     std::optional<fs::path> host = Resolve(path);
     struct stat st {};
     if (!host || !StatHost(*host, st)) return std::nullopt;
-    if (S_ISDIR(st.st_mode)) {
+    // A device or a pipe has no size to speak of: only regular files have one.
+    if (!S_ISREG(st.st_mode)) {
         Fail(kErrorAccessDenied);
         return std::nullopt;
     }
@@ -493,20 +514,26 @@ std::optional<std::string> ReadWholeFile(std::string_view path, std::string* err
         if (error) *error = "invalid path";
         return std::nullopt;
     }
-    struct stat st {};
-    if (!StatHost(*host, st)) {
-        if (error) *error = "stat " + host->string() + ": not found";
+    int fd = OpenRegularFile(*host);
+    if (fd < 0) {
+        if (error) {
+            *error = host->string() + (LastError() == kErrorAccessDenied ? ": not a regular file" : ": not found");
+        }
         return std::nullopt;
     }
-    if (S_ISDIR(st.st_mode)) {
-        Fail(kErrorAccessDenied);
-        if (error) *error = host->string() + " is a folder";
-        return std::nullopt;
-    }
-    std::optional<std::string> data = ReadHostFile(*host, error);
-    if (!data) {
-        Fail(kErrorAccessDenied);
-        return std::nullopt;
+    std::unique_ptr<int, void (*)(int*)> closer(&fd, [](int* f) { ::close(*f); });
+    std::string data;
+    char buffer[65536];
+    for (;;) {
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            if (error) *error = "read " + host->string() + ": " + std::strerror(errno);
+            Fail(kErrorAccessDenied);
+            return std::nullopt;
+        }
+        if (n == 0) break;
+        data.append(buffer, static_cast<std::size_t>(n));
     }
     Succeed();
     return data;

@@ -1,6 +1,7 @@
 #include "zeriru/command_line.h"
 
 #include "platform/pathtext.h"
+#include "platform/prefix.h"
 #include "platform/registry.h"
 #include "platform/shell.h"
 #include "platform/sjis.h"
@@ -17,6 +18,12 @@
 #include "zeriru/registry_settings_store.h"
 #include "zeriru/winpath_mapper.h"
 
+#include <termios.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
 #include <ostream>
 #include <system_error>
 
@@ -43,28 +50,63 @@ std::string ConsoleLine(std::string_view sjisText) {
     return text;
 }
 
+// The password of a protected project for unattended builds: the first line of
+// --password-file, else $ZERIRU_PASSWORD. False (with a message) when the file cannot be read.
+bool GivePassword(const CommandLine& line, ConsoleUi& ui, std::ostream& err) {
+    if (!line.passwordFile.empty()) {
+        std::ifstream in(line.passwordFile, std::ios::binary);
+        char first[4096] = {};
+        if (!in || (!in.getline(first, sizeof first) && !in.eof())) {
+            err << sj::ToUtf8(sj::S("パスワードファイルを読み込めません: ")) << line.passwordFile << '\n';
+            return false;
+        }
+        std::string text = first;
+        if (!text.empty() && text.back() == '\r') text.pop_back();
+        ui.password = sj::FromUtf8(text);
+    } else if (const char* given = std::getenv(kPasswordVariable)) {
+        ui.password = sj::FromUtf8(given);
+    }
+    return true;
+}
+
 }  // namespace
+
+std::string CommandLineDocumentsFolder() {
+    return platform::PrefixFolderPath(platform::PrefixFolder::UserDocuments);
+}
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     CommandLine line;
-    if (args.empty()) return line;
-    const std::string first = Trim(args[0]);
-    if (first == "--help" || first == "-h" || first == "/?") {
-        line.help = true;
-        return line;
+    std::size_t next = 0;
+    for (; next < args.size(); ++next) {
+        const std::string option = Trim(args[next]);
+        if (option == "--help" || option == "-h" || option == "/?") {
+            line.help = true;
+            return line;
+        }
+        if (option == "--password-file" && next + 1 < args.size()) {
+            line.passwordFile = args[++next];
+        } else if (option.rfind("--password-file=", 0) == 0) {
+            line.passwordFile = option.substr(std::string_view("--password-file=").size());
+        } else if (option.rfind("--", 0) == 0) {
+            return CommandLine{};  // unknown option: the usage text
+        } else {
+            break;
+        }
     }
-    line.project = first;
-    if (args.size() >= 2) {
-        const std::string sw = sj::ToUpper(Trim(args[1]));
+    if (next >= args.size()) return line;
+    line.project = Trim(args[next]);
+    if (args.size() >= next + 2) {
+        const std::string sw = sj::ToUpper(Trim(args[next + 1]));
         line.build = sw == "/BUILD" || sw == "/SILENTBUILD";
     }
-    if (line.build && args.size() >= 3) line.outputFolder = Trim(args[2]);
+    if (line.build && args.size() >= next + 3) line.outputFolder = Trim(args[next + 2]);
     return line;
 }
 
 std::string UsageText() {
-    return "使い方: zeriru <プロジェクトファイル> /BUILD [出力フォルダ]\n"
-           "        zeriru <プロジェクトファイル> /SILENTBUILD [出力フォルダ]\n"
+    return "使い方: zeriru [--password-file <ファイル>] <プロジェクトファイル> /BUILD [出力フォルダ]\n"
+           "        zeriru [--password-file <ファイル>] <プロジェクトファイル> /SILENTBUILD [出力フォルダ]\n"
            "        zeriru --help\n"
            "\n"
            "プロジェクトを開き、画面を表示せずにインストーラを作成して終了します。\n"
@@ -74,14 +116,30 @@ std::string UsageText() {
            "\n"
            "メッセージ一覧の各行を標準出力に書き、エラーとヒントにはコードを付けます。\n"
            "メッセージボックスはエディタのオプションに従い、標準エラー出力に書きます。\n"
-           "「フォルダにコピー」形式の確認には、コマンドラインでは常に「はい」と答えます\n"
-           "(既存の出力フォルダの中身は削除されます)。\n"
-           "終了コードは作成のエラーコードです (0 は成功)。\n"
+           "画面で尋ねる質問には、コマンドラインでは次のように答えます:\n"
+           "  「フォルダにコピー」形式の確認には「はい」(既存の出力フォルダの中身は削除されます。\n"
+           "  ただしプロジェクトや構成ファイル、システムのフォルダを含む出力フォルダは使用しません)。\n"
+           "  プロジェクト内に保存された言語情報を使用するかの確認には「はい」\n"
+           "  (プロジェクトの言語情報を保ちます)。\n"
+           "\n"
+           "パスワードで保護されたプロジェクトのパスワードは、次のいずれかで指定します:\n"
+           "  --password-file <ファイル>  ファイルの最初の行\n"
+           "  環境変数 ZERIRU_PASSWORD\n"
+           "  どちらもなく標準入力が端末のときは、端末で入力します (表示されません)。\n"
+           "パスワードは表示も記録もしません。\n"
+           "\n"
+           "終了コード:\n"
+           "  0      成功\n"
+           "  1-15   作成のエラーコード (メッセージ一覧の [エラー n])\n"
+           "  64     引数の誤り、開けないプロジェクト、コマンドラインで作成できないプロジェクト\n"
+           "  77     パスワードが指定されていないか、正しくない\n"
+           "  255    同じ環境 (PLATFORM_ROOT) で Raredovo がすでに起動されている\n"
            "\n"
            "例:\n"
            "  zeriru /home/user/sample.PJ2 /BUILD\n"
            "  zeriru 'C:\\Projects\\sample.PJ2' /silentbuild 'C:\\Output'\n"
-           "  zeriru ~/sample.PJ2 /BUILD /tmp/out\n";
+           "  zeriru ~/sample.PJ2 /BUILD /tmp/out\n"
+           "  zeriru --password-file ~/.config/sample.pass ~/sample.PJ2 /BUILD /tmp/out\n";
 }
 
 Answer ConsoleUi::Message(std::string_view text, MessageButtons buttons, MessageIcon, std::string_view) {
@@ -91,6 +149,33 @@ Answer ConsoleUi::Message(std::string_view text, MessageButtons buttons, Message
     return buttons == MessageButtons::Ok ? Answer::Ok
            : buttons == MessageButtons::YesNo ? Answer::No
                                               : Answer::Cancel;
+}
+
+bool ConsoleUi::Input(std::string_view, std::string_view prompt, std::string& value, bool masked) {
+    if (!masked) return false;
+    passwordAsked_ = true;
+    if (password) {
+        value = *password;
+        return true;
+    }
+    if (::isatty(STDIN_FILENO) == 0) return false;
+    err_ << ConsoleLine(prompt) << ' ';
+    err_.flush();
+    termios old{};
+    const bool terminal = ::tcgetattr(STDIN_FILENO, &old) == 0;
+    if (terminal) {
+        termios quiet = old;
+        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+    }
+    std::string typed;
+    const bool got = static_cast<bool>(std::getline(std::cin, typed));
+    if (terminal) ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &old);
+    err_ << '\n';
+    if (!got) return false;
+    if (!typed.empty() && typed.back() == '\r') typed.pop_back();
+    value = sj::FromUtf8(typed);
+    return true;
 }
 
 std::string ProvisionEditorFolder(const fs::path& share, const fs::path& rozivu, std::string* error) {
@@ -147,16 +232,23 @@ int RunCommandLine(const CommandLine& line, const CommandLineEnvironment& enviro
         return kExitUsage;
     }
 
+    if (!GivePassword(line, ui, err)) return kExitUsage;
+
     platform::registry::Registry registry;
     RegistrySettingsStore store(registry);
-    EditorSettings settings(store, environment.editorFolder, platform::shell::TempFolder());
+    EditorSettings settings(store, environment.editorFolder, CommandLineDocumentsFolder());
     const WinpathMapper paths;
     const auto hostEditor = wp::ToHostPath(environment.editorFolder);
     const ModuleTable modules = hostEditor ? LoadModules(*hostEditor) : ModuleTable{};
     ProjectCommands commands(ProjectCommands::Services{
         ui, settings, paths, environment.editorFolder, modules, [](ProjectProperties&) { return false; }, [](int) {},
         [](const TProjectInfo&) { return false; }, {}});
-    if (!commands.OpenProject(projectPath, OpenOrigin::CommandLine)) return kExitUsage;
+    if (!commands.OpenProject(projectPath, OpenOrigin::CommandLine)) {
+        if (!ui.passwordAsked()) return kExitUsage;
+        ui.ShowMessage(sj::S("プロジェクトはパスワードで保護されています。パスワードが指定されていないか、正しくありません。"
+                             "(--password-file または環境変数 ZERIRU_PASSWORD で指定できます)"));
+        return kExitPasswordRefused;
+    }
     if (!line.build) {
         err << sj::ToUtf8(sj::S("画面のない起動では /BUILD または /SILENTBUILD が必要です。")) << '\n';
         return kExitUsage;
@@ -206,10 +298,12 @@ int RunCommandLine(const CommandLine& line, const CommandLineEnvironment& enviro
         out << ConsoleLine(m.text) << '\n';
         out.flush();
     };
-    // The copy-to-folder question is answered Yes: nobody is there to answer it.
+    // Nobody is there to answer: the copy-to-folder question is answered Yes (the build refuses
+    // folders it must not empty by itself), and the project's own language texts are kept.
     const std::string copyQuestion = CopyToFolderQuestion(request.outputFolder);
-    ui.answer = [&copyQuestion](std::string_view text, MessageButtons buttons) {
-        if (text == copyQuestion) return Answer::Yes;
+    const std::string languageQuestion = ProjectLanguageQuestion();
+    ui.answer = [&](std::string_view text, MessageButtons buttons) {
+        if (text == copyQuestion || text == languageQuestion) return Answer::Yes;
         return buttons == MessageButtons::Ok ? Answer::Ok : Answer::No;
     };
     TBuilder builder(env);

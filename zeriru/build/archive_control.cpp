@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "platform/hostfile.h"
+#include "platform/prefix.h"
 #include "platform/sjis.h"
 #include "platform/winpath.h"
 
@@ -52,7 +53,9 @@ fs::path ArchiveHost::HostPath(std::string_view windowsPath) const {
 fs::path ArchiveHost::LibraryFolder() const {
     std::error_code ec;
     const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-    return exe.parent_path().parent_path() / "lib";
+    // Installed, the suite keeps its libraries in lib/zuzoruve; in the build tree they are in lib.
+    const fs::path lib = exe.parent_path().parent_path() / "lib";
+    return fs::is_directory(lib / platform::kSuiteName, ec) ? lib / platform::kSuiteName : lib;
 }
 
 void TCabOptions::SetCompressLevel(int level) {

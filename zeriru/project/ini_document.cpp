@@ -46,7 +46,8 @@ bool EndsWithBracket(std::string_view line) {
 // Reads a whole host file. Returns 1 on success, 0 when the file does not exist, -1 when it
 // exists but cannot be read.
 int ReadWholeFile(const std::filesystem::path& path, std::string& out, std::string& error) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without blocking: a pipe in a project's place must be refused below, not waited on.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         if (errno == ENOENT) return 0;
         error = "open " + path.string() + ": " + std::strerror(errno);
@@ -54,10 +55,11 @@ int ReadWholeFile(const std::filesystem::path& path, std::string& out, std::stri
     }
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        error = "open " + path.string() + ": " + (S_ISDIR(st.st_mode) ? "is a folder" : std::strerror(errno));
+        error = "open " + path.string() + ": " + (S_ISDIR(st.st_mode) ? "is a folder" : "not a regular file");
         ::close(fd);
         return -1;
     }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     out.resize(static_cast<std::size_t>(st.st_size));
     std::size_t done = 0;
     for (;;) {

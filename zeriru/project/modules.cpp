@@ -143,14 +143,17 @@ void CopyTexts(TIniDocument& to, const std::string& section, const TIniDocument&
 
 }  // namespace
 
+std::string ProjectLanguageQuestion() {
+    return sjis::S("プロジェクト内に言語情報が保存されています。保存されている言語情報を使用しますか。");
+}
+
 void MergeLanguage(TIniDocument& installDat, const TIniDocument& lng, std::string_view moduleKey,
                    int languageCode, Ui& ui) {
     const std::string section = LanguageSectionName(languageCode);
     const std::string projectSection = ProjectLanguageSectionName(moduleKey, languageCode);
     bool keepProjectTexts = false;
     if (installDat.SectionExists(projectSection)) {
-        keepProjectTexts = ui.AskYesNo(sjis::S(
-            "プロジェクト内に言語情報が保存されています。保存されている言語情報を使用しますか。"));
+        keepProjectTexts = ui.AskYesNo(ProjectLanguageQuestion());
     }
     if (keepProjectTexts) {
         // The installer reads the plain section: texts kept under a module key move there

@@ -197,10 +197,13 @@ bool ProjectCommands::CreateProject() {
         s_.ui.ShowMessage(failed);
         return false;
     }
-    // A project of the same name is replaced. The new file is written under a temporary name
+    // A project of the same name is replaced, unless it is read-only: that one cannot be
+    // deleted, so creating fails and leaves it. The new file is written under a temporary name
     // and renamed over the old one, so a failed write leaves the old project as it was.
-    const bool replacedReadOnly = IsReadOnlyFile(*host);
-    if (replacedReadOnly) SetReadOnlyFile(*host, false);
+    if (IsReadOnlyFile(*host)) {
+        s_.ui.ShowMessage(failed);
+        return false;
+    }
 
     using namespace key;
     TIniDocument doc;
@@ -231,7 +234,6 @@ bool ProjectCommands::CreateProject() {
     doc.WriteString(kSupportInfoSection, kURLInfoAbout, EncodeProjectText(p.urlInfoAbout));
     doc.WriteString(kSupportInfoSection, kURLUpdateInfo, EncodeProjectText(p.urlUpdateInfo));
     if (!doc.SaveAs(*host)) {
-        if (replacedReadOnly) SetReadOnlyFile(*host, true);
         s_.ui.ShowMessage(failed);
         return false;
     }
@@ -428,16 +430,10 @@ const InitializeEntry& InitializeTable(int index) {
         {{{"ShortCutSetting", "ShortCutItems"}}, {"ShortCutSetting"}, {"EnableShortCutSetting"}},
         {{{"RegistrySetting", "RegistryItems"}}, {"RegistrySetting"}, {"EnableRegistrySetting"}},
         {{{"IniFileSetting", "IniFileItems"}}, {"IniFileSetting"}, {"EnableIniFileSetting"}},
-        // All four uninstall lists go with the uninstall settings; keeping the delete-files and
-        // keep-registry lists switched on would let the installer act on lists the user reset.
-        {{{"DeleteRegistrySetting", "DeleteRegistryItems"},
-          {"UnDeleteFileSetting", "UnDeleteFileItems"},
-          {"DeleteFileSetting", "DeleteFileItems"},
-          {"UnDeleteRegistrySetting", "UnDeleteRegistryItems"}},
-         {"UnDeleteFileSetting", "DeleteRegistrySetting", "DeleteFileSetting", "UnDeleteRegistrySetting",
-          "UninstallSetting"},
-         {"EnableUnInstallSetting", "EnableDeleteRegistrySetting", "EnableUnDeleteFileSetting",
-          "EnableDeleteFileSetting", "EnableUnDeleteRegistrySetting"}},
+        // The delete-files and keep-registry lists are the user's own work and stay.
+        {{{"DeleteRegistrySetting", "DeleteRegistryItems"}, {"UnDeleteFileSetting", "UnDeleteFileItems"}},
+         {"UnDeleteFileSetting", "DeleteRegistrySetting", "UninstallSetting"},
+         {"EnableUnInstallSetting", "EnableDeleteRegistrySetting", "EnableUnDeleteFileSetting"}},
         {{{"ProgramSetting", "ProgramItems"}},
          {"InstallLimit", "ScreenSetting", "ProgramSetting", "OSSetting"},
          {"EnableProgramSetting", "EnableSupportInfo", "Options", "FileCopyOptions", "InstallMethod"}},

@@ -126,3 +126,41 @@ TEST(Clock, LocalTimeMatchesTheSystemClock) {
     EXPECT_LT(lt.milliseconds, 1000);
     EXPECT_LT(lt.dayOfWeek, 7);
 }
+
+// A prefix is one machine: the same name in two prefixes names two mutexes, and the runtime
+// folder follows $PLATFORM_ROOT.
+TEST_F(NamedMutexTest, TwoPrefixesAreTwoMachines) {
+    const char* before = std::getenv("PLATFORM_ROOT");
+    const std::string saved = before ? before : "";
+    const std::string a = folder_ + "/prefix-a";
+    const std::string b = folder_ + "/prefix-b";
+
+    ::setenv("PLATFORM_ROOT", a.c_str(), 1);
+    const std::string folderA = platform::sync::RuntimeFolder();
+    bool existed = true;
+    auto inA = NamedMutex::Create("VE_ZOVAVA2", true, &existed);
+    ASSERT_TRUE(inA);
+    EXPECT_FALSE(existed);
+
+    ::setenv("PLATFORM_ROOT", b.c_str(), 1);
+    EXPECT_NE(platform::sync::RuntimeFolder(), folderA);
+    EXPECT_FALSE(NamedMutex::Open("VE_ZOVAVA2")) << "not open in the other prefix";
+    auto inB = NamedMutex::Create("VE_ZOVAVA2", true, &existed);
+    ASSERT_TRUE(inB);
+    EXPECT_FALSE(existed);
+    EXPECT_TRUE(inB->Owned());
+
+    // The same prefix spelled another way is the same machine.
+    ::setenv("PLATFORM_ROOT", (folder_ + "/./prefix-a/").c_str(), 1);
+    EXPECT_EQ(platform::sync::RuntimeFolder(), folderA);
+    auto again = NamedMutex::Create("VE_ZOVAVA2", true, &existed);
+    ASSERT_TRUE(again);
+    EXPECT_TRUE(existed);
+    EXPECT_FALSE(again->Owned());
+
+    if (before) {
+        ::setenv("PLATFORM_ROOT", saved.c_str(), 1);
+    } else {
+        ::unsetenv("PLATFORM_ROOT");
+    }
+}

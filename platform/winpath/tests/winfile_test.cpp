@@ -423,3 +423,26 @@ TEST_F(Files, InvalidPathsFailWithoutTouchingTheDisk) {
         EXPECT_EQ(LastError(), w.error) << w.path;
     }
 }
+
+// A device or a pipe is no data: reading one as a file never ended (/dev/zero) or waited for a
+// writer forever (a FIFO). Size, copy and whole-file read refuse both at once.
+TEST_F(Files, DevicesAndPipesAreNoFiles) {
+    ASSERT_EQ(::mkfifo(C("pipe").c_str(), 0600), 0);
+    ASSERT_TRUE(WriteWholeFile("C:\\plain.txt", "data"));
+    struct Case {
+        const char* path;
+        bool regular;
+    } cases[] = {{"Z:\\dev\\zero", false}, {"Z:\\dev\\null", false}, {"C:\\pipe", false}, {"C:\\plain.txt", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(GetFileSize(c.path).has_value(), c.regular);
+        if (!c.regular) {
+            EXPECT_EQ(LastError(), kErrorAccessDenied);
+        }
+        EXPECT_EQ(ReadWholeFile(c.path).has_value(), c.regular);
+        EXPECT_EQ(CopyFile(c.path, "C:\\copy.bin"), c.regular);
+        EXPECT_EQ(FileExists("C:\\copy.bin"), c.regular);
+        DeleteFile("C:\\copy.bin");
+    }
+    EXPECT_EQ(ReadWholeFile("C:\\plain.txt").value_or(""), "data");
+}

@@ -1,5 +1,6 @@
 #include "zeriru/build_installer.h"
 
+#include "build_fixture.h"
 #include "platform/pathtext.h"
 #include "platform/sjis.h"
 #include "platform/winfile.h"
@@ -21,125 +22,10 @@
 
 namespace wp = platform::winpath;
 using namespace zeriru;
+using namespace zeriru::test;
 using platform::sjis::S;
 
 namespace {
-
-// A machine for DeleteFolderTree's protected-folder rule: nothing in the test's folders is
-// protected.
-class PlainMachine : public TBuildMachine {
-public:
-    std::string WindowsFolder() override { return "C:\\windows"; }
-    std::string SystemFolder() override { return "C:\\windows\\system32"; }
-    std::string TempFolder() override { return "C:\\temp"; }
-    std::string ProgramFilesFolder() override { return "C:\\Program Files"; }
-    std::string DosCommandFolder() override { return "C:\\windows"; }
-    std::string ShellFolder(int, bool) override { return {}; }
-    std::string ComputerName() override { return "PC"; }
-    std::string UserName() override { return "user"; }
-    std::optional<std::string> Environment(std::string_view) override { return std::nullopt; }
-    std::optional<RegistryValue> ReadRegistry(std::string_view, std::string_view, std::string_view) override {
-        return std::nullopt;
-    }
-    std::optional<std::string> ReadIni(std::string_view, std::string_view, std::string_view) override {
-        return std::nullopt;
-    }
-    bool DriveExists(char) override { return true; }
-    bool IsCdromDrive(char) override { return false; }
-    bool FileExists(std::string_view path) override { return wp::FileExists(path); }
-    std::string CurrentDate() override { return "2026/12/09"; }
-    std::string CurrentTime() override { return "07:00:00"; }
-};
-
-class LibHost : public ArchiveHost {
-public:
-    std::string EditorFolder() const override { return "C:\\editor\\"; }
-    std::filesystem::path LibraryFolder() const override { return REAL_ARCHIVERS_DIR; }
-};
-
-std::tm FixedTime() {
-    std::tm t{};
-    t.tm_year = 2026 - 1900;
-    t.tm_mon = 11;
-    t.tm_mday = 9;
-    t.tm_hour = 7;
-    t.tm_min = 5;
-    t.tm_sec = 3;
-    return t;
-}
-
-struct BuildTest : PrefixTest {
-    ScriptedUi ui;
-    PlainMachine machine;
-    LibHost host;
-    EditorOptions options;
-    std::string project = "C:\\proj\\sample.PJ2";
-    std::vector<std::string> fileItems;
-    std::string extraSections;
-    std::string software = "InstallerTitle=Title\r\nSoftName=App\r\nCopyright=(c)\r\nMajorVersion=3\r\n";
-
-    void SetUp() override {
-        PrefixTest::SetUp();
-        Put("C:\\editor\\Module\\ZU_VAZUZA.DAT", "module-program");
-        Put("C:\\editor\\Module\\ZU_VAZUZA.LNG", "[ResourceString_1041]\r\nCharset=128\r\n100=ja\r\n");
-        Put("C:\\src\\a\\readme.txt", "first readme");
-        Put("C:\\src\\b\\readme.txt", "second readme");
-        Put("C:\\src\\app.exe", "program bytes");
-    }
-    static void Put(const std::string& path, const std::string& bytes) {
-        ASSERT_TRUE(wp::CreateDirectoryTree(wp::FolderOf(path)));
-        ASSERT_TRUE(wp::WriteWholeFile(path, bytes));
-    }
-    static std::string Get(const std::string& path) { return wp::ReadWholeFile(path).value_or("<missing>"); }
-    static std::string FileItem(const std::string& define, const std::string& sub, const std::string& source) {
-        return "1|0|" + define + "|" + sub + "|" + source + "|";
-    }
-    void WriteProject(int createType) {
-        std::string text = "[Project]\r\nGenerator=DOZOZE 2.0\r\nProjectName=sample\r\nCreateFolder=C:\\out\r\n"
-                           "CreateFileName=setup%VER_MAJOR%\r\nCreateFileType=" +
-                           std::to_string(createType) +
-                           "\r\nInstallSource=Files\r\nCreateDateTime=x\r\nProjectData=y\r\n"
-                           "[Software]\r\n" +
-                           software + "[ButtonStatus]\r\n1=x\r\n[Files]\r\n";
-        for (std::size_t i = 0; i < fileItems.size(); ++i) text += std::to_string(i) + "=" + fileItems[i] + "\r\n";
-        text += extraSections;
-        Put(project, text);
-    }
-    TBuilder::Environment Env() {
-        TBuilder::Environment env;
-        env.ui = &ui;
-        env.machine = &machine;
-        env.options = options;
-        env.editorFolder = "C:\\editor\\";
-        env.archiveHost = &host;
-        env.clock = FixedTime;
-        env.startProgram = [this](const std::string& program, const std::string& parameters) {
-            started.push_back(program + " " + parameters);
-            return true;
-        };
-        return env;
-    }
-    BuildRequest Request(int type) {
-        BuildRequest r;
-        r.projectFile = project;
-        r.projectName = "sample";
-        r.outputFolder = "C:\\out";
-        r.outputFileName = "setup%VER_MAJOR%";
-        r.createType = type;
-        return r;
-    }
-    static std::vector<std::string> Texts(const TBuilder& b) {
-        std::vector<std::string> out;
-        for (const auto& m : b.Messages()) out.push_back(m.text);
-        return out;
-    }
-    static int Count(const TBuilder& b, BuildEntryKind kind) {
-        int n = 0;
-        for (const auto& m : b.Messages()) n += m.kind == kind;
-        return n;
-    }
-    std::vector<std::string> started;
-};
 
 TEST_F(BuildTest, CopyToFolderStagesUniqueNamesAndRewritesDataFile) {
     fileItems = {FileItem("%InstallDir%", "", "C:\\src\\a\\readme.txt"),
@@ -374,16 +260,6 @@ TEST_F(BuildTest, RunInstallerFollowsTheCreateType) {
     ui.QueueAnswer(Answer::Yes);
     EXPECT_TRUE(RunInstaller(ui, doc, FixedTime(), open));
     EXPECT_EQ(opened, "C:\\o3\\s20261209.exe");
-}
-
-std::string RunCommand(const std::string& command) {
-    std::string out;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe) return out;
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, pipe)) out += buffer;
-    ::pclose(pipe);
-    return out;
 }
 
 TEST_F(BuildTest, ArchiveTypesProduceTheirFiles) {

@@ -110,14 +110,31 @@ TEST_F(CommandsFixture, CreateReplacesAProjectOfTheSameName) {
     TIniDocument old(host);
     old.WriteString("Software", "AppName", "old");
     ASSERT_TRUE(old.UpdateFile());
-    ASSERT_TRUE(SetReadOnlyFile(host, true));
 
     Make();
     ASSERT_TRUE(commands->CreateProject());
     EXPECT_EQ(commands->project().projectFilePath, host);
     EXPECT_FALSE(Doc().SectionExists("Software"));
-    EXPECT_FALSE(IsReadOnlyFile(host));
     EXPECT_TRUE(ui.messages().empty());
+}
+
+// A read-only project of the same name cannot be deleted: creating fails with the message and
+// leaves it as it was (it used to lose its read-only mark and be replaced).
+TEST_F(CommandsFixture, CreateLeavesAReadOnlyProjectOfTheSameName) {
+    ASSERT_TRUE(commands->CreateProject());
+    const fs::path host = commands->project().projectFilePath;
+    TIniDocument old(host);
+    old.WriteString("Software", "AppName", "old");
+    ASSERT_TRUE(old.UpdateFile());
+    ASSERT_TRUE(SetReadOnlyFile(host, true));
+    const std::string before = *platform::ReadHostFile(host);
+
+    Make();
+    EXPECT_FALSE(commands->CreateProject());
+    EXPECT_EQ(ui.messages(), std::vector<std::string>{S("新規プロジェクトの作成に失敗しました。")});
+    EXPECT_EQ(*platform::ReadHostFile(host), before);
+    EXPECT_TRUE(IsReadOnlyFile(host));
+    EXPECT_FALSE(commands->ProjectOpen());
 }
 
 TEST_F(CommandsFixture, FailedCreateKeepsTheOldProject) {
@@ -386,12 +403,16 @@ TEST_F(CommandsFixture, InitializeShortcutsErasesTheUseSectionItems) {
     EXPECT_EQ(ui.messages(), std::vector<std::string>{S("選択された項目を初期化しますか。")});
 }
 
+// The uninstall entry erases its settings, the delete-registry and keep-files lists and their
+// switches, and nothing else: the delete-files and keep-registry lists stay (they used to go).
 TEST_F(CommandsFixture, InitializeUninstallNamesListsBeforeErasing) {
     const std::string p = WriteProject(
         "u.PJ2", "ProjectName=u",
         "[UninstallSetting]\r\nX=1\r\n[DeleteRegistrySetting]\r\nUseSection=DR\r\n[DR]\r\n0=x\r\n"
         "[UnDeleteFileSetting]\r\n[UnDeleteFileItems]\r\n0=y\r\n[DeleteFileSetting]\r\n[DeleteFileItems]\r\n0=z\r\n"
-        "[Installer]\r\nEnableUnInstallSetting=1\r\nEnableDeleteFileSetting=1\r\nOptions=3\r\n");
+        "[UnDeleteRegistrySetting]\r\n[UnDeleteRegistryItems]\r\n0=w\r\n"
+        "[Installer]\r\nEnableUnInstallSetting=1\r\nEnableDeleteRegistrySetting=1\r\nEnableUnDeleteFileSetting=1\r\n"
+        "EnableDeleteFileSetting=1\r\nEnableUnDeleteRegistrySetting=1\r\nOptions=3\r\n");
     ASSERT_TRUE(commands->OpenProject(p, OpenOrigin::OpenDialog));
     ASSERT_TRUE(commands->InitializeProject([&](InitializeProjectDialogModel& m) {
         m.checked[5] = true;
@@ -400,12 +421,15 @@ TEST_F(CommandsFixture, InitializeUninstallNamesListsBeforeErasing) {
     }));
     const TIniDocument doc = Doc();
     for (const char* gone : {"UninstallSetting", "DeleteRegistrySetting", "DR", "UnDeleteFileSetting",
-                             "UnDeleteFileItems", "DeleteFileSetting", "DeleteFileItems"}) {
+                             "UnDeleteFileItems"}) {
         EXPECT_FALSE(doc.SectionExists(gone)) << gone;
     }
-    EXPECT_FALSE(doc.ValueExists("Installer", "EnableUninstallSetting"));
-    EXPECT_FALSE(doc.ValueExists("Installer", "EnableDeleteFileSetting"));
-    EXPECT_TRUE(doc.ValueExists("Installer", "Options"));
+    for (const char* kept : {"DeleteFileSetting", "DeleteFileItems", "UnDeleteRegistrySetting", "UnDeleteRegistryItems"})
+        EXPECT_TRUE(doc.SectionExists(kept)) << kept;
+    for (const char* gone : {"EnableUninstallSetting", "EnableDeleteRegistrySetting", "EnableUnDeleteFileSetting"})
+        EXPECT_FALSE(doc.ValueExists("Installer", gone)) << gone;
+    for (const char* kept : {"EnableDeleteFileSetting", "EnableUnDeleteRegistrySetting", "Options"})
+        EXPECT_TRUE(doc.ValueExists("Installer", kept)) << kept;
 }
 
 TEST_F(CommandsFixture, InitializeDialogNeedsATickAndAConfirmation) {

@@ -1,4 +1,5 @@
-// Named mutexes shared by every process of the user, the millisecond tick and local time.
+// Named mutexes shared by every process of one prefix, the millisecond tick and local time.
+// A prefix is one machine: processes of two prefixes never see each other's mutexes.
 #pragma once
 
 #include <cstdint>
@@ -10,7 +11,7 @@ namespace platform::sync {
 
 inline constexpr uint32_t kInfinite = 0xFFFFFFFF;
 
-// A named mutex visible to all processes of the user. The name exists while any handle to it
+// A named mutex visible to all processes of the user that run in the same prefix. The name exists while any handle to it
 // is open; ownership and existence both end with the process that holds them, also when it
 // dies, because both are file locks that the system drops with the process.
 class NamedMutex {
@@ -43,8 +44,12 @@ private:
     bool owned_ = false;
 };
 
-// Folder of the lock files: $XDG_RUNTIME_DIR/zuzoruve, else /tmp/zuzoruve-<uid>.
+// The runtime folder of the current prefix (named mutexes, registered windows):
+// <base>/<key>, where the base is $XDG_RUNTIME_DIR/zuzoruve, else /tmp/zuzoruve-<uid>, and the
+// key a hash of the prefix's absolute path ($PLATFORM_ROOT or the default prefix).
 std::string RuntimeFolder();
+// Creates the runtime folder (and its base) with mode 0700 when missing; false with *error.
+bool EnsureRuntimeFolder(std::string* error = nullptr);
 
 // Milliseconds since the system started, wrapping at 2^32 like the Windows tick.
 uint32_t TimeGetTime();

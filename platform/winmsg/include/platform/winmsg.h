@@ -1,9 +1,9 @@
-// Finding and messaging top-level windows of other processes of the same user.
+// Finding and messaging top-level windows of other processes of the same user and prefix.
 //
 // A process that owns windows registers each top-level window under its exact title together
 // with its child controls. Every process of the user can then find it, enumerate its
 // children, read their captions and send them the few messages below. Each owning process
-// serves one Unix socket in the runtime folder; a handle names the process and the window, so
+// serves one Unix socket in the runtime folder of its prefix (platform/sync.h); a handle names the process and the window, so
 // a registration disappears with its owner, also when the owner dies.
 #pragma once
 

@@ -74,7 +74,8 @@ bool SetFileAttributes(std::string_view path, std::uint32_t attributes);
 std::optional<std::uint64_t> GetLastWriteTime(std::string_view path);
 bool SetLastWriteTime(std::string_view path, std::uint64_t fileTime);
 
-// Size of a file in bytes; nullopt for a folder or a missing file.
+// Size of a file in bytes; nullopt for a folder, a missing file, and anything that is no
+// regular file (a device, a pipe, a socket), with kErrorAccessDenied for the last two kinds.
 std::optional<std::uint64_t> GetFileSize(std::string_view path);
 
 struct DiskSpace {
@@ -110,7 +111,9 @@ struct CopyOptions {
     std::size_t blockSize = 8192;  // bytes per block
 };
 // Copies a file. The copy is written under a temporary name and renamed into place, so a
-// failing copy never leaves a half-written target. Copying a file onto itself fails.
+// failing copy never leaves a half-written target. Copying a file onto itself fails, and so
+// does copying anything that is no regular file (kErrorAccessDenied), judged on the opened
+// source: a device would never end, a pipe would wait for a writer.
 bool CopyFile(std::string_view from, std::string_view to, const CopyOptions& options = {});
 
 struct FindData {
@@ -124,7 +127,8 @@ struct FindData {
 // nor host names that cannot be Windows names. Sorted by name ignoring case.
 std::vector<FindData> FindFiles(std::string_view pathWithMask);
 
-// The whole file; nullopt when it cannot be read.
+// The whole file; nullopt when it cannot be read or is no regular file (judged on the opened
+// file, as for CopyFile).
 std::optional<std::string> ReadWholeFile(std::string_view path, std::string* error = nullptr);
 // Replaces the whole file crash-safely (temporary file, flush, rename). The file's flags are
 // kept and ARCHIVE is set, as a write on Windows does. Fails for a read-only file.

@@ -21,8 +21,9 @@ public:
     // Host path of a Windows path in Shift-JIS. Default: the suite's drive map; a path that
     // cannot be mapped gives an empty path (which exists nowhere).
     virtual std::filesystem::path HostPath(std::string_view windowsPath) const;
-    // Host folder that holds libunlha32.so and libcab32.so. Default: the program's lib folder
-    // (<folder of the executable>/../lib).
+    // Host folder that holds libunlha32.so and libcab32.so. Default: the suite's library folder
+    // beside the program (<folder of the executable>/../lib/zuzoruve when installed, else
+    // <folder of the executable>/../lib).
     virtual std::filesystem::path LibraryFolder() const;
     // Window handed to the libraries as their owner; the build passes none.
     virtual void* OwnerWindow() const { return nullptr; }

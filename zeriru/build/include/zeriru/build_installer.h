@@ -20,6 +20,7 @@ namespace zeriru {
 class Ui;
 class TBuildMachine;
 class ArchiveHost;
+class TArchiveControl;
 
 // Create types of [Project] CreateFileType.
 enum CreateType : int {
@@ -105,14 +106,22 @@ public:
         // The hint dialog of the main window (hint index); hint 0 follows the choice of an
         // archive type in the create-option dialog.
         std::function<void(int index)> showHint;
+        // Free bytes of the drive of a folder (the disk-space check); FreeSpaceOfDrive unless
+        // replaced.
+        std::function<std::uint64_t(const std::string& folder)> freeSpace;
+        // Opens the built installer or the output folder after a build (ExecuteInstaller,
+        // OpenFolder); the shell unless replaced.
+        std::function<bool(const std::string& path)> openWithShell;
     };
 
     explicit TBuilder(Environment environment);
 
     // The command: asks for the copy to a folder, runs the core and adds the summary. False when
-    // the user declined (nothing was built, nothing listed).
+    // the user declined (nothing was built, nothing listed). An output folder or name the build
+    // refuses is listed as an error before anything is asked, backed up or deleted.
     bool BuildInstaller(const BuildRequest& request);
-    // The core: folders, checks, module conversion, staging, INSTALL.DAT, archives.
+    // The core: output checks, folders, project checks, module conversion, staging,
+    // INSTALL.DAT, archives.
     BuildResult RunBuild(const BuildRequest& request, bool copyMode);
     // [Software] MajorVersion .. BuildVersion from the version resource of the main file, saved
     // in the project; each outcome is a progress line. True when the versions were written.
@@ -127,11 +136,57 @@ public:
     int Code() const { return code_; }
     const BuildResult& Result() const { return result_; }
 
+    // What one build knows between its steps (defined with the build's sources).
+    struct State;
+
 private:
+
     void Progress(std::string text);
     void Error(int code, int topic, std::string text);
     void Hint(int topic, bool box, std::string text);
     bool CheckAbort();
+    bool Ok() const { return result_.warnings == 0; }
+    void Pump();
+    std::optional<BuildRequest> ChooseRequest(const BuildRequest& given);
+    void Summarize(const BuildRequest& request);
+
+    // The steps of the core, in the order they run. Each lists its own progress and errors;
+    // RunSteps decides which run after an error.
+    void Prepare(State& s, const BuildRequest& request, bool copyMode);
+    void ReadProject(State& s);
+    bool CheckOutputTarget(State& s);
+    bool CheckOutputFolder(State& s);
+    bool CheckOutputName(State& s);
+    void RunSteps(State& s);
+    void PrepareFolders(State& s);
+    void CheckProject(State& s);
+    void CheckItemTargets(State& s);
+    bool CheckItemTarget(std::string_view record);
+    void ConvertInstallerModule(State& s);
+    void CopyLogo(State& s);
+    void CreateDirectivePlaceholder(State& s);
+    void CheckFiles(State& s);
+    bool CheckFileItem(State& s, std::size_t index);
+    bool CheckComponentFile(State& s, std::size_t index);
+    std::optional<std::uint64_t> CheckDataFile(const std::string& source, bool component);
+    void CheckDiskSpace(State& s);
+    // Steps of the installer's data file: staging runs as one block after clean checks; the
+    // data file is written, without editor keys and with staged items only, on every path.
+    void PrepareInstallerData(State& s);
+    void StageScreenFiles(State& s);
+    bool StageScreenFile(State& s, std::string_view key, const char* preparing, const char* done);
+    void StageFiles(State& s);
+    void StageComponentFile(State& s, std::string& record);
+    bool StageFile(State& s, std::string& record, bool component);
+    std::string UniqueNameIn(State& s, const std::string& folder, const std::string& name);
+    void WriteInstallerData(State& s, bool staged);
+    void EditInstallerData(State& s);
+    void FinishOutput(State& s);
+    void RemoveOldOutputs(const std::string& archive, const std::string& exe, bool sfx);
+    void WriteDirectiveFile(State& s, const std::string& stamp);
+    bool PackWorkFolder(State& s, TArchiveControl& control, const std::string& archive);
+    void MakeSelfExtractor(State& s, TArchiveControl& control, const std::string& archive, const std::string& exe,
+                           const std::string& stamp);
 
     Environment env_;
     std::vector<BuildMessage> messages_;

@@ -99,8 +99,10 @@ std::string ProjectLanguageSectionName(std::string_view moduleKey, int languageC
 
 // Puts the language `languageCode` of the module's language file `lng` into the runtime data
 // file `installDat` (a copy of the project) under "ResourceString_" + code. When the project
-// keeps its own texts for the language, the user is asked whether to use them; Yes keeps them
-// and fills in only what they lack, No replaces them by the language file's texts.
+// keeps its own texts for the language, the user is asked whether to use them
+// (ProjectLanguageQuestion); Yes keeps them and fills in only what they lack, No replaces them
+// by the language file's texts.
+std::string ProjectLanguageQuestion();
 void MergeLanguage(TIniDocument& installDat, const TIniDocument& lng, std::string_view moduleKey,
                    int languageCode, Ui& ui);
 
