@@ -187,7 +187,7 @@ InstallResult Install(std::string_view runtimeFolder, const InstallOptions& opti
         return result;
     };
     if (!CheckRequirements(context)) return stop(kExitRequirements);
-    if (!ShowOpeningScreens(context)) return stop(kExitCancelled);
+    if (const int screens = ShowOpeningScreens(context); screens != kExitInstalled) return stop(screens);
     AskInstallFolder(context);
     const ShortcutChoices choices = AskShortcutChoices(context);
 

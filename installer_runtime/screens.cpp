@@ -84,7 +84,7 @@ bool CheckRequirements(const Context& context) {
     return true;
 }
 
-bool ShowOpeningScreens(const Context& context) {
+int ShowOpeningScreens(const Context& context) {
     const auto& data = context.data;
     const std::string softName = zeriru::DecodeProjectText(data.ReadString("Software", "SoftName"));
     if (Screen(context, 1, true)) context.Say(text_id::kWelcome, {softName});
@@ -94,21 +94,21 @@ bool ShowOpeningScreens(const Context& context) {
         context.Say(text_id::kReadMeRead);
         if (text) ShowText(context, *text);
     }
-    if (!Screen(context, 3, false)) return true;
+    if (!Screen(context, 3, false)) return kExitInstalled;
     const std::string name = zeriru::DecodeProjectText(data.ReadString("Software", "LicenseFile"));
     const auto text = ScreenText(context, name);
     if (!text) {
         context.Say(text_id::kFilesDamaged);
         context.console.Line("  " + name);
-        return false;
+        return kExitBadData;
     }
     context.Say(text_id::kLicenseTitle);
     context.Say(text_id::kLicenseRead);
     ShowText(context, *text);
-    if (data.ReadBool("Software", "AlwaysAgree", false)) return true;
+    if (data.ReadBool("Software", "AlwaysAgree", false)) return kExitInstalled;
     const std::string question = context.texts.Text(text_id::kLicenseQuestion, {softName}) + " [" +
                                  context.texts.Caption(text_id::kAgree) + "/" + context.texts.Caption(text_id::kDisagree) + "]";
-    return context.Ask(question, true);
+    return context.Ask(question, true) ? kExitInstalled : kExitCancelled;
 }
 
 void AskInstallFolder(const Context& context) {

@@ -13,9 +13,9 @@ namespace installer {
 bool CheckRequirements(const Context& context);
 
 // The welcome screen, then the document ([ScreenSetting] Panel02) and the licence (Panel03,
-// which must be accepted unless [Software] AlwaysAgree; silent mode accepts). False when the
-// licence was declined or its file is missing.
-bool ShowOpeningScreens(const Context& context);
+// which must be accepted unless [Software] AlwaysAgree; silent mode accepts). kExitInstalled
+// to go on, kExitCancelled when the licence was declined, kExitBadData when its file is missing.
+int ShowOpeningScreens(const Context& context);
 
 // The install folder question ([ScreenSetting] Panel04, unless [Installer] Options bit 2
 // fixes the folder): a full path the user types, or the default.

@@ -210,9 +210,10 @@ bool Transaction::WriteFile(const std::string& target, std::string_view bytes) {
         const auto saved = SaveCopy(target);
         if (!saved) return false;
         copy = *saved;
-        wp::SetFileAttributes(target, wp::kAttrNormal);
     }
-    return Log({"F", target, copy}) && wp::WriteWholeFile(target, bytes);
+    if (!Log({"F", target, copy})) return false;
+    if (!copy.empty()) wp::SetFileAttributes(target, wp::kAttrNormal);
+    return wp::WriteWholeFile(target, bytes);
 }
 
 bool Transaction::DeleteFile(const std::string& path) {

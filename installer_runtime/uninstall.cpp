@@ -216,9 +216,9 @@ private:
         return settingsOk_;
     }
 
+    // A file of the system folder (libraries other programs may load).
     bool IsSystemFile(const std::string& path) const {
-        const std::string folder = wp::FolderOf(path);
-        return sj::EqualsNoCase(folder, c_.machine.SystemFolder()) || sj::EqualsNoCase(folder, c_.machine.WindowsFolder());
+        return sj::EqualsNoCase(wp::FolderOf(path), c_.machine.SystemFolder());
     }
 
     // Whether the keep list holds a file or folder (a path the delete list names is never kept).

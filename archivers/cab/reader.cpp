@@ -208,8 +208,8 @@ bool ExtractCabinet(std::FILE* file, long start, long end, const std::filesystem
         [&](const Entry& e) -> ByteSink* {
             const std::filesystem::path target = dest / targets[&e];
             auto f = std::make_unique<HostFile>();
-            if (!PrepareInside(dest, targets[&e], &failure) || !(newFilesOnly ? f->CreateNew(target, &failure) : f->CreateWrite(target, &failure)))
-                return nullptr;
+            if (!PrepareInside(dest, targets[&e], &failure)) return nullptr;
+            if (!(newFilesOnly ? f->CreateNew(target, &failure) : f->CreateWrite(target, &failure))) return nullptr;
             sinks[&e] = f->Sink();
             open[&e] = std::move(f);
             return &sinks[&e];

@@ -79,10 +79,12 @@ bool Refuse(std::string* error, const std::string& why) {
 // what it holds: a real folder of this user (or root), not writable by others unless sticky.
 bool CheckFolderOnTheWay(const fs::path& at, std::string* error) {
     struct stat st {};
-    if (::lstat(at.c_str(), &st) != 0) return Refuse(error, "cannot examine folder " + PathText(at) + ": " + std::strerror(errno));
+    if (::lstat(at.c_str(), &st) != 0)
+        return Refuse(error, "cannot examine folder " + PathText(at) + ": " + std::strerror(errno));
     if (S_ISLNK(st.st_mode)) return Refuse(error, "folder is a link: " + PathText(at));
     if (!S_ISDIR(st.st_mode)) return Refuse(error, "not a folder: " + PathText(at));
-    if (st.st_uid != ::geteuid() && st.st_uid != 0) return Refuse(error, "folder belongs to another user: " + PathText(at));
+    if (st.st_uid != ::geteuid() && st.st_uid != 0)
+        return Refuse(error, "folder belongs to another user: " + PathText(at));
     if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0 && (st.st_mode & S_ISVTX) == 0)
         return Refuse(error, "folder is writable by other users: " + PathText(at));
     return true;

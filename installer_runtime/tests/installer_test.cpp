@@ -186,4 +186,102 @@ TEST_F(InstallerTest, ReadOnlyTargetIsReplacedAndAttributesApplied) {
     EXPECT_TRUE(r.folders.empty());
 }
 
+TEST_F(InstallerTest, RequirementsAreCheckedBeforeAnything) {
+    items = {"1|0|%InstallDir%||a.txt||||"};
+    Put(runtime + "\\a.txt", "a");
+    options.machine.memoryMb = 1024;
+    const std::string wrongSystem = "お使いのオペレーティング システムでは、このプログラムをインストールできません。";
+    struct Case {
+        const char* name;
+        std::string sections;
+        int exitCode;
+        std::string told;  // UTF-8
+    } cases[] = {
+        {"Windows XP only", "[OSSetting]\r\nOSVersion=32\r\n", kExitRequirements, wrongSystem},
+        {"Windows 7 with service pack 2", "[OSSetting]\r\nSPVersion=0,0,0,0,0,2\r\n", kExitRequirements, wrongSystem},
+        {"servers only", "[OSSetting]\r\nProductType=2\r\n", kExitRequirements, wrongSystem},
+        {"4096 MB of memory", "[InstallLimit]\r\nMemoryCheck=16\r\n", kExitRequirements,
+         "このプログラムのインストールには 4096 MB 以上のメモリが必要です。"},
+        {"no system check", "[OSSetting]\r\nCheckOSVersion=0\r\nOSVersion=32\r\n", kExitInstalled,
+         "見本アプリ のインストールが完了しました。"},
+        {"1024 MB is enough for 1024", "[InstallLimit]\r\nMemoryCheck=4\r\n", kExitInstalled,
+         "見本アプリ のインストールが完了しました。"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        console = {};
+        extra = c.sections;
+        WriteData();
+        EXPECT_EQ(Run().exitCode, c.exitCode) << console.All();
+        EXPECT_TRUE(console.Has(c.told)) << console.All();
+        EXPECT_EQ(wp::FileExists(Dir("\\a.txt")), c.exitCode == kExitInstalled);
+        if (c.exitCode == kExitInstalled) {
+            ASSERT_EQ(RunUninstall(Dir("\\Install.dat")).exitCode, kExitInstalled);
+        }
+    }
+}
+
+TEST_F(InstallerTest, DocumentAndLicenceAreShownAndTheLicenceMustBeAccepted) {
+    // The licence was staged under a numbered name; the item names it license.txt.
+    items = {"1|0|%InstallDir%||readme.txt||||", "1|0|%InstallDir%|doc|license1.txt||license.txt||"};
+    Put(runtime + "\\readme.txt", "read me\r\nsecond line\r\n");
+    Put(runtime + "\\license1.txt", S("使用許諾の本文\r\n"));
+    const std::string screens = "[ScreenSetting]\r\nPanel02=1\r\nPanel03=1\r\nPanel04=0\r\n";
+    software = S("[Software]\r\nInstallerTitle=見本\r\nSoftName=見本アプリ\r\nFolder=%ProgramFilesDir%|見本|\r\n"
+                 "DocumentFile=%InstallDir%\\readme.txt\r\nLicenseFile=%InstallDir%\\doc\\license.txt\r\n");
+    extra = screens;
+    WriteData();
+    console.answers = {false};  // the licence declined
+    EXPECT_EQ(Run(false).exitCode, kExitCancelled) << console.All();
+    EXPECT_TRUE(console.Has("read me")) << console.All();
+    EXPECT_TRUE(console.Has("second line")) << console.All();
+    EXPECT_TRUE(console.Has("使用許諾の本文")) << console.All();
+    ASSERT_EQ(console.questions.size(), 1u);
+    EXPECT_EQ(console.questions[0], "契約のすべての条項に同意する場合は「同意する」を選んでください。同意しない場合、"
+                                    "見本アプリ はインストールされません。 [同意する(A)/同意しない(D)]");
+    EXPECT_FALSE(wp::FileExists(Dir("")));
+
+    console = {};
+    EXPECT_EQ(Run(true).exitCode, kExitInstalled) << console.All();  // silent mode accepts
+    EXPECT_TRUE(console.questions.empty());
+
+    // Accepting is not needed: shown, not asked.
+    extra = screens + "[Installer]\r\nEnableUninstallSetting=0\r\n";
+    software += "AlwaysAgree=1\r\n";
+    WriteData();
+    console = {};
+    console.answers = {true};  // ready
+    EXPECT_EQ(Run(false).exitCode, kExitInstalled) << console.All();
+    EXPECT_EQ(console.questions.size(), 1u) << "only the last question";
+
+    // A licence that is not there stops the installation as damaged data.
+    ASSERT_TRUE(wp::DeleteFile(runtime + "\\license1.txt"));
+    console = {};
+    EXPECT_EQ(Run(true).exitCode, kExitBadData) << console.All();
+}
+
+TEST_F(InstallerTest, TheInstallFolderTheUserTypes) {
+    items = {"1|0|%InstallDir%||a.txt||||"};
+    Put(runtime + "\\a.txt", "a");
+    WriteData();
+    // A folder on the host's root is refused; the next answer is taken.
+    console.textAnswers = {"Z:\\tmp\\x", "C:\\別の場所\\見本"};
+    console.answers = {true};
+    const InstallResult r = Run(false);
+    ASSERT_EQ(r.exitCode, kExitInstalled) << console.All();
+    EXPECT_TRUE(console.Has("フォルダ名が正しくありません。")) << console.All();
+    EXPECT_EQ(Get(S("C:\\別の場所\\見本\\a.txt")), "a");
+    EXPECT_EQ(r.record, S("C:\\別の場所\\見本\\Install.dat"));
+    EXPECT_FALSE(wp::FileExists(Dir("")));
+
+    // [Installer] Options bit 2: the folder is fixed, nobody is asked.
+    extra = "[Installer]\r\nOptions=4\r\n";
+    WriteData();
+    console = {};
+    console.answers = {true};
+    ASSERT_EQ(Run(false).exitCode, kExitInstalled) << console.All();
+    EXPECT_EQ(console.questions.size(), 1u);
+    EXPECT_EQ(Get(Dir("\\a.txt")), "a");
+}
+
 }  // namespace

@@ -148,6 +148,24 @@ TEST_F(UninstallTest, UniqueKeyForAnotherInstallationOfTheSameName) {
     EXPECT_FALSE(wp::FileExists("C:\\windows\\rodeve21.exe"));
 }
 
+TEST_F(UninstallTest, SystemFilesStayUnlessTheProjectRemovesThem) {
+    items.push_back("1|0|%SystemDirectory%||lib.dll||||");
+    Put(runtime + "\\lib.dll", "library");
+    for (const bool remove : {false, true}) {
+        SCOPED_TRACE(remove ? "SystemFileDelete=1" : "default");
+        extra += remove ? "[UninstallSetting]\r\nSystemFileDelete=1\r\nSystemFileDeleteMessage=1\r\n" : "";
+        WriteData();
+        const InstallResult r = Run();
+        ASSERT_EQ(r.exitCode, kExitInstalled) << console.All();
+        console = {};
+        console.answers = {true, true, true};  // uninstall, settings, the system file
+        ASSERT_EQ(RunUninstall(r.record, false).exitCode, kExitInstalled) << console.All();
+        EXPECT_EQ(wp::FileExists("C:\\windows\\system32\\lib.dll"), !remove);
+        EXPECT_EQ(console.questions.size(), remove ? 2u : 1u) << console.All();
+        wp::DeleteFile("C:\\windows\\system32\\lib.dll");  // the next round starts without it
+    }
+}
+
 TEST_F(UninstallTest, MissingRecordIsToldInTheModulesOwnWords) {
     const UninstallResult u = RunUninstall(Dir("\\Install.dat"));
     EXPECT_EQ(u.exitCode, kExitBadData);
