@@ -78,15 +78,21 @@ bool ConditionTestHolds(const Condition& c, const Context& context) {
     if (!ini) return false;
     const auto host = wp::ToHostPath(*ini);
     if (!host) return false;
-    if (c.type == kIniSectionExists) {
-        for (const std::string& s : platform::profile::GetPrivateProfileSectionNames(*host)) {
-            if (sj::EqualsNoCase(s, c.section)) return true;
-        }
-        return false;
-    }
+    if (c.type == kIniSectionExists) return ProfileHasSection(*host, c.section);
     const auto value = platform::profile::ReadProfileValue(c.section, c.name, *host);
     if (!value) return false;
     return c.type == kIniNameExists || *value == context.targets.ExpandValue(c.value);
+}
+
+bool ProcessedIn(const Condition& c, Phase phase) {
+    return phase == Phase::Install ? c.processTiming != 1 : c.processTiming != 0;
+}
+
+bool ProfileHasSection(const std::filesystem::path& file, std::string_view section) {
+    for (const std::string& s : platform::profile::GetPrivateProfileSectionNames(file)) {
+        if (sj::EqualsNoCase(s, section)) return true;
+    }
+    return false;
 }
 
 bool ConditionHolds(const Condition& c, const Context& context) {

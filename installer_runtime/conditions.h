@@ -5,6 +5,7 @@
 
 #include "context.h"
 
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -31,6 +32,13 @@ Condition ParseCondition(std::string_view rawField);
 bool ConditionHolds(const Condition& condition, const Context& context);
 // The same test without regard to the timing (a program's condition has its own switch).
 bool ConditionTestHolds(const Condition& condition, const Context& context);
+
+// Whether an item with this processing timing (condition field 10: 0 install, 1 uninstall,
+// 2 both) is processed in the phase.
+bool ProcessedIn(const Condition& condition, Phase phase);
+
+// Whether an INI file has a section of that name (ignoring case).
+bool ProfileHasSection(const std::filesystem::path& file, std::string_view section);
 
 // Whether the OS mask (empty or unreadable: all) and the service-pack string admit this
 // machine.

@@ -53,6 +53,10 @@ struct Context {
         return options.silent ? fallback : console.Ask(question, fallback);
     }
     void Say(int id, std::initializer_list<std::string_view> args = {}) const { console.Line(texts.Text(id, args)); }
+    // A question's Yes/No choice: " [はい(Y)/いいえ(N)]".
+    std::string YesNo() const {
+        return " [" + texts.Caption(text_id::kYes) + "/" + texts.Caption(text_id::kNo) + "]";
+    }
 };
 
 // The records of an item list as the build writes them: keys "0", "1", ... up to the first

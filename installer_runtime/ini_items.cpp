@@ -19,18 +19,6 @@ enum : int { kWrite = 0, kDeleteValue = 1, kDeleteSection = 2 };
 
 bool HasLineBreak(const std::string& s) { return s.find_first_of("\r\n") != std::string::npos; }
 
-bool DueNow(const Condition& c, Phase phase) {
-    const int timing = c.processTiming;  // 0 install, 1 uninstall, 2 both
-    return phase == Phase::Install ? timing != 1 : timing != 0;
-}
-
-bool SectionExists(const std::filesystem::path& file, const std::string& section) {
-    for (const std::string& s : pf::GetPrivateProfileSectionNames(file)) {
-        if (sj::EqualsNoCase(s, section)) return true;
-    }
-    return false;
-}
-
 }  // namespace
 
 std::vector<IniStep> PlanIni(const Context& context, Problems& problems) {
@@ -67,7 +55,7 @@ std::vector<IniStep> PlanIni(const Context& context, Problems& problems) {
 
 bool RunIni(const std::vector<IniStep>& steps, const Context& context, Transaction* changes, InstallRecord* record) {
     for (const IniStep& step : steps) {
-        if (!DueNow(step.condition, context.phase) || !ConditionHolds(step.condition, context)) continue;
+        if (!ProcessedIn(step.condition, context.phase) || !ConditionHolds(step.condition, context)) continue;
         const auto host = wp::ToHostPath(step.file);
         if (!host) return false;
         const auto before = pf::ReadProfileValue(step.section, step.key, *host);
@@ -75,7 +63,7 @@ bool RunIni(const std::vector<IniStep>& steps, const Context& context, Transacti
         const std::string where = step.file + " [" + step.section + "] " + step.key;
         context.Say(text_id::kWritingIni, {where});
         const bool fileExisted = wp::FileExists(step.file);
-        const bool sectionExisted = fileExisted && SectionExists(*host, step.section);
+        const bool sectionExisted = fileExisted && ProfileHasSection(*host, step.section);
         if (changes && !changes->GuardFile(step.file)) {
             context.Say(text_id::kCannotWriteIni, {where});
             return false;

@@ -22,11 +22,6 @@ bool IsKeyPath(const std::string& key) {
     return true;
 }
 
-bool DueNow(const Condition& c, Phase phase) {
-    const int timing = c.processTiming;  // 0 install, 1 uninstall, 2 both
-    return phase == Phase::Install ? timing != 1 : timing != 0;
-}
-
 }  // namespace
 
 std::optional<reg::Value> ItemValue(int type, const std::string& text) {
@@ -80,7 +75,7 @@ std::vector<RegistryStep> PlanRegistry(const Context& context, Problems& problem
 bool RunRegistry(const std::vector<RegistryStep>& steps, const Context& context, Transaction* changes,
                  InstallRecord* record) {
     for (const RegistryStep& step : steps) {
-        if (!DueNow(step.condition, context.phase) || !ConditionHolds(step.condition, context)) continue;
+        if (!ProcessedIn(step.condition, context.phase) || !ConditionHolds(step.condition, context)) continue;
         reg::Value existing;
         const bool exists = context.registry.GetValue(step.root, step.key, step.name, &existing) == reg::Status::Ok;
         if (exists && (step.condition.option & kRegistryKeepExisting)) continue;

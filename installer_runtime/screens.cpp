@@ -58,10 +58,6 @@ void ShowText(const Context& context, const std::string& text) {
     }
 }
 
-std::string YesNo(const Context& context) {
-    return " [" + context.texts.Caption(text_id::kYes) + "/" + context.texts.Caption(text_id::kNo) + "]";
-}
-
 }  // namespace
 
 bool CheckRequirements(const Context& context) {
@@ -139,7 +135,7 @@ ShortcutChoices AskShortcutChoices(const Context& context) {
     const bool canChooseUser = data.ReadBool("ShortCutSetting", "VisibleSelectUser", false);
     choices.allUsers = canChooseUser && data.ReadBool("ShortCutSetting", "CheckSelectUser", false);
     if (canChooseUser && data.ReadBool("ShortCutSetting", "EnableSelectUser", true))
-        choices.allUsers = context.Ask(context.texts.Text(text_id::kAllUsers) + YesNo(context), choices.allUsers);
+        choices.allUsers = context.Ask(context.texts.Text(text_id::kAllUsers) + context.YesNo(), choices.allUsers);
     if (!data.ReadBool("ShortCutSetting", "ShowCheckBox", true)) return choices;
     // The initial choice: bit 0 desktop, bit 1 startup, bit 2 send-to, bit 3 quick launch.
     const int preset = data.ReadInteger("ShortCutSetting", "DefaultCheckBox", 0);
@@ -152,7 +148,7 @@ ShortcutChoices AskShortcutChoices(const Context& context) {
     const int used = ShortcutTargetsUsed(context);
     for (const auto& box : boxes) {
         if ((used & box.target) == 0) continue;
-        if (!context.Ask(context.texts.Caption(box.text) + YesNo(context), (preset & box.presetBit) != 0))
+        if (!context.Ask(context.texts.Caption(box.text) + context.YesNo(), (preset & box.presetBit) != 0))
             choices.targets &= ~box.target;
     }
     return choices;
@@ -161,7 +157,7 @@ ShortcutChoices AskShortcutChoices(const Context& context) {
 bool AskReady(const Context& context) {
     if (!Screen(context, 6, true)) return true;
     const std::string softName = zeriru::DecodeProjectText(context.data.ReadString("Software", "SoftName"));
-    return context.Ask(context.texts.Text(text_id::kReady, {softName}) + YesNo(context), true);
+    return context.Ask(context.texts.Text(text_id::kReady, {softName}) + context.YesNo(), true);
 }
 
 }  // namespace installer

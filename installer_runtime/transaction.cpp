@@ -63,13 +63,6 @@ std::vector<std::string> KeyPrefixes(const std::string& key) {
     return out;
 }
 
-bool KeyIsEmpty(reg::Registry& registry, reg::Root root, const std::string& key) {
-    std::vector<std::string> keys;
-    std::vector<reg::NamedValue> values;
-    return registry.EnumSubKeys(root, key, &keys) == reg::Status::Ok && keys.empty() &&
-           registry.EnumValues(root, key, &values) == reg::Status::Ok && values.empty();
-}
-
 bool ReplaceWithCopy(const std::string& copy, const std::string& file) {
     if (wp::FileExists(file)) wp::SetFileAttributes(file, wp::kAttrNormal);
     wp::CopyOptions options;
@@ -77,6 +70,13 @@ bool ReplaceWithCopy(const std::string& copy, const std::string& file) {
 }
 
 }  // namespace
+
+bool RegistryKeyIsEmpty(reg::Registry& registry, reg::Root root, const std::string& key) {
+    std::vector<std::string> keys;
+    std::vector<reg::NamedValue> values;
+    return registry.EnumSubKeys(root, key, &keys) == reg::Status::Ok && keys.empty() &&
+           registry.EnumValues(root, key, &values) == reg::Status::Ok && values.empty();
+}
 
 std::string EncodeRegistryValue(const std::optional<reg::Value>& value) {
     if (!value) return "-";
@@ -190,7 +190,7 @@ bool Transaction::MakeFolder(const std::string& folder) {
     return true;
 }
 
-bool Transaction::CopyFile(const std::string& source, const std::string& target, std::uint32_t attributes) {
+bool Transaction::PrepareFile(const std::string& target) {
     if (!MakeFolder(wp::FolderOf(target)) || wp::DirectoryExists(target)) return false;
     std::string copy;
     if (wp::FileExists(target)) {
@@ -199,21 +199,17 @@ bool Transaction::CopyFile(const std::string& source, const std::string& target,
         copy = *saved;
     }
     if (!Log({"F", target, copy})) return false;
-    if (!copy.empty() && (wp::GetFileAttributes(target) & wp::kAttrReadOnly)) wp::SetFileAttributes(target, wp::kAttrNormal);
-    return zeriru::CopyFileKeepTime(source, target, attributes);
+    // A read-only file is replaced, as the item says; the copy keeps its attributes.
+    if (!copy.empty()) wp::SetFileAttributes(target, wp::kAttrNormal);
+    return true;
+}
+
+bool Transaction::CopyFile(const std::string& source, const std::string& target, std::uint32_t attributes) {
+    return PrepareFile(target) && zeriru::CopyFileKeepTime(source, target, attributes);
 }
 
 bool Transaction::WriteFile(const std::string& target, std::string_view bytes) {
-    if (!MakeFolder(wp::FolderOf(target)) || wp::DirectoryExists(target)) return false;
-    std::string copy;
-    if (wp::FileExists(target)) {
-        const auto saved = SaveCopy(target);
-        if (!saved) return false;
-        copy = *saved;
-    }
-    if (!Log({"F", target, copy})) return false;
-    if (!copy.empty()) wp::SetFileAttributes(target, wp::kAttrNormal);
-    return wp::WriteWholeFile(target, bytes);
+    return PrepareFile(target) && wp::WriteWholeFile(target, bytes);
 }
 
 bool Transaction::DeleteFile(const std::string& path) {
@@ -299,7 +295,7 @@ void Transaction::Undo(const std::string& line, std::vector<std::string>* leftov
     } else if (f[0] == "K" && f.size() == 3) {
         const auto root = reg::RootFromName(f[1]);
         if (root && registry_.KeyExists(*root, f[2]) == reg::Status::Ok) {
-            if (!KeyIsEmpty(registry_, *root, f[2]) || registry_.DeleteKeyTree(*root, f[2]) != reg::Status::Ok)
+            if (!RegistryKeyIsEmpty(registry_, *root, f[2]) || registry_.DeleteKeyTree(*root, f[2]) != reg::Status::Ok)
                 left(f[1] + "\\" + f[2]);
         }
     } else if (f[0] == "V" && f.size() == 5) {

@@ -29,6 +29,9 @@ namespace installer {
 std::string EncodeRegistryValue(const std::optional<platform::registry::Value>& value);
 std::optional<platform::registry::Value> DecodeRegistryValue(std::string_view text);
 
+// Whether a registry key exists and holds no sub-key and no value.
+bool RegistryKeyIsEmpty(platform::registry::Registry& registry, platform::registry::Root root, const std::string& key);
+
 // Called before every change with its running number (from 1); returning false makes the
 // change fail as a failing disk would. Tests inject failures and kills with it.
 using ChangeHook = std::function<bool(int change)>;
@@ -78,6 +81,8 @@ public:
 
 private:
     bool Log(const std::vector<std::string>& fields);
+    // Makes the file's folder, saves a copy of a file that is there and journals the change.
+    bool PrepareFile(const std::string& target);
     std::optional<std::string> SaveCopy(const std::string& path);
     void Undo(const std::string& line, std::vector<std::string>* leftovers);
     void UndoAll(std::vector<std::string>* leftovers);

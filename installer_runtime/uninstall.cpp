@@ -9,6 +9,7 @@
 #include "record.h"
 #include "registration.h"
 #include "registry_items.h"
+#include "transaction.h"
 
 #include "platform/pathtext.h"
 #include "platform/profile.h"
@@ -43,10 +44,6 @@ constexpr int kKeyParents = 4;
 constexpr int kRemoveEmptyKey = 2;
 constexpr int kRemoveEmptyParents = 4;
 
-std::string YesNo(const Context& c) {
-    return " [" + c.texts.Caption(text_id::kYes) + "/" + c.texts.Caption(text_id::kNo) + "]";
-}
-
 bool IsBelow(const std::string& path, const std::string& folder) {
     return sj::StartsWithNoCase(path, wp::AddBackslash(folder));
 }
@@ -74,9 +71,9 @@ public:
             if (f.existed || !wp::FileExists(f.path) || wp::DirectoryExists(f.path) || Kept(f.path)) continue;
             if (IsSystemFile(f.path)) {
                 if (!systemFiles) continue;
-                if (askSystem && !c_.Ask(c_.texts.Text(text_id::kRemoveSystemFile, {f.path}) + YesNo(c_), true)) continue;
+                if (askSystem && !c_.Ask(c_.texts.Text(text_id::kRemoveSystemFile, {f.path}) + c_.YesNo(), true)) continue;
             }
-            if ((f.options & 64) && !c_.Ask(c_.texts.Text(text_id::kRemoveShared, {f.path}) + YesNo(c_), true)) continue;
+            if ((f.options & 64) && !c_.Ask(c_.texts.Text(text_id::kRemoveShared, {f.path}) + c_.YesNo(), true)) continue;
             c_.Say(f.kind == 'S' ? text_id::kRemovingShortcut : text_id::kRemovingFile, {f.path});
             RemoveFile(f.path);
         }
@@ -92,7 +89,7 @@ public:
             Refusal why;
             const auto folder = c_.targets.Folder(Field(r, 2), Field(r, 3), &why);
             if (!folder || zeriru::IsProtectedFolder(*folder, 255, c_.machine)) continue;
-            if ((options & kDeleteConfirm) && !c_.Ask(c_.texts.Text(text_id::kRemoveShared, {*folder}) + YesNo(c_), true))
+            if ((options & kDeleteConfirm) && !c_.Ask(c_.texts.Text(text_id::kRemoveShared, {*folder}) + c_.YesNo(), true))
                 continue;
             if (type == 1) {
                 if (options & kDeleteFullFolder) {
@@ -159,14 +156,14 @@ public:
             const std::string key = Field(r, 3);
             const int options = GetItemFieldInt(r, 5, 0);
             if (!root || key.empty() || zeriru::IsProtectedRegistryKey(Field(r, 2), key)) continue;
-            if ((options & kKeyConfirm) && !c_.Ask(c_.texts.Text(text_id::kRemoveSettings) + YesNo(c_), true)) continue;
+            if ((options & kKeyConfirm) && !c_.Ask(c_.texts.Text(text_id::kRemoveSettings) + c_.YesNo(), true)) continue;
             if (GetItemFieldInt(r, 1, 0) == 1) {
                 const std::string name = Field(r, 4);
                 if (!KeptValue(*root, key, &name)) c_.registry.DeleteValue(*root, key, name);
                 continue;
             }
             if (KeptKey(*root, key) || c_.registry.KeyExists(*root, key) != reg::Status::Ok) continue;
-            if ((options & kKeyOnlyWhenEmpty) && !KeyIsEmpty(*root, key)) continue;
+            if ((options & kKeyOnlyWhenEmpty) && !RegistryKeyIsEmpty(c_.registry, *root, key)) continue;
             c_.Say(text_id::kRemovingRegistry, {std::string(reg::RootName(*root)) + "\\" + key});
             if (c_.registry.DeleteKeyTree(*root, key) != reg::Status::Ok) left_.push_back(key);
             if (options & kKeyParents) RemoveEmptyParents(*root, key);
@@ -211,7 +208,7 @@ private:
         if (!settingsAsked_) {
             settingsAsked_ = true;
             settingsOk_ = !c_.data.ReadBool("UninstallSetting", "PersonalSettingDeleteConfirm", false) ||
-                          c_.Ask(c_.texts.Text(text_id::kRemoveSettings) + YesNo(c_), true);
+                          c_.Ask(c_.texts.Text(text_id::kRemoveSettings) + c_.YesNo(), true);
         }
         return settingsOk_;
     }
@@ -252,16 +249,9 @@ private:
 
     bool KeptKey(reg::Root root, const std::string& key) const { return KeptValue(root, key, nullptr); }
 
-    bool KeyIsEmpty(reg::Root root, const std::string& key) const {
-        std::vector<std::string> keys;
-        std::vector<reg::NamedValue> values;
-        return c_.registry.EnumSubKeys(root, key, &keys) == reg::Status::Ok && keys.empty() &&
-               c_.registry.EnumValues(root, key, &values) == reg::Status::Ok && values.empty();
-    }
-
     void RemoveKeyIfEmpty(reg::Root root, const std::string& key) {
         if (key.empty() || zeriru::IsProtectedRegistryKey(reg::RootName(root), key) || KeptKey(root, key)) return;
-        if (c_.registry.KeyExists(root, key) == reg::Status::Ok && KeyIsEmpty(root, key))
+        if (c_.registry.KeyExists(root, key) == reg::Status::Ok && RegistryKeyIsEmpty(c_.registry, root, key))
             c_.registry.DeleteKeyTree(root, key);
     }
 
@@ -307,7 +297,7 @@ UninstallResult Uninstall(std::string_view recordPath, const InstallOptions& opt
     Context context{data, texts, console, machine, registry, effective, targets, Phase::Uninstall, ""};
 
     context.console.Line(texts.Text(text_id::kUninstallTitle, {record->softName}));
-    if (!context.Ask(texts.Text(text_id::kUninstallQuestion, {record->softName}) + YesNo(context), true)) {
+    if (!context.Ask(texts.Text(text_id::kUninstallQuestion, {record->softName}) + context.YesNo(), true)) {
         context.Say(text_id::kUninstallStopped);
         result.exitCode = kExitCancelled;
         return result;
