@@ -149,6 +149,29 @@ bool WriteRecord(const Plan& plan, InstallRecord& record, const Context& context
     return true;
 }
 
+// Every item planned and checked before the first change: problems say why not.
+Plan MakePlan(const Context& context, const ShortcutChoices& choices, Problems& problems) {
+    if (!Targets::Admissible(context.targets.installFolder())) problems.missing.push_back(context.targets.installFolder());
+    Plan plan;
+    plan.files = PlanFiles(context, problems);
+    plan.shortcuts = PlanShortcuts(context, choices, problems);
+    plan.registry = PlanRegistry(context, problems);
+    plan.ini = PlanIni(context, problems);
+    plan.programs = PlanPrograms(context, problems);
+    plan.registration = PlanRegistration(context, problems);
+    return plan;
+}
+
+// The changes in the process order, then the uninstall registration; false at the first
+// step that failed.
+bool Apply(const Plan& plan, const Context& context, Transaction& changes, InstallRecord& record) {
+    for (int step : ProcessOrder(context.data)) {
+        if (!RunStep(step, plan, context, changes, record)) return false;
+    }
+    return !plan.registration.enabled ||
+           (Register(plan.registration, record, context, changes) && WriteRecord(plan, record, context, changes));
+}
+
 }  // namespace
 
 MachineFacts ThisMachine() {
@@ -191,16 +214,8 @@ InstallResult Install(std::string_view runtimeFolder, const InstallOptions& opti
     AskInstallFolder(context);
     const ShortcutChoices choices = AskShortcutChoices(context);
 
-    // Everything is checked before the first change.
     Problems problems;
-    if (!Targets::Admissible(targets.installFolder())) problems.missing.push_back(targets.installFolder());
-    Plan plan;
-    plan.files = PlanFiles(context, problems);
-    plan.shortcuts = PlanShortcuts(context, choices, problems);
-    plan.registry = PlanRegistry(context, problems);
-    plan.ini = PlanIni(context, problems);
-    plan.programs = PlanPrograms(context, problems);
-    plan.registration = PlanRegistration(context, problems);
+    const Plan plan = MakePlan(context, choices, problems);
     if (!problems.empty()) {
         Report(context, problems, dataPath);
         return stop(kExitBadData);
@@ -237,25 +252,17 @@ InstallResult Install(std::string_view runtimeFolder, const InstallOptions& opti
     record.softName = softName;
     record.projectName = DecodeProjectText(data.ReadString("Project", "ProjectName"));
     record.installFolder = targets.installFolder();
-    bool ok = true;
-    for (int step : ProcessOrder(data)) {
-        ok = RunStep(step, plan, context, changes, record);
-        if (!ok) break;
-    }
-    if (ok && plan.registration.enabled) {
-        ok = Register(plan.registration, record, context, changes) && WriteRecord(plan, record, context, changes);
-        if (ok) {
-            result.record = plan.registration.recordPath;
-            result.uninstallKey = plan.registration.key;
-        }
-    }
-    if (!ok || !changes.Commit()) {
+    if (!Apply(plan, context, changes, record) || !changes.Commit()) {
         context.Say(text_id::kRollingBack);
         std::vector<std::string> leftovers;
         changes.Rollback(&leftovers);
         for (const std::string& l : leftovers) console.Line("  " + l);
         result = {};
         return stop(kExitFailed);
+    }
+    if (plan.registration.enabled) {
+        result.record = plan.registration.recordPath;
+        result.uninstallKey = plan.registration.key;
     }
     for (const InstalledFile& f : record.files) result.files.push_back(f.path);
     result.folders = changes.madeFolders();
