@@ -553,6 +553,25 @@ std::optional<std::string> ReadWholeFile(std::string_view path, std::string* err
     return data;
 }
 
+bool ReadFileBlocks(std::string_view path, const std::function<bool(const char*, std::size_t)>& take,
+                    std::size_t blockSize) {
+    std::optional<fs::path> host = ResolveEntry(path);
+    if (!host) return false;
+    int fd = OpenRegularFile(*host);
+    if (fd < 0) return false;
+    std::unique_ptr<int, void (*)(int*)> closer(&fd, [](int* f) { ::close(*f); });
+    std::vector<char> buffer(std::max<std::size_t>(blockSize, 512));
+    for (;;) {
+        ssize_t n = ::read(fd, buffer.data(), buffer.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return FailErrno(errno, *host);
+        }
+        if (n == 0) return Succeed();
+        if (!take(buffer.data(), static_cast<std::size_t>(n))) return Fail(1235);  // ERROR_REQUEST_ABORTED
+    }
+}
+
 bool WriteWholeFile(std::string_view path, std::string_view data, std::string* error) {
     std::optional<fs::path> host = ResolveEntry(path);
     if (!host) {

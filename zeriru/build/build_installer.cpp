@@ -44,9 +44,16 @@ void ReplaceFirst(std::string& text, std::string_view placeholder, std::string_v
     text.replace(at, placeholder.size(), value);
 }
 
-std::tm LocalNow() {
-    const std::time_t now = std::time(nullptr);
+// The build's clock: SOURCE_DATE_EPOCH's instant (UTC) when it is set, for reproducible
+// builds; otherwise the local time.
+std::tm BuildClock() {
     std::tm out{};
+    if (const std::optional<std::int64_t> epoch = SourceDateEpoch()) {
+        const std::time_t t = static_cast<std::time_t>(*epoch);
+        gmtime_r(&t, &out);
+        return out;
+    }
+    const std::time_t now = std::time(nullptr);
     localtime_r(&now, &out);
     return out;
 }
@@ -62,6 +69,19 @@ std::string ItemTarget(std::string_view record) {
 }
 
 std::string TimeStampText(const std::tm& now) { return DateText(now) + "_" + ClockText(now); }
+
+std::optional<std::int64_t> SourceDateEpoch() {
+    const char* text = std::getenv("SOURCE_DATE_EPOCH");
+    if (!text || !*text) return std::nullopt;
+    std::int64_t value = 0;
+    for (const char* c = text; *c; ++c) {
+        // Decimal seconds only, up to the year 9999 (what a FILETIME and the clock texts hold).
+        if (*c < '0' || *c > '9' || value > 253402300799 / 10) return std::nullopt;
+        value = value * 10 + (*c - '0');
+    }
+    if (value > 253402300799) return std::nullopt;
+    return value;
+}
 
 std::string ExpandOutputName(std::string_view name, const TIniDocument& project, const std::tm& now) {
     std::string text(name);
@@ -148,7 +168,7 @@ bool RunInstaller(Ui& ui, const TIniDocument& project, const std::tm& now,
 }
 
 TBuilder::TBuilder(Environment environment) : env_(std::move(environment)) {
-    if (!env_.clock) env_.clock = LocalNow;
+    if (!env_.clock) env_.clock = BuildClock;
     if (!env_.startProgram) {
         env_.startProgram = [](const std::string& program, const std::string& parameters) {
             return platform::shell::OpenWithShell(program, parameters, wp::FolderOf(program)).started;

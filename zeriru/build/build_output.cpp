@@ -1,5 +1,6 @@
 // The last steps of a build: INSTALL.DAT edited by hand when the user asks for it, and for the
 // archive types the archive and the self-extractor made from the work folder.
+#include "build_manifest.h"
 #include "build_state.h"
 #include "platform/pathtext.h"
 #include "platform/sjis.h"
@@ -7,6 +8,7 @@
 #include "platform/winpath.h"
 #include "zeriru/archive_control.h"
 #include "zeriru/build_installer.h"
+#include "zeriru/convert_module.h"
 #include "zeriru/file_services.h"
 #include "zeriru/ui.h"
 
@@ -14,6 +16,17 @@ namespace zeriru {
 
 namespace wp = platform::winpath;
 using platform::sjis::S;
+
+namespace {
+
+// Gives a file the time of SOURCE_DATE_EPOCH, when that is set.
+void StampWithEpoch(const std::string& path) {
+    const std::optional<std::int64_t> epoch = SourceDateEpoch();
+    if (!epoch || !wp::FileExists(path)) return;
+    wp::SetLastWriteTime(path, static_cast<std::uint64_t>(*epoch) * 10000000ULL + wp::kFileTimeOfUnixEpoch);
+}
+
+}  // namespace
 
 void TBuilder::EditInstallerData(State& s) {
     if (!env_.options.editInformation ||
@@ -25,10 +38,18 @@ void TBuilder::EditInstallerData(State& s) {
     RunAndWait(editor, "\"" + s.installDat + "\"", {}, false, *env_.ui);
 }
 
-// Archive types only: the archive, then the self-extractor, from the work folder, which goes
-// afterwards whatever happened.
+// The manifest of a copy to a folder, in that folder beside INSTALL.DAT.
+constexpr const char* kFolderManifestName = "INSTALL.SHA256";
+
+// Archive types: the archive, then the self-extractor, from the work folder, which goes
+// afterwards whatever happened. Every type: the manifest of what was built.
 void TBuilder::FinishOutput(State& s) {
-    if (s.copyMode) return;
+    if (s.copyMode) {
+        if (!Ok()) return;
+        StampWrittenFiles(s);
+        WriteManifest(wp::JoinPath(s.out, kFolderManifestName), DescribeFolder(s.out, kFolderManifestName), {});
+        return;
+    }
     if (!Ok()) {
         if (wp::DirectoryExists(s.work)) DeleteFolderTree(s.work, *env_.machine, [this] { Pump(); });
         return;
@@ -41,8 +62,16 @@ void TBuilder::FinishOutput(State& s) {
     const std::string archive = base + (lha ? ".lzh" : ".cab");
     const std::string exe = base + ".exe";
     RemoveOldOutputs(archive, exe, sfx);
+    const std::string manifest = base + ".sha256";
+    if (wp::FileExists(manifest)) {
+        wp::SetFileAttributes(manifest, wp::kAttrNormal);
+        wp::DeleteFile(manifest);
+    }
     const std::string stamp = TimeStampText(now);
     if (type == kCreateLhaSfx) WriteDirectiveFile(s, stamp);
+    StampWrittenFiles(s);
+    // What goes into the archive, measured before the work folder goes with the packing.
+    const std::optional<std::vector<ManifestEntry>> packed = DescribeFolder(s.data);
     if (!env_.archiveHost) {
         Error(10, type == kCreateLhaSfx ? -1 : 98, S("圧縮ファイルの作成に失敗しました。"));
         DeleteFolderTree(s.work, *env_.machine, [this] { Pump(); });
@@ -60,6 +89,28 @@ void TBuilder::FinishOutput(State& s) {
         control.CabOptions.SetCompressLevel(s.compLevel <= 0 ? 15 : s.compLevel == 1 ? 18 : 21);
     }
     if (PackWorkFolder(s, control, archive) && sfx) MakeSelfExtractor(s, control, archive, exe, stamp);
+    if (Ok()) WriteManifest(manifest, packed, sfx ? exe : archive);
+}
+
+// With SOURCE_DATE_EPOCH the files the build writes itself (INSTALL.DAT, the installer program
+// copied from the module, the directive file's place) carry its time, so that the archive
+// headers and the folder do not depend on when the build ran; staged copies keep their
+// sources' times.
+void TBuilder::StampWrittenFiles(State& s) {
+    for (const std::string& path :
+         {s.installDat, wp::JoinPath(s.runtime, std::string(kInstallerProgramName)), wp::JoinPath(s.data, "$")})
+        StampWithEpoch(path);
+}
+
+// The manifest: every file measured, then the output's own line (none for a folder). A file
+// that cannot be read leaves the build without a manifest rather than with a wrong one.
+void TBuilder::WriteManifest(const std::string& path, const std::optional<std::vector<ManifestEntry>>& files,
+                             const std::string& output) {
+    if (!files) return;
+    std::optional<ManifestEntry> outputEntry;
+    if (!output.empty() && !(outputEntry = DescribeFile(output))) return;
+    wp::WriteWholeFile(path, ManifestText(*files, outputEntry));
+    StampWithEpoch(path);
 }
 
 void TBuilder::RemoveOldOutputs(const std::string& archive, const std::string& exe, bool sfx) {

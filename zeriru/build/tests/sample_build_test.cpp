@@ -30,6 +30,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <fstream>
 #include <map>
 #include <thread>
 
@@ -93,6 +94,8 @@ struct SampleBuildTest : PrefixTest {
     EditorOptions options;
     std::function<bool(const std::string&, const std::string&)> startProgram = [](const std::string&,
                                                                                   const std::string&) { return true; };
+    // The builds' clock: FixedTime, or the build's own (SOURCE_DATE_EPOCH or the real time).
+    bool fixedClock = true;
 
     void SetUp() override {
         PrefixTest::SetUp();
@@ -123,7 +126,7 @@ struct SampleBuildTest : PrefixTest {
         env.options = options;
         env.editorFolder = editor;
         env.archiveHost = host.get();
-        env.clock = FixedTime;
+        if (fixedClock) env.clock = FixedTime;
         env.startProgram = startProgram;
         auto builder = std::make_unique<TBuilder>(env);
         if (type == kCreateFolder) ui.QueueAnswer(Answer::Yes);
@@ -138,6 +141,26 @@ struct SampleBuildTest : PrefixTest {
         return p ? *p : fs::path();
     }
     fs::path Output(const char* extension) const { return Host(out + sj::S("\\見本アプリ_1_0") + extension); }
+
+    // Every file below the output folder with its bytes, by path relative to it.
+    std::map<std::string, std::string> OutputFiles() const {
+        std::map<std::string, std::string> files;
+        for (const auto& e : fs::recursive_directory_iterator(Host(out)))
+            if (e.is_regular_file()) files[e.path().lexically_relative(Host(out)).string()] = ReadFile(e.path());
+        return files;
+    }
+
+    // Extracts an archive with our own library (which keeps the names as stored) into a folder.
+    void ExtractWithLibrary(const fs::path& archive, const fs::path& folder, bool lha) {
+        void* library = ::dlopen((fs::path(REAL_ARCHIVERS_DIR) / (lha ? "libunlha32.so" : "libcab32.so")).c_str(), RTLD_NOW);
+        ASSERT_NE(library, nullptr) << ::dlerror();
+        using Entry = int (*)(void*, const char*, char*, std::uint32_t);
+        const auto entry = reinterpret_cast<Entry>(::dlsym(library, lha ? "Unlha" : "Cab"));
+        ASSERT_NE(entry, nullptr);
+        const std::string command = std::string(lha ? "x \"" : "-x \"") + archive.string() + "\" \"" + folder.string() + "\\\"";
+        char answer[512] = {};
+        ASSERT_EQ(entry(nullptr, sj::FromUtf8(command).c_str(), answer, sizeof answer), 0) << sj::ToUtf8(answer);
+    }
 
     // What an archive build stages, flat, by upper-case name.
     std::map<std::string, std::string> StagedFlat() const {
@@ -446,6 +469,116 @@ TEST_F(SampleBuildTest, CabSelfExtractorFilledByRozivuRunsTheModule) {
 
     InstallCheckAndUninstall(exe);
     EXPECT_TRUE(fs::exists(ExtractionFolder() / "INSTALL.EXE"));
+}
+
+TEST_F(SampleBuildTest, SourceDateEpochMakesEveryCreateTypeReproducible) {
+    ApplicationWindow window;  // for ROZIVU, which fills the CAB self-extractor's options
+    ASSERT_TRUE(window.ok()) << window.error();
+    std::vector<std::string> started;
+    pid_t helper = -1;
+    startProgram = [&](const std::string&, const std::string& stamp) {
+        started.push_back(stamp);
+        helper = ::fork();
+        if (helper == 0) {
+            ::execl(ROZIVU_EXE, "rozivu", stamp.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        return helper > 0;
+    };
+    fixedClock = false;
+    struct Round {
+        int type;
+        bool epoch;
+    };
+    const Round rounds[] = {{kCreateFolder, true}, {kCreateLhaSfx, true}, {kCreateLha, true},
+                            {kCreateCabSfx, true}, {kCreateCab, true},    {kCreateLha, false}};
+    std::map<std::string, std::string> first[std::size(rounds)];
+    for (int pass = 0; pass < 2; ++pass) {
+        for (std::size_t r = 0; r < std::size(rounds); ++r) {
+            SCOPED_TRACE(std::to_string(rounds[r].type) + (rounds[r].epoch ? " with" : " without") + " the epoch");
+            if (rounds[r].epoch) {
+                ::setenv("SOURCE_DATE_EPOCH", "1765276230", 1);  // 2025-12-09 10:30:30 UTC
+            } else {
+                ::unsetenv("SOURCE_DATE_EPOCH");
+            }
+            Build(rounds[r].type);
+            if (helper > 0) {
+                // ROZIVU stays while the editor's window does: it is not left behind.
+                ::kill(helper, SIGTERM);
+                ::waitpid(helper, nullptr, 0);
+                helper = -1;
+            }
+            const auto files = OutputFiles();
+            std::error_code ec;
+            fs::remove_all(Host(out), ec);
+            if (pass == 0) {
+                first[r] = files;
+                continue;
+            }
+            std::string differences;
+            for (const auto& [name, bytes] : files)
+                if (!first[r].count(name) || first[r].at(name) != bytes) differences += name + " ";
+            for (const auto& [name, bytes] : first[r])
+                if (!files.count(name)) differences += name + " ";
+            if (rounds[r].epoch) {
+                EXPECT_EQ(differences, "");
+            } else {
+                // Without it the times differ, so the archive does (the check above is not idle).
+                EXPECT_NE(differences, "");
+            }
+        }
+        // The second pass runs in a later second than the first.
+        if (pass == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+    }
+    ::unsetenv("SOURCE_DATE_EPOCH");
+    // ROZIVU was given the epoch's time stamp both times.
+    EXPECT_EQ(started, (std::vector<std::string>{"20251209_103030", "20251209_103030"}));
+}
+
+TEST_F(SampleBuildTest, ManifestListsWhatWasBuiltForSha256sum) {
+    std::string output;
+    {
+        SCOPED_TRACE("folder");
+        Build(kCreateFolder);
+        const fs::path dir = Host(out);
+        ASSERT_TRUE(fs::exists(dir / "INSTALL.SHA256"));
+        EXPECT_EQ(RunTool("cd " + Quote(dir) + " && sha256sum -c --strict INSTALL.SHA256", &output), 0) << output;
+        // Every file of the folder is listed and checked.
+        std::size_t files = 0;
+        for (const auto& e : fs::recursive_directory_iterator(dir)) files += e.is_regular_file() ? 1 : 0;
+        std::size_t ok = 0;
+        for (std::size_t at = 0; (at = output.find(": OK\n", at)) != std::string::npos; ++at) ++ok;
+        EXPECT_EQ(ok, files - 1) << output;
+        // A changed file fails the check.
+        std::ofstream(dir / "Files" / "資料" / "使い方.txt", std::ios::app) << "x";
+        EXPECT_NE(RunTool("cd " + Quote(dir) + " && sha256sum -c --strict INSTALL.SHA256", &output), 0) << output;
+        EXPECT_NE(output.find("使い方.txt: FAILED"), std::string::npos) << output;
+        std::error_code ec;
+        fs::remove_all(dir, ec);
+    }
+    for (const bool lha : {true, false}) {
+        SCOPED_TRACE(lha ? "LHA" : "CAB");
+        Build(lha ? kCreateLha : kCreateCab);
+        const fs::path archive = Output(lha ? ".lzh" : ".cab");
+        const fs::path manifest = Output(".sha256");
+        ASSERT_TRUE(fs::exists(manifest));
+        // Beside the archive only the archive itself is there to check...
+        EXPECT_EQ(RunTool("cd " + Quote(Host(out)) + " && sha256sum -c --strict --ignore-missing " + Quote(manifest),
+                          &output),
+                  0)
+            << output;
+        EXPECT_NE(output.find(archive.filename().string() + ": OK"), std::string::npos) << output;
+        // ...and with the packed files extracted beside it, all of them: the staged files,
+        // INSTALL.EXE and INSTALL.DAT.
+        ExtractWithLibrary(archive, Host(out), lha);
+        EXPECT_EQ(RunTool("cd " + Quote(Host(out)) + " && sha256sum -c --strict " + Quote(manifest), &output), 0)
+            << output;
+        std::size_t ok = 0;
+        for (std::size_t at = 0; (at = output.find(": OK\n", at)) != std::string::npos; ++at) ++ok;
+        EXPECT_EQ(ok, StagedFlat().size() + 2) << output;
+        std::error_code ec;
+        fs::remove_all(Host(out), ec);
+    }
 }
 
 TEST_F(SampleBuildTest, VersionFromTheMainFileNamesTheOutput) {

@@ -130,6 +130,10 @@ std::vector<FindData> FindFiles(std::string_view pathWithMask);
 // The whole file; nullopt when it cannot be read or is no regular file (judged on the opened
 // file, as for CopyFile).
 std::optional<std::string> ReadWholeFile(std::string_view path, std::string* error = nullptr);
+// Hands the bytes of a regular file to `take` block by block, in order (blocks of at most
+// `blockSize` bytes); false when it cannot be read or `take` returned false.
+bool ReadFileBlocks(std::string_view path, const std::function<bool(const char* data, std::size_t size)>& take,
+                    std::size_t blockSize = 1 << 16);
 // Replaces the whole file crash-safely (temporary file, flush, rename). The file's flags are
 // kept and ARCHIVE is set, as a write on Windows does. Fails for a read-only file.
 bool WriteWholeFile(std::string_view path, std::string_view data, std::string* error = nullptr);

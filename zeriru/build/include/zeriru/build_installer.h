@@ -80,6 +80,12 @@ std::string OutputBasePath(std::string_view folder, std::string_view name, const
                            const std::tm& now);
 // yyyymmdd_hhnnss.
 std::string TimeStampText(const std::tm& now);
+// $SOURCE_DATE_EPOCH (decimal seconds since 1970, UTC) when it is set and valid. A build made
+// with it takes its time stamps from it (the clock, the files it writes itself), so two builds
+// of the same project from the same files give the same bytes.
+std::optional<std::int64_t> SourceDateEpoch();
+
+struct ManifestEntry;  // build_manifest.h
 
 class TBuilder {
 public:
@@ -91,7 +97,8 @@ public:
         std::string editorFolder;
         // Needed by the archive types; the build fails with error 10 without it.
         const ArchiveHost* archiveHost = nullptr;
-        // Local time; the system clock unless replaced.
+        // Local time; the system clock (SourceDateEpoch's instant, in UTC, when set) unless
+        // replaced.
         std::function<std::tm()> clock;
         // Starts a program without waiting (ROZIVU); the shell unless replaced.
         std::function<bool(const std::string& program, const std::string& parameters)> startProgram;
@@ -183,6 +190,9 @@ private:
     void EditInstallerData(State& s);
     void FinishOutput(State& s);
     void RemoveOldOutputs(const std::string& archive, const std::string& exe, bool sfx);
+    void StampWrittenFiles(State& s);
+    void WriteManifest(const std::string& path, const std::optional<std::vector<ManifestEntry>>& files,
+                       const std::string& output);
     void WriteDirectiveFile(State& s, const std::string& stamp);
     bool PackWorkFolder(State& s, TArchiveControl& control, const std::string& archive);
     void MakeSelfExtractor(State& s, TArchiveControl& control, const std::string& archive, const std::string& exe,
