@@ -229,6 +229,35 @@ TEST(OutputName, PlaceholdersReplacedAtFirstOccurrence) {
     EXPECT_EQ(OutputBasePath("C:\\Out", "Setup", doc, now), "C:\\OUT\\SETUP");
 }
 
+TEST(SourceDateEpoch, DecimalSecondsUpToTheYear9999Only) {
+    struct Case {
+        const char* text;  // nullptr: not set
+        std::optional<std::int64_t> value;
+    } cases[] = {
+        {nullptr, std::nullopt},
+        {"", std::nullopt},
+        {"0", 0},
+        {"1765276230", 1765276230},
+        {"253402300799", 253402300799},  // 9999-12-31 23:59:59
+        {"253402300800", std::nullopt},
+        {"99999999999999999999999999", std::nullopt},  // would overflow
+        {"-1", std::nullopt},
+        {" 5", std::nullopt},
+        {"5 ", std::nullopt},
+        {"12a", std::nullopt},
+        {"1e9", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        if (c.text) {
+            ::setenv("SOURCE_DATE_EPOCH", c.text, 1);
+        } else {
+            ::unsetenv("SOURCE_DATE_EPOCH");
+        }
+        EXPECT_EQ(SourceDateEpoch(), c.value) << (c.text ? c.text : "(not set)");
+    }
+    ::unsetenv("SOURCE_DATE_EPOCH");
+}
+
 TEST_F(BuildTest, RunInstallerFollowsTheCreateType) {
     struct Case {
         const char* project;
