@@ -176,16 +176,32 @@ bool CopyContent(int in, const struct stat& source, const fs::path& target, cons
         return FailErrno(err, target);
     };
     const std::uint64_t total = static_cast<std::uint64_t>(source.st_size);
-    std::vector<char> buffer(std::max<std::size_t>(options.blockSize, 512));
+    const std::size_t block = std::max<std::size_t>(options.blockSize, 512);
+    std::vector<char> buffer;
     std::uint64_t done = 0;
+    // The kernel copies the blocks itself where the file systems let it; the first block
+    // tells (a file system without it, or a file whose size the kernel does not know, such
+    // as those of /proc, answers with an error or no bytes at all), and then the bytes go
+    // through our buffer.
+    bool inKernel = true;
     for (;;) {
-        ssize_t n = ::read(in, buffer.data(), buffer.size());
+        ssize_t n = -1;
+        if (inKernel) {
+            n = ::copy_file_range(in, nullptr, out, nullptr, block, 0);
+            if (done == 0 && (n == 0 || (n < 0 && errno != EINTR && errno != EIO && errno != ENOSPC))) {
+                inKernel = false;
+                continue;
+            }
+        } else {
+            if (buffer.empty()) buffer.resize(block);
+            n = ::read(in, buffer.data(), buffer.size());
+        }
         if (n < 0) {
             if (errno == EINTR) continue;
             return abandon(errno);
         }
         if (n == 0) break;
-        for (ssize_t written = 0; written < n;) {
+        for (ssize_t written = 0; !inKernel && written < n;) {
             ssize_t w = ::write(out, buffer.data() + written, static_cast<std::size_t>(n - written));
             if (w < 0) {
                 if (errno == EINTR) continue;

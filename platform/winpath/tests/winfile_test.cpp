@@ -381,6 +381,24 @@ TEST_F(Files, CopyNeverLeavesAHalfTarget) {
     EXPECT_EQ(LastError(), kErrorPathNotFound);
 }
 
+TEST_F(Files, CopyOfAFileWhoseSizeTheKernelDoesNotKnowHasItsBytes) {
+    // A file of /proc says it holds no bytes, yet reading it gives some: the copy reads it.
+    fs::create_symlink("/proc/self/status", C("status"));
+    ASSERT_TRUE(CopyFile("C:\\status", "C:\\copy.txt"));
+    const std::optional<std::string> copy = ReadWholeFile("C:\\copy.txt");
+    ASSERT_TRUE(copy.has_value());
+    EXPECT_EQ(copy->rfind("Name:", 0), 0u) << *copy;
+    // An empty file stays empty, a file of many blocks arrives whole.
+    ASSERT_TRUE(WriteWholeFile("C:\\empty", ""));
+    ASSERT_TRUE(CopyFile("C:\\empty", "C:\\empty2"));
+    EXPECT_EQ(ReadWholeFile("C:\\empty2").value(), "");
+    std::string many;
+    for (int i = 0; i < 50000; ++i) many += std::to_string(i * 7919);
+    ASSERT_TRUE(WriteWholeFile("C:\\many", many));
+    ASSERT_TRUE(CopyFile("C:\\many", "C:\\many2"));
+    EXPECT_EQ(ReadWholeFile("C:\\many2").value(), many);
+}
+
 TEST_F(Files, InvalidPathsFailWithoutTouchingTheDisk) {
     const std::string bad[] = {
         "",       "C:",      "::",         std::string("C:\\x\0y", 6), "\\\\", "Q:\\x",
