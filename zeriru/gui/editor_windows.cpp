@@ -47,19 +47,14 @@ EditorWindows DefaultEditorWindows(Ui& ui, qtsupport::DialogRunner& runner, QWid
     windows.settingEditors = [&runner, parent](SettingEditorKind kind, SettingEditorContext& context) {
         return MakeSettingEditor(kind, context, runner, parent);
     };
-    const std::string properties = NotYetAvailableText(sjis::S("プロジェクトのプロパティ"));
-    windows.newProjectDialog = [&ui, properties](ProjectProperties&) {
-        ui.ShowMessage(properties, MessageButtons::Ok, MessageIcon::Information);
+    windows.propertiesDialog = [&ui](ProjectPropertiesDialogModel&) {
+        ui.ShowMessage(NotYetAvailableText(sjis::S("プロジェクトのプロパティ")), MessageButtons::Ok, MessageIcon::Information);
         return false;
     };
-    windows.propertiesDialog = [&ui, properties] {
-        ui.ShowMessage(properties, MessageButtons::Ok, MessageIcon::Information);
-        return false;
-    };
-    windows.createOptionDialog = [&ui](const CreateOptionChoice&) -> std::optional<CreateOptionChoice> {
+    windows.createOptionDialog = [&ui](CreateOptionDialogModel&) {
         ui.ShowMessage(NotYetAvailableText(sjis::S("インストーラファイル作成オプション")), MessageButtons::Ok,
                        MessageIcon::Information);
-        return std::nullopt;
+        return false;
     };
     return windows;
 }

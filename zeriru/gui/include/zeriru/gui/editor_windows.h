@@ -11,6 +11,7 @@
 
 #include "zeriru/build_installer.h"
 #include "zeriru/project_commands.h"
+#include "zeriru/project_properties.h"
 #include "zeriru/setting_editor.h"
 
 #include <QWidget>
@@ -26,9 +27,10 @@ namespace zeriru::gui {
 
 struct EditorWindows {
     SettingEditorFactory settingEditors;
-    std::function<bool(ProjectProperties&)> newProjectDialog;
-    std::function<bool()> propertiesDialog;
-    std::function<std::optional<CreateOptionChoice>(const CreateOptionChoice&)> createOptionDialog;
+    // The project property dialog (both forms) and the create-option dialog over their models;
+    // true when closed with OK.
+    std::function<bool(ProjectPropertiesDialogModel&)> propertiesDialog;
+    std::function<bool(CreateOptionDialogModel&)> createOptionDialog;
 };
 
 // What exists today, shown over `parent` through `runner`.
