@@ -2,6 +2,7 @@
 
 #include "platform/sjis.h"
 #include "qtsupport/dialog_runner.h"
+#include "zeriru/gui/property_dialogs.h"
 #include "zeriru/ui.h"
 
 namespace zeriru::gui {
@@ -47,14 +48,13 @@ EditorWindows DefaultEditorWindows(Ui& ui, qtsupport::DialogRunner& runner, QWid
     windows.settingEditors = [&runner, parent](SettingEditorKind kind, SettingEditorContext& context) {
         return MakeSettingEditor(kind, context, runner, parent);
     };
-    windows.propertiesDialog = [&ui](ProjectPropertiesDialogModel&) {
-        ui.ShowMessage(NotYetAvailableText(sjis::S("プロジェクトのプロパティ")), MessageButtons::Ok, MessageIcon::Information);
-        return false;
+    windows.propertiesDialog = [&ui, &runner, parent](ProjectPropertiesDialogModel& model) {
+        TfrmProjectDialog dialog(model, ui, runner, parent);
+        return runner.Run(dialog) == QDialog::Accepted;
     };
-    windows.createOptionDialog = [&ui](CreateOptionDialogModel&) {
-        ui.ShowMessage(NotYetAvailableText(sjis::S("インストーラファイル作成オプション")), MessageButtons::Ok,
-                       MessageIcon::Information);
-        return false;
+    windows.createOptionDialog = [&ui, &runner, parent](CreateOptionDialogModel& model) {
+        TfrmCreateOptionDialog dialog(model, ui, runner, parent);
+        return runner.Run(dialog) == QDialog::Accepted;
     };
     return windows;
 }

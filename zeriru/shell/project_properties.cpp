@@ -42,15 +42,13 @@ std::optional<std::string> MakeGuidText() {
 // ---- filling ----
 
 ProjectPropertiesDialogModel::ProjectPropertiesDialogModel(Services services, const ProjectProperties& initial)
-    : s_(std::move(services)), newForm_(true), readOnly_(false), values_(initial), session_(s_.editorFolder),
-      pages_(kPageCount, {HelpTopic(0), HelpTopic(1), HelpTopic(2)}) {
+    : s_(std::move(services)), newForm_(true), readOnly_(false), values_(initial), session_(s_.editorFolder) {
     FillModules(initial.moduleName, initial.moduleKey, initial.languageCode);
 }
 
 ProjectPropertiesDialogModel::ProjectPropertiesDialogModel(Services services, const TIniDocument& project,
                                                            const TProjectInfo& info, bool readOnly)
-    : s_(std::move(services)), newForm_(false), readOnly_(readOnly), project_(project), session_(s_.editorFolder),
-      pages_(kPageCount, {HelpTopic(0), HelpTopic(1), HelpTopic(2)}) {
+    : s_(std::move(services)), newForm_(false), readOnly_(readOnly), project_(project), session_(s_.editorFolder) {
     using namespace key;
     values_.outputFolders = s_.settings.OutputFolders();
     values_.projectName = info.projectName;
@@ -242,10 +240,7 @@ CheckOutcome ProjectPropertiesDialogModel::Check() const {
 }
 
 CheckOutcome ProjectPropertiesDialogModel::Ok() {
-    if (CheckOutcome problem = Check()) {
-        pages_.SetPage(problem->page == pc::kPagePublisher ? kPublisherPage : kInstallFilePage);
-        return problem;
-    }
+    if (CheckOutcome problem = Check()) return problem;
     if (!values_.createFolder.empty()) s_.settings.RememberOutputFolder(values_.createFolder);
     if (storeDefaults) {
         NewProjectDefaults d;

@@ -8,7 +8,6 @@
 #include "zeriru/create_option.h"
 #include "zeriru/editor_settings.h"
 #include "zeriru/editors/check_result.h"
-#include "zeriru/editors/dialog_frame_model.h"
 #include "zeriru/ini_document.h"
 #include "zeriru/language_texts.h"
 #include "zeriru/modules.h"
@@ -110,15 +109,11 @@ public:
     // "GUIDの生成に失敗しました。") when none can be made.
     bool GenerateGuid();
 
-    // ---- pages ----
-    PageSwitcher& pages() { return pages_; }
-    int HelpTopic() const { return HelpTopic(pages_.page()); }
-
     // ---- OK ----
     // The check alone; the result names the page and the control.
     CheckOutcome Check() const;
-    // OK: the check (its page becomes the page shown); then the output folder first in the
-    // remembered folders and, with "標準に設定する(&D)", the new-project defaults stored.
+    // OK: the check; then the output folder first in the remembered folders and, with
+    // "標準に設定する(&D)", the new-project defaults stored.
     CheckOutcome Ok();
 
     // ---- writing ----
@@ -147,7 +142,6 @@ private:
     int module_ = -1;
     int language_ = -1;
     LanguageTextsSession session_;
-    PageSwitcher pages_;
 };
 
 }  // namespace zeriru

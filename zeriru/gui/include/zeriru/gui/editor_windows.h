@@ -1,7 +1,7 @@
 // The windows the main window opens that other units of the editor provide: the seven setting
-// editors (files, shortcuts, registry, ...) and the project property dialogs (the "new" form,
-// the properties of the open project, the create options of a build). The main window takes
-// them from an EditorWindows value; DefaultEditorWindows() holds what exists today.
+// editors (files, shortcuts, registry, ...) and the project property dialogs (the property
+// dialog in both forms, the create options of a build). The main window takes them from an
+// EditorWindows value; DefaultEditorWindows() holds what exists today.
 //
 // A setting editor plugs in by implementing zeriru::SettingEditor (setting_editor.h): Fill from
 // the project, ShowModal through the dialog runner it is given, Write its sections. Its case in
