@@ -170,14 +170,7 @@ void Measurement::MeasurementThread() {
             }
             StoreSample(data_, items);
 
-            bool silent = false;
-            for (int i = 0; i < kChannelCount; ++i) {
-                if (items[i].Send() && items[i].NoReply()) {
-                    data_.channels[i].noResponse = 1;
-                    silent = true;
-                }
-            }
-            if (silent) {
+            if (!DropSilentChannels(items)) {
                 messages_(75);
                 Stop();
                 break;
@@ -199,6 +192,23 @@ void Measurement::MeasurementThread() {
     measurementEnded_ = true;
     clock_.Leave();
     changed_.notify_all();
+}
+
+bool Measurement::DropSilentChannels(const PollItems& items) {
+    bool answered = false;
+    bool silent = false;
+    std::lock_guard lock(data_.section);
+    for (int i = 0; i < kChannelCount; ++i) {
+        if (!items[i].Send()) continue;
+        if (items[i].NoReply()) {
+            data_.channels[i].noResponse = 1;
+            data_.channels[i].measureSwitch = 0;
+            silent = true;
+        } else {
+            answered = true;
+        }
+    }
+    return answered || !silent;
 }
 
 void Measurement::PacingThread() {

@@ -77,6 +77,9 @@ private:
     // false when the thread is to end.
     bool Suspend(bool first);
     void StopSteps1And2();
+    // A measured channel that did not answer gets the no-response mark and is measured no
+    // more; the others go on. false when no measured channel answered at all.
+    bool DropSilentChannels(const PollItems& items);
     bool OnMeasurementThread() const;
 
     MonitorData& data_;
