@@ -35,6 +35,9 @@ TQViewModel::TQViewModel(Environment environment)
 TQViewModel::~TQViewModel() {
     e_.transport.SetAbortHandler({});
     measurement_.reset();  // stops a running measurement and joins its threads
+    // The CAN port stays open across checks and measurements; the program's end lets it go,
+    // as the end of the process would.
+    if (e_.transport.CanPort() != 0) e_.transport.CanCloseSensors();
 }
 
 // ------------------------------------------------------------------------------ start and exit
