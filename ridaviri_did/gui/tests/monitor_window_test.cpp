@@ -81,16 +81,22 @@ Identity=T26-04001-0003
 Profile=constant:71
 )";
 
-// One command to this process's machine, as machinectl sends it.
+// One command to this process's machine, as machinectl sends it; the answer, or the failing
+// call's error.
 std::string MachineControl(const std::string& command) {
     const std::string path = hw::ControlSocketPath(::getpid()).string();
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    timeval timeout{5, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
     std::string answer;
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        ::write(fd, command.data(), command.size()) == static_cast<ssize_t>(command.size())) {
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        answer = "error connect " + path + ": " + std::strerror(errno);
+    } else if (::write(fd, command.data(), command.size()) != static_cast<ssize_t>(command.size())) {
+        answer = std::string("error write: ") + std::strerror(errno);
+    } else {
         ::shutdown(fd, SHUT_WR);
         char buffer[256];
         for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) answer.append(buffer, std::size_t(n));
@@ -163,11 +169,17 @@ protected:
         };
         program_ = std::make_unique<MonitorProgram>(can_, ticks_, clock_, folder_, std::move(seams));
         startMs_ = clock_.NowMs();
+        // Time stands still until a test lets it run.
+        clock_.SetHorizon(startMs_);
     }
     void TearDown() override {
         clock_.ClearHorizon();
         program_.reset();
+        // The machine lives as long as the process: what a test unplugged is plugged again.
+        for (const std::string& unit : unplugged_) MachineControl("plug " + unit);
     }
+
+    void StartAndSilenceAll();
 
     CMainFrame& frame() { return program_->frame(); }
     TQViewModel& model() { return frame().model(); }
@@ -213,6 +225,7 @@ protected:
     fs::path askedIn_;
     std::unique_ptr<MonitorProgram> program_;
     uint64_t startMs_ = 0;
+    std::vector<std::string> unplugged_;
 };
 
 fs::path* MonitorWindowTest::root_ = nullptr;
@@ -319,6 +332,7 @@ TEST_F(MonitorWindowTest, AMeasurementOnTheCanBusFromStartToExit) {
 
     // The second unit is unplugged: "通信異常", the others go on.
     ASSERT_EQ(MachineControl("unplug CanSensor 2").rfind("ok", 0), 0u);
+    unplugged_.push_back("CanSensor 2");
     RunUntil(74500, 75);
     EXPECT_EQ(Text("edtValue2"), U("通信異常"));
     EXPECT_EQ(Text("edtValue1"), "20.50");
@@ -346,7 +360,6 @@ TEST_F(MonitorWindowTest, AMeasurementOnTheCanBusFromStartToExit) {
     ASSERT_TRUE(ini);
     EXPECT_EQ(*ini, ExpectedConfiguration());
     EXPECT_FALSE(ReadWindowPlacement(*registry_).Empty());
-    MachineControl("plug CanSensor 2");
 }
 
 TEST_F(MonitorWindowTest, SettingsRefuseDuplicatedChannelNumbersAndOddIntervals) {
@@ -418,6 +431,49 @@ TEST_F(MonitorWindowTest, GraphScalingAndTheChannelSelectionThroughTheirControls
     EXPECT_EQ(data().channels[0].graphDisplay, 0);
     EXPECT_EQ(data().channels[2].graphDisplay, 1);
     Trigger(MonitorCommand::Stop);
+}
+
+// Every unit falls silent: the measurement thread shows message 75 through the window's thread
+// and waits for it. Meanwhile the window's thread stops the measurement, or exits: neither waits
+// on that thread without a bound, and the box is shown (or dropped at the end) afterwards.
+void MonitorWindowTest::StartAndSilenceAll() {
+    StartOnCan();
+    Trigger(MonitorCommand::Start);
+    RunUntil(2500, 3);
+    for (const char* unit : {"CanSensor 1", "CanSensor 2", "CanSensor 3"}) {
+        const std::string answer = MachineControl(std::string("unplug ") + unit);
+        ASSERT_EQ(answer.rfind("ok", 0), 0u) << answer;
+        unplugged_.push_back(unit);
+    }
+    clock_.SetHorizon(startMs_ + 6500);
+    // The measurement thread now waits for its box, which the window's thread has not shown.
+    const auto end = std::chrono::steady_clock::now() + 20s;
+    while (program_->windowCall().Waiting() == 0 && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(2ms);
+    ASSERT_EQ(program_->windowCall().Waiting(), 1)
+        << "samples " << data().SampleIndex() << " mode " << data().stateWord.Mode() << " clock "
+        << clock_.NowMs() - startMs_;
+    EXPECT_TRUE(shown_.empty());
+}
+
+TEST_F(MonitorWindowTest, AMessageFromTheMeasurementThreadDoesNotBlockAStop) {
+    StartAndSilenceAll();
+    const auto begin = std::chrono::steady_clock::now();
+    frame().action(MonitorCommand::Stop)->trigger();
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, 5s);
+    ASSERT_TRUE(Pump([&] { return !model().Measure().Running(); }));
+    EXPECT_EQ(shown_, std::vector<int>{75});
+    EXPECT_TRUE(data().stateWord.Test(state::UNSAVED));
+}
+
+TEST_F(MonitorWindowTest, AMessageFromTheMeasurementThreadDoesNotBlockTheExit) {
+    StartAndSilenceAll();
+    const auto begin = std::chrono::steady_clock::now();
+    frame().close();
+    EXPECT_EQ(shown_, std::vector<int>{143}) << "the exit's own question; 75 is still waiting";
+    EXPECT_TRUE(fs::exists(folder_ / "Zuzodavu.INI"));
+    program_.reset();  // the waiting box is dropped, the measurement thread ends
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, 10s);
 }
 
 }  // namespace

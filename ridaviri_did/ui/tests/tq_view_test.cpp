@@ -51,6 +51,8 @@ protected:
         view_ = std::make_unique<TQViewModel>(
             TQViewModel::Environment{data_, transport_, messages_, clock_, windows_, call_, folder_, writer_});
         startMs_ = clock_.NowMs();
+        // Time stands still until a test lets it run.
+        clock_.SetHorizon(startMs_);
     }
     ~ViewTest() override {
         clock_.ClearHorizon();
