@@ -1,345 +1,276 @@
+// The installation: read and check everything, ask what the screens ask, then make every
+// change through one transaction in the project's process order, register the uninstall, and
+// keep the changes only when all of it worked.
 #include "installer_runtime/installer.h"
+
+#include "context.h"
+#include "files_items.h"
+#include "ini_items.h"
+#include "program_items.h"
+#include "record.h"
+#include "registration.h"
+#include "registry_items.h"
+#include "screens.h"
+#include "shortcut_items.h"
+#include "transaction.h"
 
 #include "platform/pathtext.h"
 #include "platform/sjis.h"
 #include "platform/winfile.h"
 #include "platform/winpath.h"
-#include "zeriru/defines.h"
-#include "zeriru/file_services.h"
 #include "zeriru/project_file.h"
 
-#include <ctime>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cstdio>
 
 namespace installer {
 
 namespace wp = platform::winpath;
 namespace sj = platform::sjis;
 using zeriru::DecodeProjectText;
-using zeriru::EncodeProjectText;
-using zeriru::GetItemField;
-using zeriru::GetItemFieldInt;
-using zeriru::TIniDocument;
 
 namespace {
 
-// Items read from one list at most, as the editor writes them.
-constexpr int kMaxItems = 32768;
+// Steps of the process order ([InstallProcessOrderSetting] items, field 2).
+enum : int {
+    kStepFiles = 0,
+    kStepShortcuts = 1,
+    kStepRegistry = 2,
+    kStepIni = 3,
+    kStepDeleteFiles = 4,
+    kStepDeleteRegistry = 5,
+    kStepProgramsBeforeCopy = 6,
+    kStepProgramsAfterCopy = 7,
+};
+constexpr int kDefaultOrder[] = {kStepProgramsBeforeCopy, kStepFiles,       kStepShortcuts,     kStepRegistry,
+                                 kStepIni,                kStepDeleteFiles, kStepDeleteRegistry, kStepProgramsAfterCopy};
 
-// Item kinds of the file list.
-constexpr int kKindFile = 0;
-constexpr int kKindFolder = 1;
-constexpr int kKindComponent = 5;
-
-std::vector<std::string> ReadItems(const TIniDocument& data, std::string_view section) {
-    std::vector<std::string> items;
-    for (int i = 0; i < kMaxItems; ++i) {
-        const std::string key = std::to_string(i);
-        if (!data.ValueExists(section, key)) break;
-        items.push_back(data.ReadString(section, key));
+std::vector<int> ProcessOrder(const zeriru::TIniDocument& data) {
+    if (!data.ReadBool("Installer", "EnableInstallProcessOrderSetting", false))
+        return {std::begin(kDefaultOrder), std::end(kDefaultOrder)};
+    Problems ignored;
+    std::vector<int> order;
+    for (const std::string& r : ReadList(data, "InstallProcessOrderSetting", "InstallProcessOrderItems", ignored)) {
+        if (zeriru::GetItemFieldBool(r, 1, true)) order.push_back(zeriru::GetItemFieldInt(r, 2, kStepFiles));
     }
-    return items;
+    return order;
 }
 
-std::string Field(std::string_view record, int n) { return DecodeProjectText(GetItemField(record, n)); }
-
-// Windows attribute bits of the item's attribute field; 0 keeps the staged file's own.
-std::uint32_t WindowsAttributes(std::uint32_t itemBits) {
-    std::uint32_t out = 0;
-    if (itemBits & 1) out |= wp::kAttrArchive;
-    if (itemBits & 2) out |= wp::kAttrReadOnly;
-    if (itemBits & 4) out |= wp::kAttrHidden;
-    if (itemBits & 8) out |= wp::kAttrSystem;
-    return out;
+// The journal folder of an uninstall key in the machine's temporary folder.
+std::string JournalFolder(zeriru::TBuildMachine& machine, const std::string& key) {
+    std::uint64_t hash = 1469598103934665603ULL;
+    for (unsigned char c : sj::ToUpper(key)) hash = (hash ^ c) * 1099511628211ULL;
+    char name[40];
+    std::snprintf(name, sizeof name, "ZU_VAZUZA-%016llx", static_cast<unsigned long long>(hash));
+    return wp::JoinPath(machine.TempFolder(), name);
 }
 
-}  // namespace
-
-LanguageTexts::LanguageTexts(const TIniDocument& data) {
-    const std::string code = std::to_string(data.ReadInteger("Control_Info", "LocalID", 1041));
-    std::string name = "ResourceString_" + code;
-    if (!data.SectionExists(name)) name = data.ReadString("Project", "InstallerModuleKey") + name;
-    for (const auto& [key, value] : data.ReadSectionValues(name)) section_.WriteString("T", key, value);
-}
-
-std::string LanguageTexts::Text(int id, std::initializer_list<std::string_view> args) const {
-    const std::string key = std::to_string(id);
-    auto arg = args.begin();
-    if (!section_.ValueExists("T", key)) {
-        std::string joined;
-        for (; arg != args.end(); ++arg) joined += (joined.empty() ? "" : " ") + std::string(*arg);
-        return joined;
+// One installation at a time in a machine: a lock on its temporary folder.
+class RunLock {
+public:
+    explicit RunLock(const std::string& folder) {
+        const auto host = wp::ToHostPath(folder);
+        if (host) fd_ = ::open(host->c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        held_ = fd_ >= 0 && ::flock(fd_, LOCK_EX | LOCK_NB) == 0;
     }
-    const std::string text = section_.ReadString("T", key);
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); i = sj::NextChar(text, i)) {
-        const std::size_t len = sj::CharLength(text, i);
-        if (len == 1 && text.compare(i, 2, "%s") == 0 && arg != args.end()) {
-            out += *arg++;
-            ++i;  // the "s"; NextChar steps over the "%"
-        } else if (len == 1 && text.compare(i, 3, "#13") == 0) {
-            out += '\n';
-            i += 2;
-        } else {
-            out.append(text, i, len);
-        }
+    ~RunLock() {
+        if (fd_ >= 0) ::close(fd_);
     }
-    return out;
-}
+    bool held() const { return held_; }
 
-std::string LanguageTexts::Caption(int id) const {
-    std::string text = Text(id);
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); i = sj::NextChar(text, i)) {
-        const std::size_t len = sj::CharLength(text, i);
-        if (len == 1 && text[i] == '&') continue;
-        out.append(text, i, len);
+private:
+    int fd_ = -1;
+    bool held_ = false;
+};
+
+struct Plan {
+    std::vector<FileStep> files;
+    std::vector<ShortcutStep> shortcuts;
+    std::vector<RegistryStep> registry;
+    std::vector<IniStep> ini;
+    std::vector<ProgramStep> programs;
+    Registration registration;
+
+    bool Empty() const {
+        return files.empty() && shortcuts.empty() && registry.empty() && ini.empty() && programs.empty();
     }
-    // "はい(Y)" stays readable without its mark; "(&Y)" became "(Y)".
-    return out;
-}
+};
 
-InstallPlan MakeInstallPlan(const TIniDocument& data, std::string_view runtimeFolder, zeriru::TBuildMachine& machine) {
-    InstallPlan plan;
-    plan.title = DecodeProjectText(data.ReadString("Software", "InstallerTitle"));
-    plan.softName = DecodeProjectText(data.ReadString("Software", "SoftName"));
-    plan.installFolder = zeriru::ExpandInstallPath("%InstallDir%", data, machine);
-
-    const bool folderLayout = data.ValueExists("Project", "InstallSource");
-    const std::string dataFolder =
-        folderLayout ? wp::JoinPath(runtimeFolder, DecodeProjectText(data.ReadString("Project", "InstallSource")))
-                     : std::string(runtimeFolder);
-
-    auto targetFolder = [&](const std::string& define, const std::string& sub) -> std::string {
-        const std::string text = sub.empty() ? define : define + "\\" + sub;
-        const std::string folder = wp::RemoveBackslash(zeriru::ExpandInstallPath(text, data, machine));
-        // A define the machine does not know stays in the text; such a folder is not a path.
-        if (folder.empty() || zeriru::FindDefineId(folder) != 0 || !wp::ParsePath(folder) ||
-            !wp::IsAbsolutePath(folder)) {
-            plan.problems.push_back(text);
-            return {};
-        }
-        return folder;
+void Report(const Context& context, const Problems& problems, const std::string& dataPath) {
+    auto list = [&](const std::vector<std::string>& lines) {
+        for (const std::string& line : lines) context.console.Line("  " + line);
     };
-
-    auto addRecord = [&](const std::string& record) {
-        const int kind = GetItemFieldInt(record, 2, kKindFile);
-        if (!zeriru::GetItemFieldBool(record, 1, true)) return;
-        if (kind != kKindFile && kind != kKindFolder) return;
-        const std::string define = Field(record, 3);
-        const std::string sub = Field(record, 4);
-        const std::string folder = targetFolder(define, sub);
-        if (folder.empty()) return;
-        InstallStep step;
-        step.target = folder;
-        step.attributes = static_cast<std::uint32_t>(GetItemFieldInt(record, 9, 0));
-        if (kind == kKindFolder) {
-            step.kind = StepKind::Folder;
-            plan.steps.push_back(step);
-            return;
-        }
-        const std::string staged = Field(record, 5);
-        const std::string wanted = Field(record, 7);
-        const std::string name = wanted.empty() ? staged : wanted;
-        // Both are plain names: a data file never places a file outside its folders.
-        if (!wp::IsValidElement(staged) || !wp::IsValidElement(name)) {
-            plan.problems.push_back(staged + (wanted.empty() ? "" : " -> " + wanted));
-            return;
-        }
-        const std::string from =
-            folderLayout ? wp::JoinPath(wp::JoinPath(dataFolder, zeriru::DefineFolderName(define, sub)), staged)
-                         : wp::JoinPath(dataFolder, staged);
-        if (!wp::FileExists(from) || wp::DirectoryExists(from)) {
-            plan.problems.push_back(from);
-            return;
-        }
-        step.kind = StepKind::File;
-        step.source = from;
-        step.target = wp::JoinPath(folder, name);
-        step.options = GetItemFieldInt(record, 8, 0);
-        plan.steps.push_back(step);
-    };
-
-    const std::string itemsSection = data.ReadString("FilesSetting", "UseSection", "Files");
-    for (const std::string& record : ReadItems(data, itemsSection)) {
-        if (GetItemFieldInt(record, 2, kKindFile) != kKindComponent) {
-            addRecord(record);
-            continue;
-        }
-        // A component: its items stand in the section the build named in field 3; bit 0 of
-        // field 8 selects it by default, and nobody chooses components here.
-        if (!zeriru::GetItemFieldBool(record, 1, true) || (GetItemFieldInt(record, 8, 0) & 1) == 0) continue;
-        for (const std::string& entry : ReadItems(data, Field(record, 3))) addRecord(entry);
+    if (!problems.damaged.empty()) {
+        context.Say(text_id::kDataDamaged, {dataPath});
+        list(problems.damaged);
     }
+    if (!problems.missing.empty()) {
+        context.Say(text_id::kFilesDamaged);
+        list(problems.missing);
+    }
+    if (!problems.outside.empty()) {
+        context.Say(text_id::kOutsideFolders);
+        list(problems.outside);
+    }
+}
+
+bool RunStep(int step, const Plan& plan, const Context& context, Transaction& changes, InstallRecord& record) {
+    switch (step) {
+        case kStepFiles: return RunFileSteps(plan.files, false, context, changes, record);
+        case kStepShortcuts: return RunShortcuts(plan.shortcuts, context, changes, record);
+        case kStepRegistry: return RunRegistry(plan.registry, context, &changes, &record);
+        case kStepIni: return RunIni(plan.ini, context, &changes, &record);
+        case kStepDeleteFiles: return RunFileSteps(plan.files, true, context, changes, record);
+        case kStepProgramsBeforeCopy: return RunPrograms(plan.programs, kRunBeforeCopy, context);
+        case kStepProgramsAfterCopy: return RunPrograms(plan.programs, kRunAfterCopy, context);
+        default: return true;  // registry deletions belong to the uninstall lists
+    }
+}
+
+// The record of what this run made, merged with an earlier installation's, written last.
+bool WriteRecord(const Plan& plan, InstallRecord& record, const Context& context, Transaction& changes) {
+    const Registration& r = plan.registration;
+    for (const std::string& folder : changes.madeFolders()) record.folders.push_back(folder);
+    for (const auto& [root, key] : changes.madeKeys()) record.keys.push_back({root, key});
+    InstallRecord whole = record;
+    if (r.earlier) {
+        whole = MergeRecords(*r.earlier, record);
+        if (!sj::EqualsNoCase(r.earlierRecordPath, r.recordPath))
+            whole.files.push_back({r.earlierRecordPath, false, 0, 'R'});
+    }
+    if (!changes.WriteFile(r.recordPath, EncodeRecord(whole, context.data))) {
+        context.Say(text_id::kCannotCopy, {r.recordPath});
+        return false;
+    }
+    context.Say(text_id::kRecordPath, {r.recordPath});
+    return true;
+}
+
+// Every item planned and checked before the first change: problems say why not.
+Plan MakePlan(const Context& context, const ShortcutChoices& choices, Problems& problems) {
+    if (!Targets::Admissible(context.targets.installFolder())) problems.missing.push_back(context.targets.installFolder());
+    Plan plan;
+    plan.files = PlanFiles(context, problems);
+    plan.shortcuts = PlanShortcuts(context, choices, problems);
+    plan.registry = PlanRegistry(context, problems);
+    plan.ini = PlanIni(context, problems);
+    plan.programs = PlanPrograms(context, problems);
+    plan.registration = PlanRegistration(context, problems);
     return plan;
 }
 
-namespace {
-
-class Run {
-public:
-    Run(const TIniDocument& data, const LanguageTexts& texts, bool silent, Console& console)
-        : data_(data), texts_(texts), silent_(silent), console_(console) {}
-
-    bool Ask(std::string_view question, bool fallback) {
-        if (silent_) return fallback;
-        return console_.Ask(question, fallback);
+// The changes in the process order, then the uninstall registration; false at the first
+// step that failed.
+bool Apply(const Plan& plan, const Context& context, Transaction& changes, InstallRecord& record) {
+    for (int step : ProcessOrder(context.data)) {
+        if (!RunStep(step, plan, context, changes, record)) return false;
     }
-
-    // Creates the folder and every missing one above it, remembering those it made.
-    bool MakeFolder(const std::string& folder) {
-        std::vector<std::string> missing;
-        for (std::string at = folder; !at.empty() && !wp::DirectoryExists(at);) {
-            missing.push_back(at);
-            const std::string up = wp::FolderOf(at);
-            if (up == at) break;
-            at = up;
-        }
-        if (!wp::CreateDirectoryTree(folder)) return false;
-        for (auto it = missing.rbegin(); it != missing.rend(); ++it) result.folders.push_back(*it);
-        return true;
-    }
-
-    bool Folder(const InstallStep& step) {
-        console_.Line(texts_.Text(text_id::kCreatingFolder, {step.target}));
-        if (MakeFolder(step.target)) return true;
-        console_.Line(texts_.Text(text_id::kCannotCreateFolder, {step.target}));
-        return false;
-    }
-
-    bool File(const InstallStep& step) {
-        if (step.options & kOptionDoNotCopy) return true;
-        const bool exists = wp::FileExists(step.target);
-        if (exists && wp::DirectoryExists(step.target)) {
-            console_.Line(texts_.Text(text_id::kCannotCopy, {step.target}));
-            return false;
-        }
-        if (exists && (step.options & kOptionSkipExisting)) return true;
-        if (exists && (step.options & kOptionAskOverwrite) && !Ask(texts_.Text(text_id::kOverwrite, {step.target}), true))
-            return true;
-        console_.Line(texts_.Text(text_id::kCopying, {step.target}));
-        const std::string folder = wp::FolderOf(step.target);
-        if (!MakeFolder(folder)) {
-            console_.Line(texts_.Text(text_id::kCannotCreateFolder, {folder}));
-            return false;
-        }
-        if (exists && (wp::GetFileAttributes(step.target) & wp::kAttrReadOnly)) {
-            if (!Ask(texts_.Text(text_id::kOverwriteReadOnly, {step.target}), true)) return true;
-            wp::SetFileAttributes(step.target, wp::kAttrNormal);
-        }
-        const std::uint32_t attributes =
-            step.attributes == 0 ? zeriru::kKeepSourceAttributes : WindowsAttributes(step.attributes);
-        if (!zeriru::CopyFileKeepTime(step.source, step.target, attributes)) {
-            console_.Line(texts_.Text(text_id::kCannotCopy, {step.target}));
-            return false;
-        }
-        result.files.push_back(step.target);
-        existed_.push_back(exists);
-        return true;
-    }
-
-    // The uninstall record: what this run installed and which folders it made, in the
-    // install folder under the name the uninstall settings choose.
-    void WriteRecord(const InstallPlan& plan) {
-        if (!data_.ReadBool("Installer", "EnableUninstallSetting", true)) return;
-        if (result.files.empty() && result.folders.empty()) return;
-        console_.Line(texts_.Text(text_id::kWritingRecord));
-        std::string name = kRecordFileName;
-        const int method = data_.ReadInteger("UninstallSetting", "InfoFileMethod", 0);
-        if (method == 2) {
-            const std::string chosen = DecodeProjectText(data_.ReadString("UninstallSetting", "InfoFileName"));
-            if (wp::IsValidElement(chosen)) name = chosen;
-        } else if (method == 1) {
-            name = zeriru::UniqueFileName(plan.installFolder, name);
-        }
-        const std::string path = wp::JoinPath(plan.installFolder, name);
-        if (!MakeFolder(plan.installFolder)) {
-            console_.Line(texts_.Text(text_id::kCannotCreateFolder, {plan.installFolder}));
-            return;
-        }
-        TIniDocument record = TIniDocument::OpenWindowsPath(path);
-        record.Clear();
-        record.WriteString("Install", "SoftName", EncodeProjectText(plan.softName));
-        record.WriteString("Install", "ProjectName", data_.ReadString("Project", "ProjectName"));
-        record.WriteString("Install", "InstallDir", EncodeProjectText(plan.installFolder));
-        char when[32];
-        const std::time_t now = std::time(nullptr);
-        std::tm local{};
-        localtime_r(&now, &local);
-        std::strftime(when, sizeof when, "%Y/%m/%d %H:%M:%S", &local);
-        record.WriteString("Install", "InstallDateTime", when);
-        // Files: path and whether a file of that name was there before (then uninstall
-        // must not simply remove it).
-        for (std::size_t i = 0; i < result.files.size(); ++i)
-            record.WriteString("Files", std::to_string(i),
-                               EncodeProjectText(result.files[i]) + "|" + (existed_[i] ? "1" : "0") + "|");
-        for (std::size_t i = 0; i < result.folders.size(); ++i)
-            record.WriteString("Folders", std::to_string(i), EncodeProjectText(result.folders[i]));
-        if (!record.UpdateFile()) {
-            console_.Line(texts_.Text(text_id::kCannotCopy, {path}));
-            return;
-        }
-        result.record = path;
-        console_.Line(texts_.Text(text_id::kRecordPath, {path}));
-    }
-
-    InstallResult result;
-
-private:
-    const TIniDocument& data_;
-    const LanguageTexts& texts_;
-    bool silent_;
-    Console& console_;
-    std::vector<bool> existed_;
-};
+    return !plan.registration.enabled ||
+           (Register(plan.registration, record, context, changes) && WriteRecord(plan, record, context, changes));
+}
 
 }  // namespace
 
-InstallResult Install(std::string_view runtimeFolder, bool silent, Console& console, zeriru::TBuildMachine& machine) {
-    const std::string dataPath = wp::JoinPath(runtimeFolder, kDataFileName);
-    const TIniDocument data = TIniDocument::OpenWindowsPath(dataPath);
+MachineFacts ThisMachine() {
+    MachineFacts m;
+    const long pages = ::sysconf(_SC_PHYS_PAGES);
+    const long size = ::sysconf(_SC_PAGESIZE);
+    if (pages > 0 && size > 0) m.memoryMb = static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(size) >> 20;
+    return m;
+}
+
+InstallResult Install(std::string_view runtimeFolder, const InstallOptions& options, Console& console,
+                      zeriru::TBuildMachine& machine, platform::registry::Registry& registry) {
+    InstallResult result;
+    const std::string runtime(runtimeFolder);
+    const std::string dataPath = wp::JoinPath(runtime, kDataFileName);
+    const zeriru::TIniDocument data = zeriru::TIniDocument::OpenWindowsPath(dataPath);
     const LanguageTexts texts(data);
-    InstallResult failed;
     if (!wp::FileExists(dataPath) || data.LoadFailed() || !data.SectionExists("Software")) {
         console.Line(texts.Text(text_id::kCannotReadData, {dataPath}));
-        failed.exitCode = kExitBadData;
-        return failed;
+        result.exitCode = kExitBadData;
+        return result;
     }
-    const InstallPlan plan = MakeInstallPlan(data, runtimeFolder, machine);
-    // The installer's title is its window caption; text 0 makes one from the name when it is empty.
-    console.Line(plan.title.empty() ? texts.Text(text_id::kTitle, {plan.softName}) : plan.title);
-    console.Line(texts.Text(text_id::kWelcome, {plan.softName}));
-    if (!plan.problems.empty() || plan.installFolder.empty() || zeriru::FindDefineId(plan.installFolder) != 0) {
-        console.Line(texts.Text(text_id::kFilesDamaged));
-        for (const std::string& problem : plan.problems) console.Line("  " + problem);
-        console.Line(texts.Text(text_id::kStopped, {plan.softName}));
-        failed.exitCode = kExitBadData;
-        return failed;
-    }
-    console.Line(texts.Text(text_id::kDestination, {plan.installFolder}));
+    InstallOptions effective = options;
+    effective.silent = options.silent || data.ReadBool("Installer", "EnableSilentInstall", false);
+    if (effective.moduleProgram.empty()) effective.moduleProgram = wp::JoinPath(runtime, kProgramFileName);
+    Targets targets(data, machine, runtime);
+    Context context{data, texts, console, machine, registry, effective, targets, Phase::Install, runtime};
 
-    Run run(data, texts, silent, console);
-    const std::string question = texts.Text(text_id::kReady, {plan.softName}) + " [" + texts.Caption(text_id::kYes) +
-                                 "/" + texts.Caption(text_id::kNo) + "]";
-    if (!run.Ask(question, true)) {
-        console.Line(texts.Text(text_id::kStopped, {plan.softName}));
-        run.result.exitCode = kExitCancelled;
-        return run.result;
+    const std::string softName = DecodeProjectText(data.ReadString("Software", "SoftName"));
+    const std::string title = DecodeProjectText(data.ReadString("Software", "InstallerTitle"));
+    // The installer's title is its window caption; text 0 makes one from the name when it is empty.
+    console.Line(title.empty() ? texts.Text(text_id::kTitle, {softName}) : title);
+    auto stop = [&](int code) {
+        context.Say(text_id::kStopped, {softName});
+        result.exitCode = code;
+        return result;
+    };
+    if (!CheckRequirements(context)) return stop(kExitRequirements);
+    if (const int screens = ShowOpeningScreens(context); screens != kExitInstalled) return stop(screens);
+    AskInstallFolder(context);
+    const ShortcutChoices choices = AskShortcutChoices(context);
+
+    Problems problems;
+    const Plan plan = MakePlan(context, choices, problems);
+    if (!problems.empty()) {
+        Report(context, problems, dataPath);
+        return stop(kExitBadData);
     }
-    console.Line(texts.Text(text_id::kInstalling, {plan.softName}));
-    bool ok = true;
-    for (const InstallStep& step : plan.steps) {
-        ok = step.kind == StepKind::Folder ? run.Folder(step) : run.File(step);
-        if (!ok) break;
+    if (plan.Empty()) {
+        context.Say(text_id::kNothingToInstall);
+        return stop(kExitBadData);
     }
-    // Also after a failure: what was installed so far can be removed again.
-    run.WriteRecord(plan);
-    if (!ok) {
-        console.Line(texts.Text(text_id::kStopped, {plan.softName}));
-        run.result.exitCode = kExitFailed;
-        return run.result;
+    targets.SetOwnFiles(plan.registration.uninstaller, plan.registration.recordPath);
+    context.Say(text_id::kDestination, {targets.installFolder()});
+    if (!plan.shortcuts.empty()) context.Say(text_id::kGroup, {choices.group});
+    if (!AskReady(context)) return stop(kExitCancelled);
+
+    const RunLock lock(machine.TempFolder());
+    if (!lock.held()) {
+        context.Say(text_id::kAlreadyRunning);
+        return stop(kExitFailed);
     }
-    console.Line(texts.Text(text_id::kFinished, {plan.softName}));
-    return run.result;
+    Transaction changes(JournalFolder(machine, plan.registration.key), registry, effective.beforeChange);
+    if (changes.Pending()) {
+        context.Say(text_id::kRecovering);
+        std::vector<std::string> leftovers;
+        changes.Recover(&leftovers);
+        for (const std::string& l : leftovers) console.Line("  " + l);
+    }
+    std::string error;
+    if (!changes.Begin(&error)) {
+        context.Say(text_id::kCannotCreateFolder, {error});
+        return stop(kExitFailed);
+    }
+
+    context.Say(text_id::kInstalling, {softName});
+    InstallRecord record;
+    record.softName = softName;
+    record.projectName = DecodeProjectText(data.ReadString("Project", "ProjectName"));
+    record.installFolder = targets.installFolder();
+    if (!Apply(plan, context, changes, record) || !changes.Commit()) {
+        context.Say(text_id::kRollingBack);
+        std::vector<std::string> leftovers;
+        changes.Rollback(&leftovers);
+        for (const std::string& l : leftovers) console.Line("  " + l);
+        result = {};
+        return stop(kExitFailed);
+    }
+    if (plan.registration.enabled) {
+        result.record = plan.registration.recordPath;
+        result.uninstallKey = plan.registration.key;
+    }
+    for (const InstalledFile& f : record.files) result.files.push_back(f.path);
+    result.folders = changes.madeFolders();
+
+    const bool programsOk = RunChosenPrograms(plan.programs, context);
+    context.Say(text_id::kFinished, {softName});
+    if (!programsOk) result.exitCode = kExitProgramFailed;
+    return result;
 }
 
 }  // namespace installer

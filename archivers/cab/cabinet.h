@@ -73,9 +73,10 @@ private:
 
 bool TestCabinet(std::FILE* file, long start, long end, std::string* error);
 
-// Extracts every entry below dest; names that would leave dest fail the call before anything
-// is written.
+// Extracts every entry below dest; names that would leave dest or clash with another entry
+// (CheckMemberSet) fail the call before anything is written. With `newFilesOnly` (a folder
+// the caller has just made) no existing file is written over.
 bool ExtractCabinet(std::FILE* file, long start, long end, const std::filesystem::path& dest, std::string* error,
-                    std::vector<std::filesystem::path>* written = nullptr);
+                    std::vector<std::filesystem::path>* written = nullptr, bool newFilesOnly = false);
 
 }  // namespace archivers::cab

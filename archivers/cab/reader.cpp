@@ -185,9 +185,14 @@ bool TestCabinet(std::FILE* file, long start, long end, std::string* error) {
 }
 
 bool ExtractCabinet(std::FILE* file, long start, long end, const std::filesystem::path& dest, std::string* error,
-                    std::vector<std::filesystem::path>* written) {
+                    std::vector<std::filesystem::path>* written, bool newFilesOnly) {
     CabinetReader reader;
     if (!reader.Open(file, start, end, error)) return false;
+    {
+        std::vector<MemberName> names;
+        for (const Entry& e : reader.entries()) names.push_back({e.name, false});
+        if (!CheckMemberSet(names, error)) return false;
+    }
     std::map<const Entry*, std::filesystem::path> targets;
     for (const Entry& e : reader.entries()) {
         const auto rel = SafeRelativePath(e.name, error);
@@ -203,7 +208,8 @@ bool ExtractCabinet(std::FILE* file, long start, long end, const std::filesystem
         [&](const Entry& e) -> ByteSink* {
             const std::filesystem::path target = dest / targets[&e];
             auto f = std::make_unique<HostFile>();
-            if (!PrepareInside(dest, targets[&e], &failure) || !f->CreateWrite(target, &failure)) return nullptr;
+            if (!PrepareInside(dest, targets[&e], &failure)) return nullptr;
+            if (!(newFilesOnly ? f->CreateNew(target, &failure) : f->CreateWrite(target, &failure))) return nullptr;
             sinks[&e] = f->Sink();
             open[&e] = std::move(f);
             return &sinks[&e];

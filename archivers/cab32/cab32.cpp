@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "cab/cabinet.h"
+#include "common/safe_path.h"
 #include "common/cmdline.h"
 #include "common/filescan.h"
 #include "common/hostfiles.h"
@@ -81,7 +82,7 @@ Outcome Create(const CommandLine& cl, const Targets& t) {
 Outcome Open(const Targets& t, FileHandle* f) {
     const fs::path cabinet = HostPathFromWindows(t.archive);
     f->reset(std::fopen(cabinet.c_str(), "rb"));
-    if (!*f) return Error(kResultNotFound, "cannot open " + cabinet.string());
+    if (!*f) return Error(kResultNotFound, "cannot open " + PathText(cabinet));
     return {};
 }
 
@@ -92,7 +93,7 @@ Outcome Extract(const Targets& t) {
     if (!TestCabinet(f.get(), 0, 0, &err)) return Error(kResultBadArchive, "damaged cabinet: " + err);
     const fs::path dest = t.folder.empty() ? fs::current_path() : HostPathFromWindows(t.folder);
     if (!ExtractCabinet(f.get(), 0, 0, dest, &err)) {
-        const bool unsafe = err.find("member name") != std::string::npos || err.find("link") != std::string::npos;
+        const bool unsafe = err.find("member") != std::string::npos || err.find("link") != std::string::npos;
         return Error(unsafe ? kResultUnsafePath : kResultFile, err);
     }
     return {kResultOk, "extracted"};

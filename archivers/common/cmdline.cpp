@@ -4,6 +4,9 @@
 #include "platform/hostfile.h"
 #include "platform/sjis.h"
 
+#include <filesystem>
+#include <system_error>
+
 namespace archivers {
 
 namespace sj = platform::sjis;
@@ -11,7 +14,7 @@ namespace sj = platform::sjis;
 namespace {
 
 // Response files may name further response files; this bounds the nesting.
-constexpr int kMaxResponseDepth = 4;
+constexpr std::size_t kMaxResponseDepth = 4;
 
 struct Token {
     std::string text;
@@ -53,21 +56,47 @@ bool Tokenize(std::string_view line, std::vector<Token>* tokens, std::string* er
     return true;
 }
 
-bool Expand(std::string_view line, CommandLine* out, int depth, std::string* error) {
+// Response files being read, outermost first, by host path: one of them named again would
+// never end.
+using OpenResponses = std::vector<std::filesystem::path>;
+
+bool ReadResponseFile(const std::string& name, OpenResponses& open, std::string* text, std::string* error) {
+    const std::filesystem::path host = HostPathFromWindows(name);
+    std::error_code ec;
+    const std::filesystem::path key = std::filesystem::weakly_canonical(host, ec);
+    for (const auto& p : open) {
+        if (p == key) {
+            if (error) *error = "response file names itself: " + name;
+            return false;
+        }
+    }
+    if (open.size() >= kMaxResponseDepth) {
+        if (error) *error = "response files nested too deep: " + name;
+        return false;
+    }
+    std::string err;
+    const auto read = platform::ReadHostFile(host, &err);
+    if (!read) {
+        if (error) *error = "cannot read response file: " + err;
+        return false;
+    }
+    *text = *read;
+    open.push_back(key);
+    return true;
+}
+
+bool Expand(std::string_view line, CommandLine* out, OpenResponses& open, std::string* error) {
     std::vector<Token> tokens;
     if (!Tokenize(line, &tokens, error)) return false;
     for (Token& t : tokens) {
         if (!t.quoted && t.text.size() > 1 && t.text[0] == '-') {
             out->switches.push_back(t.text.substr(1));
-        } else if (!t.text.empty() && t.text[0] == '@' && t.text.size() > 1 && depth < kMaxResponseDepth) {
+        } else if (!t.text.empty() && t.text[0] == '@' && t.text.size() > 1) {
             // @"path": the quote may start after the '@'; Tokenize already removed it.
-            std::string err;
-            const auto text = platform::ReadHostFile(HostPathFromWindows(t.text.substr(1)), &err);
-            if (!text) {
-                if (error) *error = "cannot read response file: " + err;
-                return false;
-            }
-            if (!Expand(*text, out, depth + 1, error)) return false;
+            std::string text;
+            if (!ReadResponseFile(t.text.substr(1), open, &text, error)) return false;
+            if (!Expand(text, out, open, error)) return false;
+            open.pop_back();
         } else if (!t.text.empty() || t.quoted) {
             out->args.push_back(t.text);
         }
@@ -94,7 +123,8 @@ std::optional<std::string> CommandLine::Value(std::string_view prefix) const {
 
 bool ParseCommandLine(std::string_view line, CommandLine* out, std::string* error) {
     *out = CommandLine{};
-    return Expand(line, out, 0, error);
+    OpenResponses open;
+    return Expand(line, out, open, error);
 }
 
 bool IsFolderElement(std::string_view element) {

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <system_error>
 
+#include "common/safe_path.h"
+
 namespace archivers {
 
 namespace {
@@ -26,7 +28,7 @@ HostFile::~HostFile() {
 bool HostFile::OpenRead(const std::filesystem::path& path, std::string* error) {
     path_ = path;
     fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd_ < 0) return Fail(error, "open " + path.string());
+    if (fd_ < 0) return Fail(error, "open " + PathText(path));
     return true;
 }
 
@@ -40,7 +42,14 @@ bool HostFile::CreateWrite(const std::filesystem::path& path, std::string* error
         if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::chmod(path.c_str(), st.st_mode | S_IWUSR) == 0)
             fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, mode);
     }
-    if (fd_ < 0) return Fail(error, "create " + path.string());
+    if (fd_ < 0) return Fail(error, "create " + PathText(path));
+    return true;
+}
+
+bool HostFile::CreateNew(const std::filesystem::path& path, std::string* error, unsigned mode) {
+    path_ = path;
+    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+    if (fd_ < 0) return Fail(error, "create " + PathText(path));
     return true;
 }
 

@@ -28,6 +28,8 @@ public:
     bool OpenRead(const std::filesystem::path& path, std::string* error);
     // Creates or truncates; refuses to follow a link at the last element.
     bool CreateWrite(const std::filesystem::path& path, std::string* error, unsigned mode = 0644);
+    // Creates a file that must not exist yet: never writes over anything, never through a link.
+    bool CreateNew(const std::filesystem::path& path, std::string* error, unsigned mode = 0644);
     bool Rewind(std::string* error);
     bool Close(std::string* error);
 

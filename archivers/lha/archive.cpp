@@ -195,7 +195,7 @@ bool UpdateArchive(const fs::path& archive, const std::vector<FoundFile>& files,
     FileHandle old;
     if (fs::exists(archive, ec)) {
         old.reset(std::fopen(archive.c_str(), "rb"));
-        if (!old) return Fail(error, "cannot open " + archive.string());
+        if (!old) return Fail(error, "cannot open " + PathText(archive));
         ArchiveReader reader(old.get(), 0, 0);
         Member m;
         HeaderStatus st;
@@ -236,7 +236,7 @@ bool UpdateArchive(const fs::path& archive, const std::vector<FoundFile>& files,
 
 bool ListArchive(const fs::path& archive, std::vector<Member>* members, std::string* error) {
     FileHandle f(std::fopen(archive.c_str(), "rb"));
-    if (!f) return Fail(error, "cannot open " + archive.string());
+    if (!f) return Fail(error, "cannot open " + PathText(archive));
     // An archive holds at least its end mark.
     if (std::fgetc(f.get()) == EOF) return Fail(error, "empty file");
     ArchiveReader reader(f.get(), 0, 0);
@@ -261,19 +261,27 @@ bool TestArchive(std::FILE* file, long start, long end, std::string* error) {
     return true;
 }
 
+bool ListMemberNames(std::FILE* file, long start, long end, const std::function<bool(const Member&)>& select,
+                     std::vector<MemberName>* names, std::string* error) {
+    ArchiveReader reader(file, start, end);
+    Member m;
+    HeaderStatus st;
+    while ((st = reader.Next(&m, error)) == HeaderStatus::Ok) {
+        if (select && !select(m)) continue;
+        names->push_back({m.path, m.IsDirectory()});
+    }
+    return st == HeaderStatus::End;
+}
+
 bool ExtractArchive(std::FILE* file, long start, long end, const fs::path& dest,
                     const std::function<bool(const Member&)>& select, std::string* error,
-                    std::vector<fs::path>* written) {
-    // First pass: every selected name must stay inside dest before anything is written.
+                    std::vector<fs::path>* written, bool newFilesOnly) {
+    // First pass: every selected name must stay inside dest and clash with no other member
+    // before anything is written.
     {
-        ArchiveReader reader(file, start, end);
-        Member m;
-        HeaderStatus st;
-        while ((st = reader.Next(&m, error)) == HeaderStatus::Ok) {
-            if (select && !select(m)) continue;
-            if (!SafeRelativePath(m.path, error)) return false;
-        }
-        if (st == HeaderStatus::Error) return false;
+        std::vector<MemberName> names;
+        if (!ListMemberNames(file, start, end, select, &names, error)) return false;
+        if (!CheckMemberSet(names, error)) return false;
     }
     std::error_code ec;
     fs::create_directories(dest, ec);
@@ -291,7 +299,7 @@ bool ExtractArchive(std::FILE* file, long start, long end, const fs::path& dest,
         if (!PrepareInside(dest, *rel, error)) return false;
         const fs::path target = dest / *rel;
         HostFile outFile;
-        if (!outFile.CreateWrite(target, error)) return false;
+        if (!(newFilesOnly ? outFile.CreateNew(target, error) : outFile.CreateWrite(target, error))) return false;
         if (!reader.Extract(outFile.Sink(), error) || !outFile.Close(error)) {
             outFile.Close(nullptr);
             fs::remove(target, ec);

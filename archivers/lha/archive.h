@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/filescan.h"
+#include "common/safe_path.h"
 #include "common/stream.h"
 #include "header.h"
 #include "method.h"
@@ -58,10 +59,15 @@ bool ListArchive(const std::filesystem::path& archive, std::vector<Member>* memb
 bool TestArchive(std::FILE* file, long start, long end, std::string* error);
 
 // Extracts the members that `select` accepts (all when empty) below dest. Any member whose
-// name would leave dest fails the whole call before anything is written. Returns the host
-// paths written in *written when given.
+// name would leave dest, or that clashes with another member (CheckMemberSet), fails the whole
+// call before anything is written. Returns the host paths written in *written when given.
+// With `newFilesOnly` (a folder the caller has just made) no existing file is written over.
 bool ExtractArchive(std::FILE* file, long start, long end, const std::filesystem::path& dest,
                     const std::function<bool(const Member&)>& select, std::string* error,
-                    std::vector<std::filesystem::path>* written = nullptr);
+                    std::vector<std::filesystem::path>* written = nullptr, bool newFilesOnly = false);
+
+// The names of the members that `select` accepts (all when empty); false on a damaged header.
+bool ListMemberNames(std::FILE* file, long start, long end, const std::function<bool(const Member&)>& select,
+                     std::vector<MemberName>* names, std::string* error);
 
 }  // namespace archivers::lha

@@ -1,5 +1,6 @@
 #include "sfx/sfx_file.h"
 
+#include "common/safe_path.h"
 #include "common/hostpath.h"
 
 #include <dlfcn.h>
@@ -41,7 +42,7 @@ bool Fail(std::string* error, const std::string& what) {
 
 bool Append(std::FILE* out, const fs::path& from, std::uint64_t* size, std::string* error) {
     FileHandle in(std::fopen(from.c_str(), "rb"));
-    if (!in) return Fail(error, "cannot open " + from.string());
+    if (!in) return Fail(error, "cannot open " + PathText(from));
     std::vector<char> buf(1 << 16);
     *size = 0;
     std::size_t n;

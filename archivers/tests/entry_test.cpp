@@ -11,6 +11,8 @@
 #include "archivers/unlha32.h"
 #include "common/cmdline.h"
 #include "common/results.h"
+#include "lha/crc16.h"
+#include "lha/header.h"
 #include "platform/sjis.h"
 #include "test_util.h"
 
@@ -120,6 +122,54 @@ TEST(Unlha, ResponseFileCarriesTheMasks) {
     EXPECT_NE(text.find("a.txt"), std::string::npos);
     EXPECT_NE(text.find("b.dat"), std::string::npos);
     EXPECT_EQ(text.find("c.bin"), std::string::npos);
+}
+
+TEST(Unlha, ResponseFilesThatNameThemselvesAreRefused) {
+    // Before, the innermost "@file" of a loop became a mask and then an archive member.
+    TempDir dir;
+    WriteFile(dir / "stage/a.txt", "a");
+    WriteFile(dir / "self.txt", "a.txt\r\n@" + Q(dir / "self.txt") + "\r\n");
+    WriteFile(dir / "one.txt", "a.txt @" + Q(dir / "two.txt"));
+    WriteFile(dir / "two.txt", "@" + Q(dir / "one.txt"));
+    for (int i = 0; i < 5; ++i) WriteFile(dir / ("d" + std::to_string(i)), "@" + Q(dir / ("d" + std::to_string(i + 1))));
+    WriteFile(dir / "d5", "a.txt");
+    struct Case {
+        const char* file;
+        const char* reason;
+    } cases[] = {{"self.txt", "names itself"}, {"one.txt", "names itself"}, {"d0", "nested too deep"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        std::string text;
+        EXPECT_EQ(CallUnlha("u " + Q(dir / "a.lzh") + " " + QF(dir / "stage") + " @" + Q(dir / c.file), &text),
+                  kResultCommand);
+        EXPECT_NE(text.find(c.reason), std::string::npos) << text;
+        EXPECT_FALSE(fs::exists(dir / "a.lzh"));
+        EXPECT_EQ(CallCab("-a " + Q(dir / "a.cab") + " " + QF(dir / "stage") + " @" + Q(dir / c.file), &text),
+                  kResultCommand);
+        EXPECT_FALSE(fs::exists(dir / "a.cab"));
+    }
+    // The same file twice one after the other is no loop.
+    WriteFile(dir / "masks.txt", "a.txt");
+    EXPECT_EQ(CallUnlha("u " + Q(dir / "a.lzh") + " " + QF(dir / "stage") + " @" + Q(dir / "masks.txt") + " @" +
+                        Q(dir / "masks.txt")),
+              0);
+}
+
+TEST(Arcctl, RefusedShiftJisMemberNameIsReadable) {
+    // The refusal named the Shift-JIS member in UTF-8, which the tool then converted again.
+    TempDir dir;
+    lha::Member m;
+    m.method = "-lh0-";
+    m.path = sj::S("..\\日本語.txt");
+    m.originalSize = m.compressedSize = 1;
+    m.crc = lha::ComputeCrc16(reinterpret_cast<const std::uint8_t*>("x"), 1);
+    WriteFile(dir / "evil.lzh", lha::EncodeHeader(m) + "x" + std::string(1, '\0'));
+    fs::create_directories(dir / "out");
+    std::string out;
+    const std::string line = "x " + Q(dir / "evil.lzh") + " " + QF(dir / "out");
+    EXPECT_EQ(RunTool(Quote(ARCCTL_EXE) + " lha " + Quote(line), &out), 1) << out;
+    EXPECT_NE(out.find("..\\日本語.txt"), std::string::npos) << out;
+    EXPECT_TRUE(fs::is_empty(dir / "out"));
 }
 
 TEST(Unlha, FolderWithDoubledQuoteInItsName) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <system_error>
 
+#include "common/safe_path.h"
 #include "common/cmdline.h"
 #include "common/filescan.h"
 #include "common/hostfiles.h"
@@ -80,7 +81,7 @@ Outcome Pack(const CommandLine& cl, const Targets& t) {
 Outcome Extract(const Targets& t) {
     const fs::path archive = HostPathFromWindows(t.archive);
     FileHandle f(std::fopen(archive.c_str(), "rb"));
-    if (!f) return Error(kResultNotFound, "cannot open " + archive.string());
+    if (!f) return Error(kResultNotFound, "cannot open " + PathText(archive));
     const fs::path dest = t.folder.empty() ? fs::current_path() : HostPathFromWindows(t.folder);
     std::vector<std::string> masks = t.masks;
     auto select = [&masks](const Member& m) {
@@ -95,7 +96,7 @@ Outcome Extract(const Targets& t) {
     std::string err;
     if (!TestArchive(f.get(), 0, 0, &err)) return Error(kResultBadArchive, "damaged archive: " + err);
     if (!ExtractArchive(f.get(), 0, 0, dest, select, &err)) {
-        const bool unsafe = err.find("member name") != std::string::npos || err.find("link") != std::string::npos;
+        const bool unsafe = err.find("member") != std::string::npos || err.find("link") != std::string::npos;
         return Error(unsafe ? kResultUnsafePath : kResultFile, err);
     }
     return {kResultOk, "extracted"};
@@ -117,7 +118,7 @@ Outcome List(const Targets& t) {
 Outcome Test(const Targets& t) {
     const fs::path archive = HostPathFromWindows(t.archive);
     FileHandle f(std::fopen(archive.c_str(), "rb"));
-    if (!f) return Error(kResultNotFound, "cannot open " + archive.string());
+    if (!f) return Error(kResultNotFound, "cannot open " + PathText(archive));
     std::string err;
     if (!TestArchive(f.get(), 0, 0, &err)) return Error(kResultBadArchive, "damaged archive: " + err);
     return {kResultOk, "archive is sound"};

@@ -1,84 +1,13 @@
-// The installer module against a fresh prefix: plans from data files of both staging layouts,
-// installs the bytes into the define folders and records what it did.
-#include "installer_runtime/installer.h"
+// The installer module against a fresh prefix: files and folders from data files of both
+// staging layouts, the screens it shows and asks, and the requirements it checks first.
+#include "installer_fixture.h"
+#include "texts.h"
 
-#include "platform/pathtext.h"
-#include "platform/registry.h"
-#include "platform/sjis.h"
-#include "platform/winfile.h"
-#include "platform/winpath.h"
-#include "prefix_fixture.h"
-#include "zeriru/platform_machine.h"
-#include "zeriru/project_file.h"
-
-#include <gtest/gtest.h>
-
-#include <deque>
-
-namespace wp = platform::winpath;
-namespace sj = platform::sjis;
 using namespace installer;
 
+using namespace installer::testing;
+
 namespace {
-
-class ScriptedConsole : public Console {
-public:
-    void Line(std::string_view text) override { lines.push_back(sj::ToUtf8(text)); }
-    bool Ask(std::string_view text, bool fallback) override {
-        questions.push_back(sj::ToUtf8(text));
-        if (answers.empty()) return fallback;
-        const bool a = answers.front();
-        answers.pop_front();
-        return a;
-    }
-    bool Has(const std::string& utf8) const {
-        for (const auto& l : lines)
-            if (l == utf8) return true;
-        return false;
-    }
-    std::string All() const {
-        std::string out;
-        for (const auto& l : lines) out += l + "\n";
-        return out;
-    }
-    std::vector<std::string> lines, questions;
-    std::deque<bool> answers;
-};
-
-const char* kLanguage =
-    "[Control_Info]\r\nLocalID=1041\r\nDefaultLocalID=1041\r\n"
-    "[ResourceString_1041]\r\n0=%s セットアップ\r\n5=はい(&Y)\r\n6=いいえ(&N)\r\n100=%s のセットアップへようこそ\r\n"
-    "451=%s をインストールする準備ができました。\r\n453=インストール先: %s\r\n501=%s をインストールしています。\r\n"
-    "502=ファイルをコピーしています: %s\r\n503=フォルダを作成しています: %s\r\n508=アンインストール情報を作成しています。\r\n"
-    "601=%s のインストールが完了しました。\r\n701=インストールは中止されました。%s はインストールされていません。\r\n"
-    "702=ファイル %s をコピーできませんでした。\r\n707=セットアップ情報ファイル %s を読み込めませんでした。\r\n"
-    "709=上書きしますか？#13%s\r\n715=インストール ファイルが壊れているか、足りません。\r\n1200=セットアップ ログ: %s\r\n";
-
-struct InstallerTest : PrefixTest {
-    std::string runtime = S("C:\\展開");
-    std::string software = S("[Software]\r\nInstallerTitle=見本\r\nSoftName=見本アプリ\r\nFolder=%ProgramFilesDir%|見本|\r\n");
-    std::string project;  // [Project] lines
-    std::vector<std::string> items;
-    std::string extra;
-    ScriptedConsole console;
-
-    static void Put(const std::string& path, const std::string& bytes) {
-        ASSERT_TRUE(wp::CreateDirectoryTree(wp::FolderOf(path)));
-        ASSERT_TRUE(wp::WriteWholeFile(path, bytes));
-    }
-    static std::string Get(const std::string& path) { return wp::ReadWholeFile(path).value_or("<missing>"); }
-    void WriteData() {
-        std::string text = "[Project]\r\nProjectName=mihon\r\n" + project + software + S(kLanguage) + "[Files]\r\n";
-        for (std::size_t i = 0; i < items.size(); ++i) text += std::to_string(i) + "=" + items[i] + "\r\n";
-        Put(wp::JoinPath(runtime, "INSTALL.DAT"), text + extra);
-    }
-    InstallResult Run(bool silent) {
-        platform::registry::Registry registry;
-        zeriru::TPlatformMachine machine(registry);
-        return Install(runtime, silent, console, machine);
-    }
-    std::string Dir(const char* utf8) const { return S("C:\\Program Files\\見本") + S(utf8); }
-};
 
 TEST(LanguageTexts, PlaceholdersLineBreaksAndMissingTexts) {
     zeriru::TIniDocument data;
@@ -97,8 +26,10 @@ TEST(LanguageTexts, PlaceholdersLineBreaksAndMissingTexts) {
         {4, {"%s"}, "100%s"},           // an argument is not expanded again
         {5, {"C:\\a"}, "表示 C:\\a"},  // the trail byte 0x5C of 表 is no separator
         {7, {"p", "q"}, "p q"},         // not in the chosen language: the arguments alone
+        {707, {"X"}, "セットアップ情報ファイル X を読み込めませんでした。"},  // the module's own text
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.id);
         std::vector<std::string> sjis;
         for (const auto& a : c.args) sjis.push_back(sj::S(a));
         std::string got = c.args.size() == 2   ? texts.Text(c.id, {sjis[0], sjis[1]})
@@ -182,11 +113,15 @@ TEST_F(InstallerTest, BadDataInstallsNothing) {
     struct Case {
         const char* name;
         std::vector<std::string> items;
-        const char* problem;  // UTF-8 line after the damaged-files text
+        const char* heading;  // UTF-8
+        const char* problem;  // the line after it
     } cases[] = {
-        {"staged file missing", {"1|0|%InstallDir%||missing.txt||||"}, "  C:\\展開\\missing.txt"},
-        {"name leaves its folder", {"1|0|%InstallDir%||a.txt||..\\..\\evil.txt||"}, "  a.txt -> ..\\..\\evil.txt"},
-        {"define unknown here", {"1|0|%SystemWow64Directory%||a.txt||||"}, "  %SystemWow64Directory%"},
+        {"staged file missing", {"1|0|%InstallDir%||missing.txt||||"}, "インストール ファイルが壊れているか、足りません。",
+         "  C:\\展開\\missing.txt"},
+        {"name leaves its folder", {"1|0|%InstallDir%||a.txt||..\\..\\evil.txt||"},
+         "インストール情報ファイルの次の項目は、使ってよいフォルダの外を指しています。", "  a.txt -> ..\\..\\evil.txt"},
+        {"define unknown here", {"1|0|%SystemWow64Directory%||a.txt||||"},
+         "インストール ファイルが壊れているか、足りません。", "  %SystemWow64Directory%"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -196,17 +131,14 @@ TEST_F(InstallerTest, BadDataInstallsNothing) {
         Put(runtime + "\\a.txt", "x");
         const InstallResult r = Run(true);
         EXPECT_EQ(r.exitCode, kExitBadData);
-        EXPECT_TRUE(console.Has("インストール ファイルが壊れているか、足りません。")) << console.All();
+        EXPECT_TRUE(console.Has(c.heading)) << console.All();
         EXPECT_TRUE(console.Has(c.problem)) << console.All();
         EXPECT_FALSE(wp::FileExists(Dir("")));
     }
-    ASSERT_TRUE(wp::DeleteFile(runtime + "\\INSTALL.DAT"));
-    console = {};
-    EXPECT_EQ(Run(true).exitCode, kExitBadData);
-    EXPECT_EQ(console.lines, std::vector<std::string>{"C:\\展開\\INSTALL.DAT"}) << console.All();
 }
 
 TEST_F(InstallerTest, QuestionsOnlyWithoutSilentMode) {
+    extra = "[ScreenSetting]\r\nPanel04=0\r\n";  // no folder question here
     items = {"1|0|%InstallDir%||a.txt||||", "1|0|%InstallDir%||b.txt|||1|", "1|0|%InstallDir%||c.txt|||8|",
              "1|0|%InstallDir%||d.txt|||32|"};
     WriteData();
@@ -252,6 +184,104 @@ TEST_F(InstallerTest, ReadOnlyTargetIsReplacedAndAttributesApplied) {
     const zeriru::TIniDocument record = zeriru::TIniDocument::OpenWindowsPath(r.record);
     EXPECT_EQ(zeriru::GetItemField(record.ReadString("Files", "0"), 2), "1");  // it was there before
     EXPECT_TRUE(r.folders.empty());
+}
+
+TEST_F(InstallerTest, RequirementsAreCheckedBeforeAnything) {
+    items = {"1|0|%InstallDir%||a.txt||||"};
+    Put(runtime + "\\a.txt", "a");
+    options.machine.memoryMb = 1024;
+    const std::string wrongSystem = "お使いのオペレーティング システムでは、このプログラムをインストールできません。";
+    struct Case {
+        const char* name;
+        std::string sections;
+        int exitCode;
+        std::string told;  // UTF-8
+    } cases[] = {
+        {"Windows XP only", "[OSSetting]\r\nOSVersion=32\r\n", kExitRequirements, wrongSystem},
+        {"Windows 7 with service pack 2", "[OSSetting]\r\nSPVersion=0,0,0,0,0,2\r\n", kExitRequirements, wrongSystem},
+        {"servers only", "[OSSetting]\r\nProductType=2\r\n", kExitRequirements, wrongSystem},
+        {"4096 MB of memory", "[InstallLimit]\r\nMemoryCheck=16\r\n", kExitRequirements,
+         "このプログラムのインストールには 4096 MB 以上のメモリが必要です。"},
+        {"no system check", "[OSSetting]\r\nCheckOSVersion=0\r\nOSVersion=32\r\n", kExitInstalled,
+         "見本アプリ のインストールが完了しました。"},
+        {"1024 MB is enough for 1024", "[InstallLimit]\r\nMemoryCheck=4\r\n", kExitInstalled,
+         "見本アプリ のインストールが完了しました。"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        console = {};
+        extra = c.sections;
+        WriteData();
+        EXPECT_EQ(Run().exitCode, c.exitCode) << console.All();
+        EXPECT_TRUE(console.Has(c.told)) << console.All();
+        EXPECT_EQ(wp::FileExists(Dir("\\a.txt")), c.exitCode == kExitInstalled);
+        if (c.exitCode == kExitInstalled) {
+            ASSERT_EQ(RunUninstall(Dir("\\Install.dat")).exitCode, kExitInstalled);
+        }
+    }
+}
+
+TEST_F(InstallerTest, DocumentAndLicenceAreShownAndTheLicenceMustBeAccepted) {
+    // The licence was staged under a numbered name; the item names it license.txt.
+    items = {"1|0|%InstallDir%||readme.txt||||", "1|0|%InstallDir%|doc|license1.txt||license.txt||"};
+    Put(runtime + "\\readme.txt", "read me\r\nsecond line\r\n");
+    Put(runtime + "\\license1.txt", S("使用許諾の本文\r\n"));
+    const std::string screens = "[ScreenSetting]\r\nPanel02=1\r\nPanel03=1\r\nPanel04=0\r\n";
+    software = S("[Software]\r\nInstallerTitle=見本\r\nSoftName=見本アプリ\r\nFolder=%ProgramFilesDir%|見本|\r\n"
+                 "DocumentFile=%InstallDir%\\readme.txt\r\nLicenseFile=%InstallDir%\\doc\\license.txt\r\n");
+    extra = screens;
+    WriteData();
+    console.answers = {false};  // the licence declined
+    EXPECT_EQ(Run(false).exitCode, kExitCancelled) << console.All();
+    EXPECT_TRUE(console.Has("read me")) << console.All();
+    EXPECT_TRUE(console.Has("second line")) << console.All();
+    EXPECT_TRUE(console.Has("使用許諾の本文")) << console.All();
+    ASSERT_EQ(console.questions.size(), 1u);
+    EXPECT_EQ(console.questions[0], "契約のすべての条項に同意する場合は「同意する」を選んでください。同意しない場合、"
+                                    "見本アプリ はインストールされません。 [同意する(A)/同意しない(D)]");
+    EXPECT_FALSE(wp::FileExists(Dir("")));
+
+    console = {};
+    EXPECT_EQ(Run(true).exitCode, kExitInstalled) << console.All();  // silent mode accepts
+    EXPECT_TRUE(console.questions.empty());
+
+    // Accepting is not needed: shown, not asked.
+    extra = screens + "[Installer]\r\nEnableUninstallSetting=0\r\n";
+    software += "AlwaysAgree=1\r\n";
+    WriteData();
+    console = {};
+    console.answers = {true};  // ready
+    EXPECT_EQ(Run(false).exitCode, kExitInstalled) << console.All();
+    EXPECT_EQ(console.questions.size(), 1u) << "only the last question";
+
+    // A licence that is not there stops the installation as damaged data.
+    ASSERT_TRUE(wp::DeleteFile(runtime + "\\license1.txt"));
+    console = {};
+    EXPECT_EQ(Run(true).exitCode, kExitBadData) << console.All();
+}
+
+TEST_F(InstallerTest, TheInstallFolderTheUserTypes) {
+    items = {"1|0|%InstallDir%||a.txt||||"};
+    Put(runtime + "\\a.txt", "a");
+    WriteData();
+    // A folder on the host's root is refused; the next answer is taken.
+    console.textAnswers = {"Z:\\tmp\\x", "C:\\別の場所\\見本"};
+    console.answers = {true};
+    const InstallResult r = Run(false);
+    ASSERT_EQ(r.exitCode, kExitInstalled) << console.All();
+    EXPECT_TRUE(console.Has("フォルダ名が正しくありません。")) << console.All();
+    EXPECT_EQ(Get(S("C:\\別の場所\\見本\\a.txt")), "a");
+    EXPECT_EQ(r.record, S("C:\\別の場所\\見本\\Install.dat"));
+    EXPECT_FALSE(wp::FileExists(Dir("")));
+
+    // [Installer] Options bit 2: the folder is fixed, nobody is asked.
+    extra = "[Installer]\r\nOptions=4\r\n";
+    WriteData();
+    console = {};
+    console.answers = {true};
+    ASSERT_EQ(Run(false).exitCode, kExitInstalled) << console.All();
+    EXPECT_EQ(console.questions.size(), 1u);
+    EXPECT_EQ(Get(Dir("\\a.txt")), "a");
 }
 
 }  // namespace

@@ -13,8 +13,9 @@ const char kUsage[] =
     "usage: arcctl lha|cab COMMAND-LINE\n"
     "\n"
     "Passes COMMAND-LINE (UTF-8; paths are Windows paths of the prefix or host paths) to\n"
-    "libunlha32.so or libcab32.so and prints the library's answer. Exits 0 on success,\n"
-    "1 with the library's result code otherwise.\n"
+    "libunlha32.so or libcab32.so and prints the library's answer (Shift-JIS, shown as UTF-8).\n"
+    "Exits 0 on success, 1 with the library's result code otherwise. A response file that\n"
+    "names itself, directly or through another, is refused.\n"
     "\n"
     "examples:\n"
     "  arcctl lha 'u -jm2 \"/tmp/setup.lzh\" \"/tmp/stage\\\" *.*'\n"
@@ -38,7 +39,11 @@ int main(int argc, char** argv) {
     const bool lha = std::strcmp(argv[1], "lha") == 0;
     int result = lha ? Unlha(nullptr, commandLine.c_str(), output, sizeof output)
                      : Cab(nullptr, commandLine.c_str(), output, sizeof output);
-    if (output[0]) std::printf("%s\n", platform::sjis::ToUtf8(output).c_str());
+    // The libraries answer in Shift-JIS, as their Windows callers expect (member names as the
+    // archive stores them); the terminal gets UTF-8, with bytes that do not convert shown as
+    // replacement characters.
+    if (output[0])
+        std::printf("%s\n", platform::sjis::ToUtf8(output, platform::sjis::Unconvertible::Replace).c_str());
     if (result != 0) {
         std::fprintf(stderr, "arcctl: %s library answered 0x%04X\n", argv[1], static_cast<unsigned>(result));
         return 1;

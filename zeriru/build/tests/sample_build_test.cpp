@@ -20,9 +20,11 @@
 #include "zeriru/platform_machine.h"
 #include "zeriru/project_file.h"
 #include "zeriru/ui.h"
+#include "platform/shell.h"
 
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -214,6 +216,14 @@ struct SampleBuildTest : PrefixTest {
         EXPECT_FALSE(dat.ValueExists("ResourceString_1041", "LanguageName"));
     }
 
+    // The private folder a self-extractor made for "%WORK%\DOZOZE\<stamp>": that name, "." and a
+    // unique part.
+    fs::path ExtractionFolder() const {
+        std::error_code ec;
+        for (const auto& e : fs::directory_iterator(root_ / "tmp" / "DOZOZE", ec))
+            if (e.path().filename().string().rfind(std::string(kStamp) + ".", 0) == 0) return e.path();
+        return {};
+    }
     // Runs a program with the test's prefix and temporary folder; returns its exit code.
     int RunInstallerProgram(const fs::path& program, const std::string& arguments, std::string* output) {
         fs::create_directories(root_ / "tmp");
@@ -238,7 +248,9 @@ struct SampleBuildTest : PrefixTest {
             {appData + sj::S("\\見本アプリ\\設定.ini"), kSources / "設定.ini"},
         };
         const TIniDocument record = TIniDocument::OpenWindowsPath(app + "\\Install.dat");
-        ASSERT_EQ(record.EntryCount("Files"), 5u);
+        // The five files first; the shortcuts (kind S) follow them.
+        ASSERT_GE(record.EntryCount("Files"), 5u);
+        EXPECT_EQ(GetItemField(record.ReadString("Files", "5"), 4), "S");
         for (std::size_t i = 0; i < 5; ++i) {
             SCOPED_TRACE(sj::ToUtf8(installed[i].path));
             EXPECT_TRUE(wp::ReadWholeFile(installed[i].path) == ReadFile(installed[i].source));
@@ -246,6 +258,63 @@ struct SampleBuildTest : PrefixTest {
                       installed[i].path);
         }
         EXPECT_TRUE(wp::DirectoryExists(app + sj::S("\\データ")));
+    }
+
+    // The sample's shortcut (read by lnkinfo), registry value and INI entry.
+    void ExpectShortcutRegistryAndIni() {
+        const std::string app = sj::S("C:\\Program Files\\見本アプリ");
+        const std::string link = machine->ShellFolder(1, false) + sj::S("\\見本アプリ\\見本アプリ.lnk");
+        std::string info;
+        ASSERT_EQ(RunTool("lnkinfo " + Quote(Host(link)), &info), 0) << info;
+        EXPECT_NE(info.find("Local path\t\t\t: " + sj::ToUtf8(app) + "\\見本.exe\n"), std::string::npos) << info;
+        EXPECT_NE(info.find("Description\t\t\t: 見本アプリを起動します\n"), std::string::npos) << info;
+        EXPECT_TRUE(wp::FileExists(machine->ShellFolder(0, false) + sj::S("\\見本アプリ.lnk")));
+        EXPECT_EQ(registryOwner->GetString(platform::registry::Root::CurrentUser, sj::S("Software\\見本工房\\見本アプリ"),
+                                           "InstallDir"),
+                  app);
+        EXPECT_EQ(machine->ReadIni(app + sj::S("\\見本.ini"), sj::S("設定"), sj::S("言語")), sj::S("日本語"));
+    }
+
+    // Every folder and file of the prefix with its bytes; the host's temporary folder and the
+    // editor's log aside.
+    std::map<std::string, std::string> PrefixState() const {
+        std::map<std::string, std::string> out;
+        for (auto it = fs::recursive_directory_iterator(root_); it != fs::recursive_directory_iterator(); ++it) {
+            const std::string rel = it->path().lexically_relative(root_).string();
+            if (rel == "tmp" || rel == "drive_c/Program Files/Zuzoruve/log") {
+                it.disable_recursion_pending();
+                continue;
+            }
+            out[rel] = it->is_directory() ? "<dir>" : ReadFile(it->path());
+        }
+        return out;
+    }
+
+    // Installs with the program, checks every record kind arrived, uninstalls with the command
+    // the uninstall key names and compares the prefix with its state before.
+    void InstallCheckAndUninstall(const fs::path& program) {
+        std::string error;
+        ASSERT_TRUE(platform::shell::ProvisionPrefix(&error)) << error;  // as the module finds it
+        const auto before = PrefixState();
+        std::string output;
+        ASSERT_EQ(RunInstallerProgram(program, "/S", &output), 0) << output;
+        EXPECT_NE(output.find("見本アプリ のインストールが完了しました。"), std::string::npos) << output;
+        ExpectInstalled();
+        ExpectShortcutRegistryAndIni();
+        const std::string command = registryOwner->GetString(
+            platform::registry::Root::LocalMachine,
+            sj::S("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\見本アプリ"), "UninstallString");
+        const auto args = platform::shell::SplitCommandLine(command);
+        ASSERT_EQ(args.size(), 3u) << sj::ToUtf8(command);
+        ASSERT_EQ(RunTool(Quote(Host(args[0])) + " /U " + Quote(sj::ToUtf8(args[2])) + " /S </dev/null", &output), 0)
+            << output;
+        const auto after = PrefixState();
+        std::string differences;
+        for (const auto& [path, bytes] : after)
+            if (!before.count(path) || before.at(path) != bytes) differences += "added or changed: " + path + "\n";
+        for (const auto& [path, bytes] : before)
+            if (!after.count(path)) differences += "removed: " + path + "\n";
+        EXPECT_EQ(differences, "") << output;
     }
 };
 
@@ -265,10 +334,7 @@ TEST_F(SampleBuildTest, CopyToFolderStagesByDefineFolderAndTheModuleInstallsIt) 
     for (const auto& s : staged) EXPECT_TRUE(ReadFile(dir / s.at) == ReadFile(s.source)) << s.at;
     ExpectDataFile(TIniDocument(dir / "INSTALL.DAT"), true);
 
-    std::string output;
-    ASSERT_EQ(RunInstallerProgram(dir / "INSTALL.EXE", "/S", &output), 0) << output;
-    EXPECT_NE(output.find("見本アプリ のインストールが完了しました。"), std::string::npos) << output;
-    ExpectInstalled();
+    InstallCheckAndUninstall(dir / "INSTALL.EXE");
 }
 
 TEST_F(SampleBuildTest, ArchivesHoldTheStagedFilesForLhaAndCabextract) {
@@ -289,6 +355,32 @@ TEST_F(SampleBuildTest, ArchivesHoldTheStagedFilesForLhaAndCabextract) {
     {
         SCOPED_TRACE("cabextract");
         ExpectStagedFlat(FolderFiles(cab));
+    }
+    // The module installs from what the archiver libraries extract (the stand-in of the tool
+    // a user extracts with; lha and cabextract keep the Shift-JIS names as host names).
+    struct Extraction {
+        const char* library;
+        const char* entry;
+        std::string command;
+        fs::path folder;
+    } extractions[] = {
+        {"libunlha32.so", "Unlha", "x \"" + Output(".lzh").string() + "\" \"" + (root_ / "i_lha").string() + "\\\"",
+         root_ / "i_lha"},
+        {"libcab32.so", "Cab", "-x \"" + Output(".cab").string() + "\" \"" + (root_ / "i_cab").string() + "\\\"",
+         root_ / "i_cab"},
+    };
+    for (const Extraction& x : extractions) {
+        SCOPED_TRACE(x.library);
+        fs::create_directories(x.folder);
+        void* library = ::dlopen((fs::path(REAL_ARCHIVERS_DIR) / x.library).c_str(), RTLD_NOW);
+        ASSERT_NE(library, nullptr) << ::dlerror();
+        using Entry = int (*)(void*, const char*, char*, std::uint32_t);
+        const auto entry = reinterpret_cast<Entry>(::dlsym(library, x.entry));
+        ASSERT_NE(entry, nullptr);
+        char answer[512] = {};
+        ASSERT_EQ(entry(nullptr, sj::FromUtf8(x.command).c_str(), answer, sizeof answer), 0) << sj::ToUtf8(answer);
+        fs::permissions(x.folder / "INSTALL.EXE", fs::perms::owner_exec, fs::perm_options::add);
+        InstallCheckAndUninstall(x.folder / "INSTALL.EXE");
     }
     EXPECT_FALSE(wp::FileExists(editor + "Temporary"));
 }
@@ -322,9 +414,8 @@ TEST_F(SampleBuildTest, LhaSelfExtractorCarriesTheDirectivesAndRunsTheModule) {
     files.erase("$");
     ExpectStagedFlat(files);
 
-    ASSERT_EQ(RunInstallerProgram(exe, "/S", &output), 0) << output;
-    EXPECT_TRUE(fs::exists(root_ / "tmp" / "DOZOZE" / kStamp / "INSTALL.DAT"));
-    ExpectInstalled();
+    InstallCheckAndUninstall(exe);
+    EXPECT_TRUE(fs::exists(ExtractionFolder() / "INSTALL.DAT"));
 }
 
 TEST_F(SampleBuildTest, CabSelfExtractorFilledByRozivuRunsTheModule) {
@@ -353,10 +444,8 @@ TEST_F(SampleBuildTest, CabSelfExtractorFilledByRozivuRunsTheModule) {
     ASSERT_TRUE(fs::exists(exe));
     EXPECT_FALSE(fs::exists(Output(".cab")));
 
-    std::string output;
-    ASSERT_EQ(RunInstallerProgram(exe, "/S", &output), 0) << output;
-    EXPECT_TRUE(fs::exists(root_ / "tmp" / "DOZOZE" / kStamp / "INSTALL.EXE"));
-    ExpectInstalled();
+    InstallCheckAndUninstall(exe);
+    EXPECT_TRUE(fs::exists(ExtractionFolder() / "INSTALL.EXE"));
 }
 
 TEST_F(SampleBuildTest, VersionFromTheMainFileNamesTheOutput) {
