@@ -16,7 +16,9 @@
 #include <QTableWidget>
 #include <QTest>
 
+#include <signal.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -397,6 +399,8 @@ TEST_F(MonitorWindowTest, GraphScalingAndTheChannelSelectionThroughTheirControls
     StartOnCan();
     runner_.Queue([](QDialog& d) {
         EXPECT_EQ(d.windowTitle(), U("グラフスケーリング（標準型）"));
+        QTest::keyClick(Find<QLineEdit>(d, "edtMax"), Qt::Key_Return);
+        EXPECT_TRUE(d.isVisible()) << "Enter in a field does not close the dialog";
         Find<QLineEdit>(d, "edtMax")->setText("100.005");
         ClickButton(d, "btnOk");
         EXPECT_TRUE(d.isVisible());
@@ -474,6 +478,55 @@ TEST_F(MonitorWindowTest, AMessageFromTheMeasurementThreadDoesNotBlockTheExit) {
     EXPECT_TRUE(fs::exists(folder_ / "Zuzodavu.INI"));
     program_.reset();  // the waiting box is dropped, the measurement thread ends
     EXPECT_LT(std::chrono::steady_clock::now() - begin, 10s);
+}
+
+TEST_F(MonitorWindowTest, TheWindowOpensWhereItWasClosed) {
+    ASSERT_TRUE(WriteWindowPlacement(*registry_, {100, 120, 1100, 720, kShowNormal}));
+    StartOnCan();
+    EXPECT_EQ(frame().geometry(), QRect(100, 120, 1000, 600));
+    frame().setGeometry(60, 70, 1020, 640);
+    frame().close();
+    EXPECT_EQ(ReadWindowPlacement(*registry_), (WindowPlacement{60, 70, 1080, 710, kShowNormal}));
+}
+
+// The program itself: a second copy brings the first to the front and ends; arguments the
+// window does not know are refused.
+TEST_F(MonitorWindowTest, OneCopyRunsAtATime) {
+    auto spawn = [](std::vector<std::string> args) {
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+            std::vector<char*> argv{const_cast<char*>(RIDAVIRI_PROGRAM)};
+            for (std::string& a : args) argv.push_back(a.data());
+            argv.push_back(nullptr);
+            ::execv(RIDAVIRI_PROGRAM, argv.data());
+            ::_exit(127);
+        }
+        return pid;
+    };
+    auto wait = [](pid_t pid, std::chrono::seconds timeout) {
+        const auto end = std::chrono::steady_clock::now() + timeout;
+        int status = 0;
+        while (std::chrono::steady_clock::now() < end) {
+            if (::waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+            std::this_thread::sleep_for(20ms);
+        }
+        return -1;  // still running
+    };
+    const pid_t bad = spawn({"--bogus"});
+    EXPECT_EQ(wait(bad, 30s), 2);
+
+    // The first copy waits in its opening dialog; the second finds it and ends at once.
+    const pid_t first = spawn({});
+    const auto end = std::chrono::steady_clock::now() + 30s;
+    while (!platform::sync::NamedMutex::Open(kApplicationTitle) && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(20ms);
+    ASSERT_TRUE(platform::sync::NamedMutex::Open(kApplicationTitle)) << "the first copy did not start";
+    const pid_t second = spawn({});
+    EXPECT_EQ(wait(second, 30s), 0);
+    EXPECT_EQ(wait(first, 0s), -1) << "the first copy still runs";
+    ::kill(first, SIGTERM);
+    wait(first, 30s);
 }
 
 }  // namespace
