@@ -370,6 +370,11 @@ CMainFrame::CMainFrame(Environment environment) : e_(std::move(environment)) {
     form_ = new CTQView(*model_, [this] { action(MonitorCommand::DisplayChannelSelection)->trigger(); }, this);
     setCentralWidget(form_);
     BuildActions();
+    // The form's button is the command of the same name, enabled as it is.
+    QAction* display = actions_.at(MonitorCommand::DisplayChannelSelection);
+    auto* button = form_->findChild<QPushButton*>(QStringLiteral("btnDisplayChannels"));
+    button->setEnabled(display->isEnabled());
+    connect(display, &QAction::enabledChanged, button, &QPushButton::setEnabled);
     BuildMenus();
     BuildToolBar();
     BuildStatusBar();

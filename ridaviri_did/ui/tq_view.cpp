@@ -160,8 +160,12 @@ void TQViewModel::OnStart() {
         ring_.Clear();
         drawnSamples_ = 0;
     }
-    if (measurement_->Start() != 0) return;
-    graphMode_ = kGraphPlot;
+    // Plotting before the threads start, so that the first sample is drawn.
+    const int mode = graphMode_.exchange(kGraphPlot);
+    if (measurement_->Start() != 0) {
+        graphMode_ = mode;
+        return;
+    }
     ShowInterval();
 }
 
