@@ -104,6 +104,8 @@ TEST_F(Notify, TargetsAreServedInTheOrderEventWindowCallback) {
     ASSERT_EQ(CanSetEventMask(b_.get(), CAN_EVENT_RECEIVE), 0u);
     SendToB({0x321});
     ASSERT_TRUE(rec_.WaitForBits(CAN_EVENT_RECEIVE));
+    // The hook runs in the callback just after the bits were recorded.
+    ASSERT_TRUE(WaitUntil([&] { return messageFirst.load() != -1; }));
     EXPECT_EQ(eventSetFirst.load(), 1);
     EXPECT_EQ(messageFirst.load(), 1);
     CanWindowMessage posted{};

@@ -292,6 +292,7 @@ std::optional<MachineDescription> ParseMachineDescription(const std::string& tex
                 else if (!can && sj::EqualsNoCase(k, "ProductId") && num(0xFFFF)) s.usb.product_id = uint16_t(n);
                 else if (!can && sj::EqualsNoCase(k, "Release") && num(0xFFFF)) s.usb.release = uint16_t(n);
                 else if (!can && sj::EqualsNoCase(k, "InterruptEndpoint") && num(1)) s.usb.interrupt_endpoint = n != 0;
+                else if (!can && sj::EqualsNoCase(k, "ReplyBytes") && num(64) && n >= 8) s.usb.reply_bytes = uint8_t(n);
                 else return fail(section, "bad entry " + k + "=" + v);
             }
             if (year_byte) s.settings.identity.year = uint8_t(*year_byte);

@@ -3,9 +3,9 @@
 
 #include <algorithm>
 #include <chrono>
-#include <thread>
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
 
 #include "internal.h"
 

@@ -528,7 +528,6 @@ CCalibrationDlg::CCalibrationDlg(CalibrationDialogModel& model, QWidget* parent)
     pass2_ = Radio("2回目", "rbPass2", this);
     pass1_->setChecked(true);
     reference_ = Field("edtReference", false, this);
-    reference_->setMaxLength(model.Precision() == 0 ? 6 : 7);
     QPushButton* measure = Button("計測", "btnMeasure");
     compute_ = Button("校正値計算", "btnCompute");
     QPushButton* cancel = Button("ｷｬﾝｾﾙ", "btnCancel");
@@ -577,21 +576,20 @@ CCalibrationDlg::CCalibrationDlg(CalibrationDialogModel& model, QWidget* parent)
 
 void CCalibrationDlg::Reload() {
     for (int p = 0; p < 2; ++p) {
-        shown_[p]->setText(Q(model_.ReferenceShown(p + 1)));
-        for (int c = 0; c < kChannelCount; ++c) fields_[p][c]->setText(Q(model_.Field(p + 1, c)));
+        shown_[p]->setText(Q(model_.ReferenceText(p + 1)));
+        for (int c = 0; c < kChannelCount; ++c) fields_[p][c]->setText(Q(model_.FieldText(p + 1, c + 1)));
     }
     compute_->setEnabled(model_.ComputeEnabled());
 }
 
 void CCalibrationDlg::OnMeasure() {
-    model_.pass = pass2_->isChecked() ? 2 : 1;
-    model_.referenceText = qtsupport::ToSjis(reference_->text());
-    bool accepted;
     {
         WaitCursor wait;
-        accepted = model_.Measure();
+        setEnabled(false);
+        model_.Measure(pass2_->isChecked() ? 2 : 1, qtsupport::ToSjis(reference_->text()));
+        setEnabled(true);
     }
-    if (!accepted) reference_->setFocus();
+    if (model_.FocusReference()) reference_->setFocus();
     Reload();
 }
 

@@ -351,12 +351,13 @@ void QtMonitorWindows::RequestRedraw() {
     posts_.poster()([this] {
         redrawPending_ = false;
         frame_.form().Refresh();
+        frame_.UpdateCommands();
     });
 }
 
 // ------------------------------------------------------------------------------ the frame
 
-CMainFrame::CMainFrame(Environment environment) : e_(std::move(environment)) {
+CMainFrame::CMainFrame(Environment environment) : e_(std::move(environment)), posts_(this) {
     setObjectName(QStringLiteral("CMainFrame"));
     setWindowTitle(U(kApplicationTitle));
     setWindowIcon(ProgramIcon());
@@ -379,12 +380,26 @@ CMainFrame::CMainFrame(Environment environment) : e_(std::move(environment)) {
     BuildToolBar();
     BuildStatusBar();
     idle_ = new QTimer(this);
-    connect(idle_, &QTimer::timeout, this, [this] { UpdateCommands(); });
+    connect(idle_, &QTimer::timeout, this, [this] {
+        if (deviceChangePending_) OnDeviceChange();
+        UpdateCommands();
+    });
     idle_->start(kIdleUpdateMs);
+    watcher_ = std::make_unique<DeviceChangeWatcher>([post = posts_.poster(), this] { post([this] { OnDeviceChange(); }); });
     adjustSize();
 }
 
+void CMainFrame::OnDeviceChange() {
+    deviceChangePending_ = QApplication::activeModalWidget() != nullptr;
+    if (deviceChangePending_ || closed_) return;
+    model_->Procedures().OnDeviceChange();
+    UpdateCommands();
+    form_->Refresh();
+}
+
 CMainFrame::~CMainFrame() {
+    watcher_.reset();
+    posts_.Close();
     idle_->stop();
     windows_->CloseAll();
     model_.reset();  // a running measurement stops here

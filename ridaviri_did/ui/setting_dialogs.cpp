@@ -189,7 +189,6 @@ ChannelSelectionModel::ChannelSelectionModel(ChannelSelectionKind kind, MonitorD
         return;
     }
     // The channel table: boxes for the measured channels.
-    std::lock_guard lock(data.section);
     for (int i = 0; i < std::clamp(data.deviceCount.load(), 0, kChannelCount); ++i) {
         const ChannelRecord& r = data.channels[i];
         if (ValidChannel(r.channelNumber) && r.measureSwitch == 1) enabled_[r.channelNumber - 1] = true;
@@ -219,7 +218,7 @@ const char* ChannelSelectionModel::GroupTitle() const {
     return "";
 }
 
-uint8_t& ChannelSelectionModel::Switch(ChannelRecord& record) const {
+uint8_t ChannelSelectionModel::Switch(const ChannelRecord& record) const {
     switch (kind_) {
     case ChannelSelectionKind::MeasuredChannels: return record.measureSwitch;
     case ChannelSelectionKind::CalibrationSwitches: return record.calibrationSwitch;
@@ -227,6 +226,16 @@ uint8_t& ChannelSelectionModel::Switch(ChannelRecord& record) const {
     case ChannelSelectionKind::ListChannels: break;
     }
     return record.listDisplay;
+}
+
+void ChannelSelectionModel::SetSwitch(ChannelRecord& record, bool on) const {
+    const uint8_t value = on ? 1 : 0;
+    switch (kind_) {
+    case ChannelSelectionKind::MeasuredChannels: record.measureSwitch = value; break;
+    case ChannelSelectionKind::CalibrationSwitches: record.calibrationSwitch = value; break;
+    case ChannelSelectionKind::GraphChannels: record.graphDisplay = value; break;
+    case ChannelSelectionKind::ListChannels: record.listDisplay = value; break;
+    }
 }
 
 void ChannelSelectionModel::SetChecked(int channelIndex, bool on) {
@@ -246,17 +255,14 @@ int ChannelSelectionModel::Ok() {
         return -1;
     }
     if (fileShown_) {
-        std::lock_guard lock(data_.section);
-        for (int i = 0; i < kChannelCount; ++i) Switch(data_.found[i]) = checked_[i] ? 1 : 0;
-    } else if (kind_ == ChannelSelectionKind::MeasuredChannels || kind_ == ChannelSelectionKind::CalibrationSwitches) {
-        for (ChannelRecord& r : data_.found) {
-            if (ValidChannel(r.channelNumber)) Switch(r) = checked_[r.channelNumber - 1] ? 1 : 0;
-        }
+        for (int i = 0; i < kChannelCount; ++i) SetSwitch(data_.found[i], checked_[i]);
     } else {
-        // The display and list threads read these switches under the critical section.
-        std::lock_guard lock(data_.section);
-        for (ChannelRecord& r : data_.channels) {
-            if (ValidChannel(r.channelNumber)) Switch(r) = checked_[r.channelNumber - 1] ? 1 : 0;
+        // The working copy, or the channel table (whose display switches the display and list
+        // threads read meanwhile, one atomic byte each).
+        const bool working = kind_ == ChannelSelectionKind::MeasuredChannels ||
+                             kind_ == ChannelSelectionKind::CalibrationSwitches;
+        for (ChannelRecord& r : working ? data_.found : data_.channels) {
+            if (ValidChannel(r.channelNumber)) SetSwitch(r, checked_[r.channelNumber - 1]);
         }
     }
     if (list && listResult_ && any) *listResult_ = kListSelectionChosen;

@@ -6,7 +6,7 @@
 #include "platform/sjis.h"
 #include "ridaviri/measurement_log.h"
 #include "ridaviri/ui/aux_views.h"
-#include "ridaviri/ui/calibration_dialog.h"
+#include "ridaviri/calibration_dialog.h"
 
 namespace ridaviri {
 namespace {
@@ -25,6 +25,8 @@ TQViewModel::TQViewModel(Environment environment)
     hooks_.save = [this] { return e_.windowCall.Call([this] { return Save(); }, -1); };
     hooks_.closeMainWindow = [this] { e_.windows.RequestClose(); };
     hooks_.refreshViews = [this](std::size_t index) { OnDisplayedSample(index); };
+    // The commands follow the end of a measurement that ended on its own thread.
+    hooks_.measurementEnded = [this] { OnMeasurementEnded(); };
     measurement_ = std::make_unique<Measurement>(e_.data, hooks_, e_.messages, e_.clock);
     e_.transport.SetAbortHandler([this](int code) { measurement_->Abort(code); });
     graph_.Set(RangeFromTexts(e_.data.settings));
@@ -235,7 +237,7 @@ void TQViewModel::OnPowerFrequency() {
 }
 
 void TQViewModel::OnCalibration() {
-    CalibrationDialogModel model(e_.data, e_.messages, {});
+    CalibrationDialogModel model(e_.data, e_.transport, procedures_, e_.messages);
     e_.windows.RunCalibrationDialog(model);
 }
 
@@ -308,6 +310,23 @@ void TQViewModel::OnDisplayedSample(std::size_t index) {
         drawnSamples_ = index + 1;
     }
     if (redraw) e_.windows.RequestRedraw();
+}
+
+void TQViewModel::OnMeasurementEnded() {
+    std::array<bool, kChannelCount> silent{};
+    {
+        std::lock_guard lock(e_.data.section);
+        for (const ChannelRecord& r : e_.data.channels) {
+            if (ValidChannel(r.channelNumber) && r.noResponse == 1) silent[r.channelNumber - 1] = true;
+        }
+    }
+    {
+        std::lock_guard lock(viewMutex_);
+        for (int c = 0; c < kChannelCount; ++c) {
+            if (silent[c] && graphMode_ == kGraphPlot) values_[c] = ValueFieldText(0.0, true, false, 0);
+        }
+    }
+    e_.windows.RequestRedraw();
 }
 
 void TQViewModel::RebuildRing() {

@@ -30,8 +30,8 @@ Options:
   -p PORT     port name, at most 11 characters (default DIZED1)
   -L          write the log format of the Linux CAN utilities: "(seconds.micro) PORT 123#DEADBEEF";
               error records and bus-state changes become error frames (identifier 2xxxxxxx)
-  -n COUNT    stop after COUNT frames
-  -t SECONDS  stop after SECONDS seconds
+  -n COUNT    stop after COUNT frames (1 to 2147483647)
+  -t SECONDS  stop after SECONDS seconds (0 to 2147483)
   -b TIMING   bit timing as hex (bus timing 0 in bits 15-8, 1 in bits 7-0; default 053A,
               80004B23 gives 4B/23 unchanged)
   -l          listen only: receive without acknowledging or sending

@@ -26,8 +26,8 @@ FRAME: <id>#<data>  3 hex digits: standard identifier, 8: extended; data up to 8
 Options:
   -p PORT     port name, at most 11 characters (default DIZED1)
   -b TIMING   bit timing as hex (default 053A; 80004B23 programs 4B/23 unchanged)
-  -r COUNT    send the frames COUNT times (default 1)
-  -g MS       pause between the rounds of -r, milliseconds (default 0)
+  -r COUNT    send the frames COUNT times, 1 to 2147483647 (default 1)
+  -g MS       pause between the rounds of -r, 0 to 2147483647 ms (default 0)
   -q          print nothing but errors
   -h          this text
 

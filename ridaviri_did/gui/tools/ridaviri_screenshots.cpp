@@ -251,7 +251,8 @@ int main(int argc, char** argv) {
         Shot(dialog, "power_frequency_dialog");
     }
     {
-        CalibrationDialogModel calibration(program.data(), program.messages(), {});
+        CalibrationDialogModel calibration(program.data(), program.transport(), model.Procedures(),
+                                           program.messages());
         CCalibrationDlg dialog(calibration, &frame);
         Shot(dialog, "calibration_dialog");
     }

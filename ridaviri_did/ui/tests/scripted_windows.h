@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "ridaviri/ui/calibration_dialog.h"
+#include "ridaviri/calibration_dialog.h"
 #include "ridaviri/ui/tq_view.h"
 
 namespace ridaviri::testing {

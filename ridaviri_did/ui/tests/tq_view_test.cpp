@@ -121,7 +121,7 @@ TEST_F(ViewTest, StartUpChecksTheChosenBusAndEnablesTheCommands) {
     EXPECT_FALSE(v.graph.plot);
 }
 
-TEST_F(ViewTest, AMeasurementFillsTheGraphScrollsAndKeepsGoingWhenAUnitFallsSilent) {
+TEST_F(ViewTest, AMeasurementFillsTheGraphScrollsAndEndsWhenAUnitFallsSilent) {
     StartUpWithThreeUnits();
     view_->Execute(MonitorCommand::Start);
     EXPECT_EQ(view_->GraphMode(), kGraphPlot);
@@ -145,21 +145,23 @@ TEST_F(ViewTest, AMeasurementFillsTheGraphScrollsAndKeepsGoingWhenAUnitFallsSile
     EXPECT_DOUBLE_EQ(v.graph.lines[1].points[35][0], 350);
     EXPECT_DOUBLE_EQ(v.graph.lines[1].points[35][1], PixelY(-3.25, kMainGraphHeight, {1, 100, 0}));
 
-    // The second unit is unplugged: its field says so, the others go on.
+    // The second unit is unplugged: the sample of that poll is stored (0 for it), its field
+    // says so, message 75 ends the measurement and the stop command goes off.
     can_.nodes[1].silent = true;
-    RunUntil(42500, 43);
-    v = view_->CurrentView();
-    EXPECT_EQ(v.values[1], S("通信異常"));
-    EXPECT_EQ(v.values[0], "20.50");
-    EXPECT_EQ(v.graph.lines.size(), 2u);
-    EXPECT_TRUE(view_->Measure().Running());
-    EXPECT_EQ(messages_.Count(), 0u);
-    EXPECT_EQ(data_.samples.At(42, 0), 20.5);
-    EXPECT_EQ(data_.samples.At(42, 1), 0.0);
-
-    view_->Execute(MonitorCommand::Stop);
+    clock_.SetHorizon(startMs_ + 42500);
+    ASSERT_TRUE(messages_.WaitForCount(1, 60s));
+    view_->Measure().Join();
+    EXPECT_EQ(messages_.Numbers(), std::vector<int>{75});
     EXPECT_FALSE(view_->Measure().Running());
+    ASSERT_EQ(data_.SampleIndex(), 41u);
+    EXPECT_EQ(data_.samples.At(40, 0), 20.5);
+    EXPECT_EQ(data_.samples.At(40, 1), 0.0);
+    EXPECT_EQ(data_.channels[1].noResponse, 1);
+    EXPECT_EQ(view_->CurrentView().values[1], S("通信異常"));
+    EXPECT_EQ(view_->CurrentView().values[0], "20.50");
     EXPECT_TRUE(data_.stateWord.Test(state::UNSAVED));
+    EXPECT_FALSE(view_->Enabled(MonitorCommand::Stop));
+    EXPECT_TRUE(view_->Enabled(MonitorCommand::Save));
 
     // Saved as run1.csv in the log folder, byte for byte what the log writer makes.
     windows_.saveFile = folder_ / "log" / "run1";

@@ -10,7 +10,7 @@
 
 #include "qtsupport/dialog_runner.h"
 #include "ridaviri/message_function.h"
-#include "ridaviri/ui/calibration_dialog.h"
+#include "ridaviri/calibration_dialog.h"
 #include "ridaviri/ui/device_dialogs.h"
 #include "ridaviri/ui/setting_dialogs.h"
 

@@ -17,6 +17,7 @@
 #include <optional>
 
 #include "qtsupport/dialog_runner.h"
+#include "ridaviri/device_changes.h"
 #include "ridaviri/gui/post_box.h"
 #include "ridaviri/ui/tq_view.h"
 #include "ridaviri/ui/window_placement.h"
@@ -150,13 +151,19 @@ private:
     void BuildStatusBar();
     void RestorePlacement();
     void StorePlacement();
+    // A unit or board came or went: the recheck of an idle monitor, once no dialog is open
+    // (a check meanwhile would overwrite the table a dialog is editing).
+    void OnDeviceChange();
 
     Environment e_;
+    PostBox posts_;
     std::unique_ptr<QtMonitorWindows> windows_;
     std::unique_ptr<TQViewModel> model_;
     CTQView* form_ = nullptr;
     std::map<MonitorCommand, QAction*> actions_;
     QTimer* idle_ = nullptr;
+    std::unique_ptr<DeviceChangeWatcher> watcher_;
+    bool deviceChangePending_ = false;
     bool shown_ = false;
     bool closed_ = false;
 };

@@ -37,6 +37,7 @@ public:
     CMainFrame& frame() { return *frame_; }
     MonitorData& data() { return data_; }
     MessageFunction& messages() { return messages_; }
+    SensorTransport& transport() { return transport_; }
     WindowThreadCall& windowCall() { return call_; }
 
 private:

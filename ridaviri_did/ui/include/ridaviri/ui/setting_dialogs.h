@@ -142,8 +142,9 @@ public:
     void Cancel();
 
 private:
-    bool FileShown() const { return fileShown_; }
-    uint8_t& Switch(ChannelRecord& record) const;
+    // The switch this variant edits, read and written.
+    uint8_t Switch(const ChannelRecord& record) const;
+    void SetSwitch(ChannelRecord& record, bool on) const;
 
     ChannelSelectionKind kind_;
     MonitorData& data_;

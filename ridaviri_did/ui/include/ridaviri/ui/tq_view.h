@@ -125,6 +125,9 @@ public:
 
     // The display thread copied sample `index` into the current values.
     void OnDisplayedSample(std::size_t index);
+    // The end of a measurement (on its thread): the fields of units that fell silent say so,
+    // though the poll that found them silent ended the measurement before its display.
+    void OnMeasurementEnded();
 
     // ---- the sensor procedures' windows (CheckUi) ----
     void ShowOpeningDialog() override;
