@@ -26,6 +26,7 @@
 #include <cstring>
 #include <deque>
 
+#include "expected_configuration.h"
 #include "hw/machine.h"
 #include "platform/hostfile.h"
 #include "platform/shell.h"
@@ -232,35 +233,6 @@ protected:
 
 fs::path* MonitorWindowTest::root_ = nullptr;
 
-// The configuration the exit writes after the measurement below: three units, the second of
-// which stopped answering (its no-response mark written).
-std::string ExpectedConfiguration() {
-    std::string text =
-        "[DATA]\nINTERFACE_SELECT_TIMEOUT=0\nSAVE_DATA_SIZE=0\nINTERFACE_SELECT=0\nSEIDO_MODEL=0\nINTERVAL=1000\n"
-        "SCALE=1\nMAX=100\nMINI=0\n";
-    for (int i = 1; i <= kChannelCount; ++i) {
-        const bool unit = i <= 3;
-        const bool silent = i == 2;
-        const std::string n = std::to_string(i);
-        text += "[SENSOR" + n + "]\n";
-        text += std::string("PRODUCT_SENSOR_TYPE=") + (unit ? "T" : "") + "\n";
-        text += std::string("PRODUCT_YEAR=") + (unit ? std::string(1, char(26)) : "") + "\n";
-        text += "PRODUCT_MONTH_LOT=" + std::string(unit ? "4097" : "0") + "\n";
-        text += "PRODUCT_LOT_NO=" + (unit ? n : "0") + "\n";
-        text += "ID_NO=" + (unit ? n : "0") + "\n";
-        text += "DEV_NAME=" + (unit ? n : "0") + "\n";
-        text += std::string("KEISOKU_ONOFF=") + (unit ? "1" : "0") + "\n";
-        text += std::string("INPUT_MODE=") + (unit ? "1" : "0") + "\n";
-        text += "INTERVAL=1000\nKOSEI_ONOFF=0\nKOSEI_A=0.0000\nKOSEI_B=0.0000\n";
-        text += std::string("LIST_DISP=") + (unit ? "1" : "0") + "\n";
-        text += std::string("CONNECT_STS=") + (silent ? "1" : "0") + "\n";
-        text += "CH_NO=" + (unit ? n : "0") + "\n";
-    }
-    std::string crlf;
-    for (char c : text) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
-    return crlf;
-}
-
 TEST_F(MonitorWindowTest, AMeasurementOnTheCanBusFromStartToExit) {
     StartOnCan();
     EXPECT_EQ(runner_.shown().front(), QStringLiteral("COpeningDlg"));
@@ -362,7 +334,7 @@ TEST_F(MonitorWindowTest, AMeasurementOnTheCanBusFromStartToExit) {
     EXPECT_TRUE(shown_.empty());
     const auto ini = platform::ReadHostFile(folder_ / "Zuzodavu.INI");
     ASSERT_TRUE(ini);
-    EXPECT_EQ(*ini, ExpectedConfiguration());
+    EXPECT_EQ(*ini, ridaviri::testing::ExpectedConfiguration(2)) << "the second unit stopped answering";
     EXPECT_FALSE(ReadWindowPlacement(*registry_).Empty());
 }
 

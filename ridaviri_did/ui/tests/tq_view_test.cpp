@@ -7,6 +7,7 @@
 
 #include <unistd.h>
 
+#include "expected_configuration.h"
 #include "fake_can.h"
 #include "platform/hostfile.h"
 #include "platform/sjis.h"
@@ -19,6 +20,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using platform::sjis::S;
+using testing::ExpectedConfiguration;
 using testing::FakeCan;
 using testing::FakeNode;
 using testing::FakeTicks;
@@ -171,34 +173,6 @@ TEST_F(ViewTest, AMeasurementFillsTheGraphScrollsAndEndsWhenAUnitFallsSilent) {
     ASSERT_TRUE(saved);
     EXPECT_EQ(*saved, *BuildMeasurementLog(data_));
     EXPECT_FALSE(data_.stateWord.Test(state::UNSAVED));
-}
-
-// The configuration as the exit writes it for three units on channels 1-3.
-std::string ExpectedConfiguration() {
-    std::string text =
-        "[DATA]\nINTERFACE_SELECT_TIMEOUT=0\nSAVE_DATA_SIZE=0\nINTERFACE_SELECT=0\nSEIDO_MODEL=0\nINTERVAL=1000\n"
-        "SCALE=1\nMAX=100\nMINI=0\n";
-    for (int i = 1; i <= kChannelCount; ++i) {
-        const bool unit = i <= 3;
-        const std::string n = std::to_string(i);
-        text += "[SENSOR" + n + "]\n";
-        text += std::string("PRODUCT_SENSOR_TYPE=") + (unit ? "T" : "") + "\n";
-        text += std::string("PRODUCT_YEAR=") + (unit ? std::string(1, char(26)) : "") + "\n";
-        text += "PRODUCT_MONTH_LOT=" + std::string(unit ? "4097" : "0") + "\n";
-        text += "PRODUCT_LOT_NO=" + (unit ? n : "0") + "\n";
-        text += "ID_NO=" + (unit ? n : "0") + "\n";
-        text += "DEV_NAME=" + (unit ? n : "0") + "\n";
-        text += std::string("KEISOKU_ONOFF=") + (unit ? "1" : "0") + "\n";
-        text += std::string("INPUT_MODE=") + (unit ? "1" : "0") + "\n";
-        text += "INTERVAL=1000\nKOSEI_ONOFF=0\nKOSEI_A=0.0000\nKOSEI_B=0.0000\n";
-        text += std::string("LIST_DISP=") + (unit ? "1" : "0") + "\n";
-        text += "CONNECT_STS=0\n";
-        text += "CH_NO=" + (unit ? n : "0") + "\n";
-    }
-    // The platform's INI writer ends its lines as Windows does.
-    std::string crlf;
-    for (char c : text) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
-    return crlf;
 }
 
 TEST_F(ViewTest, ExitWhileMeasuringAsksToSaveAndWritesTheConfiguration) {
