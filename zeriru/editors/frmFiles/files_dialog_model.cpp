@@ -36,7 +36,7 @@ public:
     }
     void Add(std::string record) override {
         pending_.push_back(std::move(record));
-        if (pending_.size() % 64 == 0) model_.ui_.ShowProgress(pending_.size(), 0, sjis::S("追加中"));
+        if (pending_.size() % 64 == 0 && model_.observer_) model_.observer_->Adding(static_cast<int>(pending_.size()));
     }
 
     // Puts the items made into the list; returns how many.

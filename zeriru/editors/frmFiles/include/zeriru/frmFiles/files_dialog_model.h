@@ -64,6 +64,8 @@ public:
     virtual void RowMoved(int from, int to) = 0;
     // The selection or the adding state changed.
     virtual void StateChanged() = 0;
+    // An addition has made `made` items so far.
+    virtual void Adding(int made) {}
 };
 
 struct FilesDialogSeams {
@@ -97,6 +99,8 @@ public:
     bool readOnly() const { return readOnly_; }
     bool componentList() const { return componentList_; }
     const ItemList& list() const { return list_; }
+    // The list a list panel shows; changes go through the commands here.
+    ItemList& listForView() { return list_; }
     const std::vector<std::string>& records() const { return list_.records(); }
     int size() const { return list_.size(); }
     void SetObserver(FilesListObserver* observer) { observer_ = observer; }
