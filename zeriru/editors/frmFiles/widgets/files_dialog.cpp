@@ -117,6 +117,8 @@ TfrmFilesDialog::TfrmFilesDialog(FilesDialogModel& model, EditorToolkit& kit, QW
         panel_->SetReadOnly(true, true);
     }
     Reload();
+    ShowSelection();
+    UpdateActions();
     resize(720, 460);
 }
 
@@ -269,7 +271,10 @@ void TfrmFilesDialog::UpdateActions() {
     const bool adding = model_.adding();
     abort_->setVisible(adding);
     abort_->setEnabled(adding);
-    for (QWidget* button : listButtons_) button->setVisible(!adding);
+    for (std::size_t i = 0; i < listButtons_.size(); ++i) {
+        listButtons_[i]->setVisible(!adding);
+        listButtons_[i]->setEnabled(action(ListButtons()[i].first)->isEnabled());
+    }
     menuBar_->setEnabled(!adding);
     okButton()->setEnabled(!adding && !model_.readOnly());
     cancelButton()->setEnabled(!adding);

@@ -1,0 +1,245 @@
+// The files and folders editor the whole way, offscreen: launched from the main window's
+// editor table, items added through the wizard, OK, the project file's bytes, and the project
+// built to a folder with the staged files and INSTALL.DAT; the read-only view; the exchange of
+// a list with another project.
+#include "shell_fixture.h"
+
+#include "qtsupport/dialog_runner.h"
+#include "qtsupport/gui_test.h"
+#include "qtsupport/sjis_text.h"
+#include "zeriru/editors/record_kinds.h"
+#include "zeriru/frmFiles/widgets/files_dialog.h"
+#include "zeriru/frmFiles/widgets/files_item_dialog.h"
+#include "zeriru/gui/editor_windows.h"
+#include "zeriru/main_window_model.h"
+#include "zeriru/project_file.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include <fstream>
+
+namespace fs = std::filesystem;
+using namespace zeriru;
+using namespace zeriru::gui;
+using qtsupport::ClickButton;
+using qtsupport::testing::Find;
+
+namespace {
+
+struct FilesEditorTest : ShellTest {
+    qtsupport::ScriptedDialogRunner runner;
+    QWidget window;
+    std::unique_ptr<MainWindowModel> main;
+    const std::string path = "C:\\p\\a.PJ2";
+
+    void SetUp() override {
+        ShellTest::SetUp();
+        for (const char* name : {"DEFINE.DAT", "DEFINEPARAM.DAT"})
+            fs::copy(fs::path(SUITE_SHARE_DIR) / name, Host(kEditorFolder) / name);
+        MainWindowModel::Hooks hooks;
+        hooks.settingEditors = [this](SettingEditorKind kind, SettingEditorContext& context) {
+            return MakeSettingEditor(kind, context, runner, &window);
+        };
+        main = std::make_unique<MainWindowModel>(ui, *env, hooks);
+        // The source folder of the folder choice: a.txt, sub\b.txt and the empty folder empty\.
+        WriteFile("C:\\src\\a.txt", "alpha");
+        WriteFile("C:\\src\\sub\\b.txt", "bravo!");
+        fs::create_directories(Host("C:\\src\\empty"));
+        WriteFile("C:\\keep.txt", "kept");
+    }
+    void WriteFile(const std::string& windows, const std::string& data) {
+        fs::create_directories(Host(windows).parent_path());
+        std::ofstream(Host(windows), std::ios::binary) << data;
+    }
+    void OpenProject(const std::string& items) {
+        WriteProject(path, "[Project]\nGenerator=DOZOZE 2.0\nProjectName=A\nCreateFileName=setup\n"
+                           "CreateFolder=C:\\out\\a\nCreateFileType=1\nProjectType=0\nCreateFolderBeforeBackup=0\n"
+                           "InstallerModuleName=ZU_VAZUZA\n[Software]\nInstallerTitle=T\nSoftName=A\nCopyright=C\n"
+                           "[Files]\n" + items);
+        ASSERT_TRUE(main->commands().OpenProject(path, OpenOrigin::OpenDialog));
+    }
+    static qtsupport::ItemListView* List(QDialog& d) { return Find<qtsupport::ItemListView>(d, "lvFiles"); }
+    static std::string Dump(const std::string& record) { return FilesItemCodec().Dump(record); }
+};
+
+constexpr const char* kKept = "1|0|%InstallDir%||C:\\keep.txt|";
+
+}  // namespace
+
+TEST_F(FilesEditorTest, AFolderAddedThroughTheWizardReachesTheProjectFileAndTheBuiltFolder) {
+    OpenProject(std::string("0=") + kKept + "\n");
+    runner.Queue([this](QDialog& d) {
+        EXPECT_EQ(d.objectName(), QStringLiteral("frmFilesDialog"));
+        EXPECT_EQ(List(d)->model()->rowCount(), 1);
+        List(d)->selectRowOnly(0);
+        ClickButton(d, "btnAdd");
+        EXPECT_EQ(List(d)->model()->rowCount(), 4) << "a.txt, sub\\b.txt and the empty folder after the kept item";
+        EXPECT_EQ(List(d)->selectedRows(), std::vector<int>{1}) << "the first new item is selected";
+        ClickButton(d, "btnOk");
+    });
+    runner.Queue([](QDialog& d) {
+        auto& dialog = dynamic_cast<TfrmFilesItemDialog&>(d);
+        EXPECT_EQ(dialog.currentPage()->objectName(), QStringLiteral("tsSelect"));
+        Find<QRadioButton>(d, "rbSelect1")->setChecked(true);
+        ClickButton(d, "btnNext");
+        ASSERT_EQ(dialog.currentPage()->objectName(), QStringLiteral("tsFolder"));
+        ClickButton(d, "btnNext");  // no folder yet: the message, the page stays
+        EXPECT_EQ(dialog.currentPage()->objectName(), QStringLiteral("tsFolder"));
+        Find<QLineEdit>(d, "edtFolder")->setText(QStringLiteral("C:\\src"));
+        Find<QCheckBox>(d, "chkEmptyFolders")->setChecked(true);
+        ClickButton(d, "btnNext");
+        ASSERT_EQ(dialog.currentPage()->objectName(), QStringLiteral("tsExtend"));
+        EXPECT_EQ(Find<QPushButton>(d, "btnNext")->text(), QStringLiteral("完了(&F)"));
+        ClickButton(d, "btnNext");
+    });
+    runner.Queue([](QDialog& d) {
+        EXPECT_EQ(d.objectName(), QStringLiteral("frmAddPositionDialog"));
+        Find<QRadioButton>(d, "rbPosition0")->setChecked(true);  // after the selected item
+        ClickButton(d, "btnOk");
+    });
+    EXPECT_EQ(main->EditSetting(SettingEditorKind::Files), EditOutcome::Confirmed);
+    EXPECT_EQ(runner.pending(), 0u);
+
+    // The project file: the kept record byte for byte, the new ones in order, then the switch.
+    const TIniDocument doc = TIniDocument::OpenWindowsPath(path);
+    EXPECT_EQ(doc.ReadString("Files", "0"), kKept);
+    const std::string tail = "options=0, attributes=0, os=65535, sp=0,0,0,0,0,0, condition=0,0,HKEY_CURRENT_USER,,,,0,,,0,}";
+    EXPECT_EQ(Dump(doc.ReadString("Files", "1")),
+              "files{enabled=1, kind=0, define=%InstallDir%, parameter=, source=C:\\src\\a.txt, comment=, "
+              "description=, " + tail);
+    EXPECT_EQ(Dump(doc.ReadString("Files", "2")),
+              S("files{enabled=1, kind=1, define=%InstallDir%, parameter=empty, source=, comment=フォルダの作成, "
+                "description=, ") + tail);
+    EXPECT_EQ(Dump(doc.ReadString("Files", "3")),
+              "files{enabled=1, kind=0, define=%InstallDir%, parameter=sub, source=C:\\src\\sub\\b.txt, comment=, "
+              "description=, " + tail);
+    EXPECT_FALSE(doc.ValueExists("Files", "4"));
+    EXPECT_EQ(doc.ReadString("FilesSetting", "ExcludeCommonComponent"), "0");
+
+    // The build copies every file to its folder and lists the records for the installer.
+    ui.QueueAnswer(Answer::Yes);  // copy to the folder
+    bool succeeded = false;
+    MainWindowModel::BuildView view;
+    view.onFinish = [&](bool ok) { succeeded = ok; };
+    ASSERT_TRUE(main->Build(view));
+    EXPECT_TRUE(succeeded);
+    const auto staged = [this](const char* windows) {
+        std::ifstream in(Host(windows), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    EXPECT_EQ(staged("C:\\out\\a\\Files\\keep.txt"), "kept");
+    EXPECT_EQ(staged("C:\\out\\a\\Files\\a.txt"), "alpha");
+    EXPECT_EQ(staged("C:\\out\\a\\Files\\sub\\b.txt"), "bravo!");
+    const TIniDocument dat = TIniDocument::OpenWindowsPath("C:\\out\\a\\INSTALL.DAT");
+    struct Expected {
+        const char* key;
+        int kind;
+        const char* parameter;
+        const char* file;
+    };
+    for (const Expected& e : {Expected{"0", 0, "", "keep.txt"}, Expected{"1", 0, "", "a.txt"},
+                              Expected{"2", 1, "empty", ""}, Expected{"3", 0, "sub", "b.txt"}}) {
+        const std::string record = dat.ReadString("Files", e.key);
+        EXPECT_EQ(GetItemFieldInt(record, 2, -1), e.kind) << e.key;
+        EXPECT_EQ(GetItemField(record, 3), "%InstallDir%") << e.key;
+        EXPECT_EQ(GetItemField(record, 4), e.parameter) << e.key;
+        EXPECT_EQ(GetItemField(record, 5), e.file) << e.key;
+    }
+    EXPECT_FALSE(dat.ValueExists("Files", "4"));
+}
+
+TEST_F(FilesEditorTest, SeveralFileItemsEditedWithGrayedBoxesChangeOnlyWhatWasSet) {
+    const std::string second = "1|0|%InstallDir%|bin|C:\\src\\a.txt|note||9|2|288|1,0,0,0,0,0|0,0,HKEY_CURRENT_USER,,,,0,,,0,";
+    OpenProject(std::string("0=") + kKept + "\n1=" + second + "\n2=1|1|%InstallDir%|made||\n");
+    runner.Queue([this](QDialog& d) {
+        auto& dialog = dynamic_cast<TfrmFilesDialog&>(d);
+        List(d)->selectAll();
+        EXPECT_FALSE(dialog.action(FilesCommand::Edit)->isEnabled()) << "a folder item among the selection";
+        List(d)->selectRowOnly(0);
+        List(d)->selectionModel()->select(List(d)->model()->index(1, 0),
+                                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        ASSERT_TRUE(dialog.action(FilesCommand::Edit)->isEnabled());
+        EXPECT_FALSE(dialog.action(FilesCommand::Copy)->isEnabled()) << "copy takes one item";
+        ClickButton(d, "btnEdit");
+        ClickButton(d, "btnOk");
+    });
+    runner.Queue([](QDialog& d) {
+        auto* enabled = Find<QCheckBox>(d, "chkEnabled");
+        EXPECT_EQ(enabled->checkState(), Qt::PartiallyChecked) << "every box starts grayed";
+        EXPECT_EQ(Find<QCheckBox>(d, "chkStandardFolder")->checkState(), Qt::PartiallyChecked);
+        enabled->setCheckState(Qt::Unchecked);
+        EXPECT_FALSE(Find<QPushButton>(d, "btnNext")->isVisible());
+        ClickButton(d, "btnOk");
+    });
+    EXPECT_EQ(main->EditSetting(SettingEditorKind::Files), EditOutcome::Confirmed);
+    const TIniDocument doc = TIniDocument::OpenWindowsPath(path);
+    EXPECT_EQ(Dump(doc.ReadString("Files", "0")), Dump(std::string("0") + std::string(kKept).substr(1)))
+        << "only the switch changed";
+    EXPECT_EQ(Dump(doc.ReadString("Files", "1")), Dump("0" + second.substr(1))) << "only the switch changed";
+    EXPECT_EQ(doc.ReadString("Files", "2"), "1|1|%InstallDir%|made||") << "not selected: byte for byte";
+}
+
+TEST_F(FilesEditorTest, AReadOnlyProjectShowsTheListAndItsItemsForViewingOnly) {
+    OpenProject(std::string("0=") + kKept + "\n");
+    ASSERT_TRUE(SetReadOnlyFile(Host(path), true));
+    runner.Queue([this](QDialog& d) {
+        auto& dialog = dynamic_cast<TfrmFilesDialog&>(d);
+        EXPECT_FALSE(Find<QPushButton>(d, "btnOk")->isVisible());
+        EXPECT_FALSE(dialog.action(FilesCommand::Ok)->isVisible());
+        for (FilesCommand c : {FilesCommand::Add, FilesCommand::Delete, FilesCommand::Clear, FilesCommand::SelectAll,
+                               FilesCommand::InvertSelection, FilesCommand::ItemCheck, FilesCommand::Import,
+                               FilesCommand::Export})
+            EXPECT_FALSE(dialog.action(c)->isEnabled()) << static_cast<int>(c);
+        EXPECT_FALSE(Find<QPushButton>(d, "btnAdd")->isEnabled());
+        List(d)->selectRowOnly(0);
+        EXPECT_TRUE(dialog.action(FilesCommand::Edit)->isEnabled()) << "an item can be viewed";
+        EXPECT_FALSE(dialog.action(FilesCommand::Delete)->isEnabled());
+        ClickButton(d, "btnEdit");
+        ClickButton(d, "btnCancel");
+    });
+    runner.Queue([](QDialog& d) {
+        EXPECT_FALSE(Find<QCheckBox>(d, "chkEnabled")->isEnabled());
+        EXPECT_FALSE(Find<QPushButton>(d, "btnOk")->isVisible());
+        EXPECT_TRUE(Find<QPushButton>(d, "btnCancel")->isEnabled());
+        ClickButton(d, "btnCancel");
+    });
+    EXPECT_EQ(main->EditSetting(SettingEditorKind::Files), EditOutcome::Cancelled);
+    EXPECT_EQ(runner.pending(), 0u);
+    EXPECT_TRUE(ui.messages().empty()) << "nothing changed, nothing asked";
+    SetReadOnlyFile(Host(path), false);
+}
+
+TEST_F(FilesEditorTest, AListExportedFromOneProjectAndImportedIntoAnotherGivesTheSameRecords) {
+    const std::string items = std::string("0=") + kKept + "\n1=1|1|%InstallDir%|made||\n"
+                              "2=1|2|%InstallDir%|old|gone.txt|\n";
+    OpenProject(items);
+    const std::string exchange = std::string(kEditorFolder) + "ExtendData\\list.qpe";
+    runner.Queue([this, &exchange](QDialog& d) {
+        ui.QueueFiles({exchange});
+        dynamic_cast<TfrmFilesDialog&>(d).action(FilesCommand::Export)->trigger();
+        ClickButton(d, "btnCancel");
+    });
+    EXPECT_EQ(main->EditSetting(SettingEditorKind::Files), EditOutcome::Cancelled);
+    ASSERT_TRUE(fs::exists(Host(exchange)));
+
+    const std::string second = "C:\\p\\b.PJ2";
+    WriteProject(second, "[Project]\nGenerator=DOZOZE 2.0\nProjectName=B\n[Files]\n0=1|3|%InstallDir%|tmp||\n");
+    ASSERT_TRUE(main->commands().OpenProject(second, OpenOrigin::OpenDialog));
+    runner.Queue([this, &exchange](QDialog& d) {
+        ui.QueueFiles({exchange}, 1);
+        ui.QueueAnswer(Answer::Yes);  // import the exchange file
+        dynamic_cast<TfrmFilesDialog&>(d).action(FilesCommand::Import)->trigger();
+        EXPECT_EQ(List(d)->model()->rowCount(), 4);
+        ClickButton(d, "btnOk");
+    });
+    EXPECT_EQ(main->EditSetting(SettingEditorKind::Files), EditOutcome::Confirmed);
+    const TIniDocument a = TIniDocument::OpenWindowsPath(path);
+    const TIniDocument b = TIniDocument::OpenWindowsPath(second);
+    EXPECT_EQ(b.ReadString("Files", "0"), "1|3|%InstallDir%|tmp||");
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(b.ReadString("Files", std::to_string(i + 1)), a.ReadString("Files", std::to_string(i))) << i;
+}
