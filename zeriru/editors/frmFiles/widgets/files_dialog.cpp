@@ -227,6 +227,7 @@ void TfrmFilesDialog::Reload() {
     listChanged_ = false;
     showing_ = true;
     panel_->Reload(-1);
+    view_->setColumnHidden(kColumnRecord, true);
     showing_ = false;
 }
 
