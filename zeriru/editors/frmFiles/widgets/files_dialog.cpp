@@ -9,6 +9,7 @@
 
 #include <QAction>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QItemSelection>
 #include <QMenu>
 #include <QMenuBar>
@@ -228,6 +229,10 @@ void TfrmFilesDialog::Reload() {
     showing_ = true;
     panel_->Reload(-1);
     view_->setColumnHidden(kColumnRecord, true);
+    QHeaderView* header = view_->horizontalHeader();
+    for (int column = 0; column < kColumnRecord; ++column)
+        if (header->sectionSize(column) < header->sectionSizeHint(column))
+            header->resizeSection(column, header->sectionSizeHint(column));
     showing_ = false;
 }
 
