@@ -8,6 +8,7 @@
 #include "qtsupport/gui_test.h"
 #include "qtsupport/sjis_text.h"
 #include "zeriru/editors/record_kinds.h"
+#include "zeriru/frmFiles/files_help.h"
 #include "zeriru/frmFiles/widgets/files_dialog.h"
 #include "zeriru/frmFiles/widgets/files_item_dialog.h"
 #include "zeriru/gui/editor_windows.h"
@@ -242,4 +243,13 @@ TEST_F(FilesEditorTest, AListExportedFromOneProjectAndImportedIntoAnotherGivesTh
     EXPECT_EQ(b.ReadString("Files", "0"), "1|3|%InstallDir%|tmp||");
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(b.ReadString("Files", std::to_string(i + 1)), a.ReadString("Files", std::to_string(i))) << i;
+}
+
+TEST(FilesHelpPages, EveryTopicOfTheEditorHasItsPage) {
+    for (int topic : files_help::kAll) {
+        const fs::path page = fs::path(SUITE_SHARE_DIR) / "help" / (std::to_string(topic) + ".html");
+        std::ifstream in(page, std::ios::binary);
+        const std::string text((std::istreambuf_iterator<char>(in)), {});
+        EXPECT_NE(text.find("<h1>"), std::string::npos) << page;
+    }
 }
