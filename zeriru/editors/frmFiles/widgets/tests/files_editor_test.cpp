@@ -18,6 +18,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -252,4 +253,38 @@ TEST(FilesHelpPages, EveryTopicOfTheEditorHasItsPage) {
         const std::string text((std::istreambuf_iterator<char>(in)), {});
         EXPECT_NE(text.find("<h1>"), std::string::npos) << page;
     }
+}
+
+TEST(GraphicalTreeView, ADraggedNodeDropsOntoAFolderOnlyAndNamesAreEditedInPlace) {
+    GraphicalTreeModel tree("C:\\Program Files\\A");
+    FileTreeNode& folder = tree.root().AddFolder("bin");
+    FileTreeNode& file = tree.root().AddFile("a.txt", "C:\\src\\a.txt");
+    GraphicalTreeItemModel model(tree);
+    const QModelIndex root = model.index(0, 0);
+    ASSERT_EQ(model.rowCount(root), 2);
+    std::unique_ptr<QMimeData> dragged(model.mimeData({model.indexOf(&file)}));
+    EXPECT_FALSE(model.canDropMimeData(dragged.get(), Qt::MoveAction, -1, -1, model.indexOf(&file)))
+        << "onto a file";
+    std::unique_ptr<QMimeData> rootDragged(model.mimeData({root}));
+    EXPECT_FALSE(model.canDropMimeData(rootDragged.get(), Qt::MoveAction, -1, -1, model.indexOf(&folder)))
+        << "the root stays";
+    QMimeData forged;
+    forged.setData("application/x-zuzoruve-file-tree-node", QByteArray::number(quintptr(0x1234)));
+    EXPECT_FALSE(model.canDropMimeData(&forged, Qt::MoveAction, -1, -1, model.indexOf(&folder)))
+        << "only a node of this tree";
+
+    int changes = 0;
+    QObject::connect(&model, &GraphicalTreeItemModel::treeChanged, [&] { ++changes; });
+    model.dropMimeData(dragged.get(), Qt::MoveAction, -1, -1, model.indexOf(&folder));
+    EXPECT_EQ(changes, 1);
+    ASSERT_EQ(folder.children.size(), 1u);
+    EXPECT_EQ(folder.children.front()->source, "C:\\src\\a.txt");
+    EXPECT_EQ(model.rowCount(model.index(0, 0)), 1) << "the view follows";
+
+    EXPECT_TRUE(model.flags(model.indexOf(&folder)) & Qt::ItemIsEditable);
+    EXPECT_FALSE(model.flags(model.index(0, 0)) & Qt::ItemIsEditable) << "the root keeps its name";
+    EXPECT_TRUE(model.setData(model.indexOf(&folder), QStringLiteral("lib"), Qt::EditRole));
+    EXPECT_EQ(folder.text, "lib");
+    EXPECT_FALSE(model.setData(model.indexOf(&folder), QStringLiteral("a|b"), Qt::EditRole)) << "no valid name";
+    EXPECT_EQ(folder.text, "lib");
 }
