@@ -9,7 +9,9 @@
 #include "qtsupport/sjis_text.h"
 #include "zeriru/editors/record_kinds.h"
 #include "zeriru/frmFiles/files_help.h"
+#include "zeriru/editors/widgets/editor_toolkit.h"
 #include "zeriru/frmFiles/widgets/files_dialog.h"
+#include "zeriru/frmFiles/widgets/files_editor.h"
 #include "zeriru/frmFiles/widgets/files_item_dialog.h"
 #include "zeriru/gui/editor_windows.h"
 #include "zeriru/main_window_model.h"
@@ -19,6 +21,7 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QTest>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -287,4 +290,61 @@ TEST(GraphicalTreeView, ADraggedNodeDropsOntoAFolderOnlyAndNamesAreEditedInPlace
     EXPECT_EQ(folder.text, "lib");
     EXPECT_FALSE(model.setData(model.indexOf(&folder), QStringLiteral("a|b"), Qt::EditRole)) << "no valid name";
     EXPECT_EQ(folder.text, "lib");
+}
+
+TEST_F(FilesEditorTest, TheListDialogsShortcutsRunTheirCommandsAndAbortShowsOnlyWhileAdding) {
+    EditorData data(env->settings(), env->machine(), env->hostEditorFolder());
+    EditorToolkit kit(ui, runner, &window, data);
+    FilesDialogModel model(ui, data, MakeFilesSeams(kit), false, false);
+    model.Load({"1|0|%InstallDir%||C:\\a.txt|", "1|1|%InstallDir%|b||", "1|0|%InstallDir%||C:\\c.txt|"});
+    TfrmFilesDialog dialog(model, kit, &window);
+    dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    dialog.view()->setFocus();
+    EXPECT_FALSE(Find<QPushButton>(dialog, "btnAbort")->isVisible());
+    QTest::keyClick(dialog.view(), Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(model.selection(), (std::vector<int>{0, 1, 2}));
+    EXPECT_EQ(dialog.view()->selectedRows(), (std::vector<int>{0, 1, 2}));
+    dialog.view()->selectRowOnly(1);
+    QTest::keyClick(dialog.view(), Qt::Key_R, Qt::ControlModifier);
+    EXPECT_EQ(model.selection(), (std::vector<int>{0, 2}));
+    dialog.view()->selectRowOnly(2);
+    QTest::keyClick(dialog.view(), Qt::Key_T, Qt::ControlModifier);
+    EXPECT_EQ(model.records().front(), "1|0|%InstallDir%||C:\\c.txt|");
+    EXPECT_EQ(dialog.view()->selectedRows(), std::vector<int>{0}) << "the moved item stays selected";
+    QTest::keyClick(dialog.view(), Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(model.size(), 4);
+    EXPECT_EQ(dialog.view()->selectedRows(), std::vector<int>{1}) << "the duplicate is selected";
+    ui.QueueAnswer(Answer::Yes);
+    QTest::keyClick(dialog.view(), Qt::Key_Delete);
+    EXPECT_EQ(model.size(), 3);
+    EXPECT_EQ(ui.messages().back(), S("選択項目を削除しますか。"));
+    QTest::keyClick(dialog.view(), Qt::Key_X);  // other keys do nothing in the list
+    EXPECT_EQ(model.size(), 3);
+    EXPECT_TRUE(model.changed());
+
+    // While items are added only "中止(&A)" works, and it stops the addition.
+    runner.Queue([this](QDialog& d) {
+        Find<QRadioButton>(d, "rbSelect1")->setChecked(true);
+        ClickButton(d, "btnNext");
+        Find<QLineEdit>(d, "edtFolder")->setText(QStringLiteral("C:\\src"));
+        ClickButton(d, "btnNext");
+        ClickButton(d, "btnNext");
+    });
+    runner.Queue([](QDialog& d) { ClickButton(d, "btnOk"); });  // the add position: after the selection
+    bool abortShown = false, okEnabled = true;
+    ui.onProcessMessages = [&] {
+        if (!model.adding() || abortShown) return;
+        abortShown = Find<QPushButton>(dialog, "btnAbort")->isVisible();
+        okEnabled = dialog.okButton()->isEnabled();
+        ClickButton(dialog, "btnAbort");
+    };
+    dialog.action(FilesCommand::Add)->trigger();
+    EXPECT_TRUE(abortShown);
+    EXPECT_FALSE(okEnabled);
+    EXPECT_LT(model.size(), 6) << "stopped before the folder's three items were all made";
+    EXPECT_FALSE(Find<QPushButton>(dialog, "btnAbort")->isVisible());
+    EXPECT_TRUE(dialog.okButton()->isEnabled());
+    ui.onProcessMessages = {};
+    dialog.hide();
 }
