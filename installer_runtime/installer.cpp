@@ -6,6 +6,8 @@
 #include "context.h"
 #include "files_items.h"
 #include "ini_items.h"
+#include "journal_folders.h"
+#include "install_limits.h"
 #include "program_items.h"
 #include "record.h"
 #include "registration.h"
@@ -20,11 +22,7 @@
 #include "platform/winpath.h"
 #include "zeriru/project_file.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
 #include <unistd.h>
-
-#include <cstdio>
 
 namespace installer {
 
@@ -58,33 +56,6 @@ std::vector<int> ProcessOrder(const zeriru::TIniDocument& data) {
     }
     return order;
 }
-
-// The journal folder of an uninstall key in the machine's temporary folder.
-std::string JournalFolder(zeriru::TBuildMachine& machine, const std::string& key) {
-    std::uint64_t hash = 1469598103934665603ULL;
-    for (unsigned char c : sj::ToUpper(key)) hash = (hash ^ c) * 1099511628211ULL;
-    char name[40];
-    std::snprintf(name, sizeof name, "ZU_VAZUZA-%016llx", static_cast<unsigned long long>(hash));
-    return wp::JoinPath(machine.TempFolder(), name);
-}
-
-// One installation at a time in a machine: a lock on its temporary folder.
-class RunLock {
-public:
-    explicit RunLock(const std::string& folder) {
-        const auto host = wp::ToHostPath(folder);
-        if (host) fd_ = ::open(host->c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        held_ = fd_ >= 0 && ::flock(fd_, LOCK_EX | LOCK_NB) == 0;
-    }
-    ~RunLock() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    bool held() const { return held_; }
-
-private:
-    int fd_ = -1;
-    bool held_ = false;
-};
 
 struct Plan {
     std::vector<FileStep> files;
@@ -162,6 +133,15 @@ Plan MakePlan(const Context& context, const ShortcutChoices& choices, Problems& 
     return plan;
 }
 
+// The files the installation replaces or deletes (those that are there).
+std::vector<std::string> FilesToReplace(const Plan& plan) {
+    std::vector<std::string> files;
+    for (const FileStep& step : plan.files) {
+        if ((step.kind == kKindFile || step.kind == kKindDeleteFile) && wp::FileExists(step.target)) files.push_back(step.target);
+    }
+    return files;
+}
+
 // The changes in the process order, then the uninstall registration; false at the first
 // step that failed.
 bool Apply(const Plan& plan, const Context& context, Transaction& changes, InstallRecord& record) {
@@ -209,7 +189,7 @@ InstallResult Install(std::string_view runtimeFolder, const InstallOptions& opti
         result.exitCode = code;
         return result;
     };
-    if (!CheckRequirements(context)) return stop(kExitRequirements);
+    if (!CheckRequirements(context) || !CheckUserLimit(context)) return stop(kExitRequirements);
     if (const int screens = ShowOpeningScreens(context); screens != kExitInstalled) return stop(screens);
     AskInstallFolder(context);
     const ShortcutChoices choices = AskShortcutChoices(context);
@@ -224,17 +204,20 @@ InstallResult Install(std::string_view runtimeFolder, const InstallOptions& opti
         context.Say(text_id::kNothingToInstall);
         return stop(kExitBadData);
     }
+    if (!CheckPendingOperations(context, JournalFolderOf(machine, plan.registration.key)) ||
+        !CheckFilesInUse(context, FilesToReplace(plan)))
+        return stop(kExitRequirements);
     targets.SetOwnFiles(plan.registration.uninstaller, plan.registration.recordPath);
     context.Say(text_id::kDestination, {targets.installFolder()});
     if (!plan.shortcuts.empty()) context.Say(text_id::kGroup, {choices.group});
     if (!AskReady(context)) return stop(kExitCancelled);
 
-    const RunLock lock(machine.TempFolder());
+    const RunLock lock(machine);
     if (!lock.held()) {
         context.Say(text_id::kAlreadyRunning);
         return stop(kExitFailed);
     }
-    Transaction changes(JournalFolder(machine, plan.registration.key), registry, effective.beforeChange);
+    Transaction changes(JournalFolderOf(machine, plan.registration.key), registry, effective.beforeChange);
     if (changes.Pending()) {
         context.Say(text_id::kRecovering);
         std::vector<std::string> leftovers;

@@ -1,5 +1,7 @@
 #include "transaction.h"
 
+#include "journal_folders.h"
+
 #include "platform/pathtext.h"
 #include "platform/sjis.h"
 #include "platform/winfile.h"
@@ -22,8 +24,6 @@ namespace sj = platform::sjis;
 namespace reg = platform::registry;
 
 namespace {
-
-constexpr const char* kJournalName = "journal.txt";
 
 std::string Hex(std::string_view bytes) {
     static const char digits[] = "0123456789ABCDEF";
@@ -138,7 +138,7 @@ Transaction::~Transaction() {
     if (fd_ >= 0) ::close(fd_);
 }
 
-std::string Transaction::JournalPath() const { return wp::JoinPath(folder_, kJournalName); }
+std::string Transaction::JournalPath() const { return wp::JoinPath(folder_, kJournalFileName); }
 
 bool Transaction::Pending() const { return wp::FileExists(JournalPath()); }
 
@@ -329,7 +329,7 @@ void Transaction::UndoAll(std::vector<std::string>* leftovers) {
     const auto host = wp::ToHostPath(folder_);
     std::error_code ec;
     if (host) {
-        std::filesystem::remove(*host / kJournalName, ec);
+        std::filesystem::remove(*host / kJournalFileName, ec);
         std::filesystem::remove_all(*host, ec);
     }
 }
@@ -351,7 +351,7 @@ bool Transaction::Commit() {
     if (!host) return false;
     std::error_code ec;
     // Removing the journal is the moment the changes are kept; the copies go after it.
-    if (!std::filesystem::remove(*host / kJournalName, ec) && ec) return false;
+    if (!std::filesystem::remove(*host / kJournalFileName, ec) && ec) return false;
     std::filesystem::remove_all(*host, ec);
     return true;
 }

@@ -5,6 +5,7 @@
 
 #include "context.h"
 #include "ini_items.h"
+#include "install_limits.h"
 #include "program_items.h"
 #include "record.h"
 #include "registration.h"
@@ -297,6 +298,11 @@ UninstallResult Uninstall(std::string_view recordPath, const InstallOptions& opt
     Context context{data, texts, console, machine, registry, effective, targets, Phase::Uninstall, ""};
 
     context.console.Line(texts.Text(text_id::kUninstallTitle, {record->softName}));
+    if (!CheckUserLimit(context)) {
+        context.Say(text_id::kUninstallStopped);
+        result.exitCode = kExitRequirements;
+        return result;
+    }
     if (!context.Ask(texts.Text(text_id::kUninstallQuestion, {record->softName}) + context.YesNo(), true)) {
         context.Say(text_id::kUninstallStopped);
         result.exitCode = kExitCancelled;
