@@ -8,6 +8,7 @@
 #include "ini_items.h"
 #include "journal_folders.h"
 #include "install_limits.h"
+#include "process_order.h"
 #include "program_items.h"
 #include "record.h"
 #include "registration.h"
@@ -31,31 +32,6 @@ namespace sj = platform::sjis;
 using zeriru::DecodeProjectText;
 
 namespace {
-
-// Steps of the process order ([InstallProcessOrderSetting] items, field 2).
-enum : int {
-    kStepFiles = 0,
-    kStepShortcuts = 1,
-    kStepRegistry = 2,
-    kStepIni = 3,
-    kStepDeleteFiles = 4,
-    kStepDeleteRegistry = 5,
-    kStepProgramsBeforeCopy = 6,
-    kStepProgramsAfterCopy = 7,
-};
-constexpr int kDefaultOrder[] = {kStepProgramsBeforeCopy, kStepFiles,       kStepShortcuts,     kStepRegistry,
-                                 kStepIni,                kStepDeleteFiles, kStepDeleteRegistry, kStepProgramsAfterCopy};
-
-std::vector<int> ProcessOrder(const zeriru::TIniDocument& data) {
-    if (!data.ReadBool("Installer", "EnableInstallProcessOrderSetting", false))
-        return {std::begin(kDefaultOrder), std::end(kDefaultOrder)};
-    Problems ignored;
-    std::vector<int> order;
-    for (const std::string& r : ReadList(data, "InstallProcessOrderSetting", "InstallProcessOrderItems", ignored)) {
-        if (zeriru::GetItemFieldBool(r, 1, true)) order.push_back(zeriru::GetItemFieldInt(r, 2, kStepFiles));
-    }
-    return order;
-}
 
 struct Plan {
     std::vector<FileStep> files;
@@ -95,8 +71,8 @@ bool RunStep(int step, const Plan& plan, const Context& context, Transaction& ch
         case kStepRegistry: return RunRegistry(plan.registry, context, &changes, &record);
         case kStepIni: return RunIni(plan.ini, context, &changes, &record);
         case kStepDeleteFiles: return RunFileSteps(plan.files, true, context, changes, record);
-        case kStepProgramsBeforeCopy: return RunPrograms(plan.programs, kRunBeforeCopy, context);
-        case kStepProgramsAfterCopy: return RunPrograms(plan.programs, kRunAfterCopy, context);
+        case kStepProgramsBefore: return RunPrograms(plan.programs, kRunBeforeCopy, context);
+        case kStepProgramsAfter: return RunPrograms(plan.programs, kRunAfterCopy, context);
         default: return true;  // registry deletions belong to the uninstall lists
     }
 }
@@ -145,7 +121,7 @@ std::vector<std::string> FilesToReplace(const Plan& plan) {
 // The changes in the process order, then the uninstall registration; false at the first
 // step that failed.
 bool Apply(const Plan& plan, const Context& context, Transaction& changes, InstallRecord& record) {
-    for (int step : ProcessOrder(context.data)) {
+    for (int step : ProcessOrder(context.data, Phase::Install)) {
         if (!RunStep(step, plan, context, changes, record)) return false;
     }
     return !plan.registration.enabled ||

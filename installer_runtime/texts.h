@@ -89,6 +89,8 @@ inline constexpr int kNoUninstallInfo = 811;
 inline constexpr int kUninstallStopped = 813;
 inline constexpr int kUninstallNeedsAdministrator = 814;
 inline constexpr int kUninstallNeedsPowerUser = 815;
+inline constexpr int kCannotRemove = 816;
+inline constexpr int kRecoveringUninstall = 817;
 inline constexpr int kRecordPath = 1200;
 }  // namespace text_id
 

@@ -56,6 +56,7 @@ protected:
         };
         const auto before = Snapshot();
         EXPECT_EQ(Run().exitCode, kExitInstalled) << console.All();
+        options.beforeChange = {};
         installed_ = Normalized(Snapshot());
         EXPECT_EQ(RunUninstall(Dir("\\Install.dat")).exitCode, kExitInstalled) << console.All();
         PutBack();
@@ -118,6 +119,80 @@ TEST_F(RollbackTest, KilledAtEachChangeTheNextRunUndoesAndCompletes) {
         ASSERT_EQ(RunUninstall(again.record).exitCode, kExitInstalled) << console.All();
         PutBack();
         EXPECT_EQ(Differences(before, Snapshot()), "") << console.All();
+    }
+}
+
+// The uninstallation is journaled the same way: a failure at any of its changes leaves the
+// installation as it was, and a run killed at any of them is undone by the next one, which
+// then uninstalls.
+class UninstallRollbackTest : public RollbackTest {
+protected:
+    // The number of changes a whole uninstallation makes; the project is installed afterwards.
+    int CountUninstallChanges() {
+        CountChanges();
+        before_ = Snapshot();
+        EXPECT_EQ(Run().exitCode, kExitInstalled) << console.All();
+        int count = 0;
+        options.beforeChange = [&count](int) {
+            ++count;
+            return true;
+        };
+        EXPECT_EQ(RunUninstall(Dir("\\Install.dat")).exitCode, kExitInstalled) << console.All();
+        options.beforeChange = {};
+        PutBack();
+        EXPECT_EQ(Differences(before_, Snapshot()), "");
+        EXPECT_EQ(Run().exitCode, kExitInstalled) << console.All();
+        return count;
+    }
+    std::map<std::string, std::string> before_;
+};
+
+TEST_F(UninstallRollbackTest, FailureAtEachChangeLeavesTheInstallation) {
+    const int changes = CountUninstallChanges();
+    ASSERT_GT(changes, 15);
+    RecordProperty("changes", changes);
+    const auto installed = Normalized(Snapshot());
+    for (int failAt = 1; failAt <= changes; ++failAt) {
+        SCOPED_TRACE("failure at change " + std::to_string(failAt));
+        console = {};
+        options.beforeChange = [failAt](int n) { return n != failAt; };
+        const UninstallResult u = RunUninstall(Dir("\\Install.dat"));
+        EXPECT_EQ(u.exitCode, kExitFailed) << console.All();
+        EXPECT_TRUE(console.Has("変更を元に戻しています。")) << console.All();
+        EXPECT_EQ(Differences(installed, Normalized(Snapshot())), "") << console.All();
+    }
+    options.beforeChange = {};
+    ASSERT_EQ(RunUninstall(Dir("\\Install.dat")).exitCode, kExitInstalled) << console.All();
+    PutBack();
+    EXPECT_EQ(Differences(before_, Snapshot()), "");
+}
+
+TEST_F(UninstallRollbackTest, KilledAtEachChangeTheNextRunUndoesAndUninstalls) {
+    const int changes = CountUninstallChanges();
+    const auto installed = Normalized(Snapshot());
+    for (int killAt = 1; killAt <= changes; ++killAt) {
+        SCOPED_TRACE("killed at change " + std::to_string(killAt));
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            options.beforeChange = [killAt](int n) {
+                if (n == killAt) ::raise(SIGKILL);
+                return true;
+            };
+            RunUninstall(Dir("\\Install.dat"));
+            ::_exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+        EXPECT_NE(Differences(installed, Normalized(Snapshot())), "") << "the killed run left its journal";
+
+        console = {};
+        ASSERT_EQ(RunUninstall(Dir("\\Install.dat")).exitCode, kExitInstalled) << console.All();
+        EXPECT_TRUE(console.Has("前回中断された処理を元に戻しています。")) << console.All();
+        PutBack();
+        EXPECT_EQ(Differences(before_, Snapshot()), "") << console.All();
+        ASSERT_EQ(Run().exitCode, kExitInstalled) << console.All();
     }
 }
 
