@@ -64,13 +64,26 @@ void Report(const Context& context, const Problems& problems, const std::string&
     }
 }
 
+// The copies keep the files they replace (when an item asks) in a folder named after the
+// uninstall record, beside it.
+CopySetting CopySettingOf(const Registration& registration) {
+    CopySetting setting;
+    if (registration.enabled && !registration.recordPath.empty()) {
+        setting.backupFolder = wp::ChangeExtension(registration.recordPath, ".bak");
+        if (sj::EqualsNoCase(setting.backupFolder, registration.recordPath)) setting.backupFolder += "_";
+    }
+    if (registration.earlier) setting.earlier = &*registration.earlier;
+    return setting;
+}
+
 bool RunStep(int step, const Plan& plan, const Context& context, Transaction& changes, InstallRecord& record) {
+    const CopySetting setting = CopySettingOf(plan.registration);
     switch (step) {
-        case kStepFiles: return RunFileSteps(plan.files, false, context, changes, record);
+        case kStepFiles: return RunFileSteps(plan.files, false, setting, context, changes, record);
         case kStepShortcuts: return RunShortcuts(plan.shortcuts, context, changes, record);
         case kStepRegistry: return RunRegistry(plan.registry, context, &changes, &record);
         case kStepIni: return RunIni(plan.ini, context, &changes, &record);
-        case kStepDeleteFiles: return RunFileSteps(plan.files, true, context, changes, record);
+        case kStepDeleteFiles: return RunFileSteps(plan.files, true, setting, context, changes, record);
         case kStepProgramsBefore: return RunPrograms(plan.programs, kRunBeforeCopy, context);
         case kStepProgramsAfter: return RunPrograms(plan.programs, kRunAfterCopy, context);
         default: return true;  // registry deletions belong to the uninstall lists
@@ -86,7 +99,7 @@ bool WriteRecord(const Plan& plan, InstallRecord& record, const Context& context
     if (r.earlier) {
         whole = MergeRecords(*r.earlier, record);
         if (!sj::EqualsNoCase(r.earlierRecordPath, r.recordPath))
-            whole.files.push_back({r.earlierRecordPath, false, 0, 'R'});
+            whole.files.push_back(RecordedFile(r.earlierRecordPath, false, 0, 'R'));
     }
     if (!changes.WriteFile(r.recordPath, EncodeRecord(whole, context.data))) {
         context.Say(text_id::kCannotCopy, {r.recordPath});

@@ -134,7 +134,7 @@ bool RunShortcuts(const std::vector<ShortcutStep>& steps, const Context& context
             context.Say(text_id::kCannotCreateShortcut, {step.file});
             return false;
         }
-        record.files.push_back({step.file, existed, 0, 'S'});
+        record.files.push_back(RecordedFile(step.file, existed, 0, 'S'));
     }
     return true;
 }

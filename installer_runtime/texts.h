@@ -48,6 +48,7 @@ inline constexpr int kWritingIni = 506;
 inline constexpr int kRunningProgram = 507;
 inline constexpr int kWritingRecord = 508;
 inline constexpr int kDeletingFile = 509;
+inline constexpr int kRegistering = 512;
 inline constexpr int kFinished = 601;
 inline constexpr int kStopped = 701;
 inline constexpr int kCannotCopy = 702;
@@ -74,6 +75,8 @@ inline constexpr int kProgramFailed = 723;
 inline constexpr int kRollingBack = 724;
 inline constexpr int kNeedsPowerUser = 725;
 inline constexpr int kWorkPending = 726;
+inline constexpr int kCannotRegister = 727;
+inline constexpr int kNewerKept = 728;
 inline constexpr int kUninstallTitle = 800;
 inline constexpr int kUninstallQuestion = 801;
 inline constexpr int kRemoving = 802;
@@ -91,6 +94,8 @@ inline constexpr int kUninstallNeedsAdministrator = 814;
 inline constexpr int kUninstallNeedsPowerUser = 815;
 inline constexpr int kCannotRemove = 816;
 inline constexpr int kRecoveringUninstall = 817;
+inline constexpr int kUnregistering = 818;
+inline constexpr int kRestoring = 819;
 inline constexpr int kRecordPath = 1200;
 }  // namespace text_id
 

@@ -4,6 +4,8 @@
 #include "ini_items.h"
 #include "registration.h"
 #include "registry_items.h"
+#include "self_registration.h"
+#include "shared_files.h"
 
 #include "platform/pathtext.h"
 #include "platform/profile.h"
@@ -71,24 +73,59 @@ bool Remover::Files() { return RemoveInstalled('F') && RemoveInstalled('R'); }
 
 bool Remover::Shortcuts() { return RemoveInstalled('S'); }
 
-// The files (or shortcuts) of the record, newest first: not those that were there before, not
-// those the keep list holds, system files only when the project says so.
+// The files (or shortcuts) of the record, newest first.
 bool Remover::RemoveInstalled(char kind) {
-    const bool systemFiles = c_.data.ReadBool("UninstallSetting", "SystemFileDelete", false);
-    const bool askSystem = c_.data.ReadBool("UninstallSetting", "SystemFileDeleteMessage", true);
     for (auto it = record_.files.rbegin(); it != record_.files.rend(); ++it) {
-        const InstalledFile& f = *it;
-        if (f.kind != kind) continue;
-        if (f.existed || !wp::FileExists(f.path) || wp::DirectoryExists(f.path) || Kept(f.path)) continue;
-        if (IsSystemFile(f.path)) {
-            if (!systemFiles) continue;
-            if (askSystem && !c_.Ask(c_.texts.Text(text_id::kRemoveSystemFile, {f.path}) + c_.YesNo(), true)) continue;
-        }
-        if ((f.options & 64) && !c_.Ask(c_.texts.Text(text_id::kRemoveShared, {f.path}) + c_.YesNo(), true)) continue;
+        if (it->kind == kind && !RemoveInstalledFile(*it)) return false;
+    }
+    return true;
+}
+
+// Not a file that was there before (unless the installation kept a copy of it to put back),
+// not one another installation still counts, not one the keep list holds, a system file only
+// when the project says so.
+bool Remover::RemoveInstalledFile(const InstalledFile& f) {
+    bool remove = !f.existed || !f.backup.empty();
+    if (f.shared) {
+        std::uint32_t left = 0;
+        if (!LowerSharedCount(f.path, c_.registry, changes_, &left)) return Failed(std::string(kSharedFilesKey) + "\\" + f.path);
+        remove = left == 0;
+    }
+    if (!remove || wp::DirectoryExists(f.path) || Kept(f.path)) return true;
+    if (IsSystemFile(f.path) && !c_.data.ReadBool("UninstallSetting", "SystemFileDelete", false)) return true;
+    if (IsSystemFile(f.path) && c_.data.ReadBool("UninstallSetting", "SystemFileDeleteMessage", true) &&
+        !c_.Ask(c_.texts.Text(text_id::kRemoveSystemFile, {f.path}) + c_.YesNo(), true))
+        return true;
+    if ((f.options & 64) && wp::FileExists(f.path) &&
+        !c_.Ask(c_.texts.Text(text_id::kRemoveShared, {f.path}) + c_.YesNo(), true))
+        return true;
+    if (!f.registrar.empty() && wp::FileExists(f.path) && !Unregister(f)) return false;
+    if (wp::FileExists(f.path)) {
         c_.Say(f.kind == 'S' ? text_id::kRemovingShortcut : text_id::kRemovingFile, {f.path});
         if (!RemoveFile(f.path)) return false;
     }
-    return true;
+    // The last user of a shared file takes its folder along when nothing else is left in it.
+    if (f.shared && !RemoveFolderIfEmpty(wp::FolderOf(f.path))) return false;
+    if (f.backup.empty() || !wp::FileExists(f.backup)) return true;
+    c_.Say(text_id::kRestoring, {f.path});
+    if (!changes_.CopyFile(f.backup, f.path, zeriru::kKeepSourceAttributes)) return Failed(f.path);
+    return RemoveFile(f.backup);
+}
+
+// The registration program that registered the file unregisters it; one that is gone since
+// cannot, and the file goes all the same.
+bool Remover::Unregister(const InstalledFile& f) {
+    if (!wp::FileExists(f.registrar)) {
+        c_.Say(text_id::kCannotRunProgram, {f.registrar});
+        return true;
+    }
+    c_.Say(text_id::kUnregistering, {f.path});
+    int code = 0;
+    if (changes_.RunProgram(RegistrationLaunch(f.registrar, f.path, true), RegistrationLaunch(f.registrar, f.path, false),
+                            &code))
+        return true;
+    c_.Say(text_id::kProgramFailed, {f.registrar, std::to_string(code)});
+    return false;
 }
 
 // The delete list adds files and folders the installation did not make (data the
@@ -200,6 +237,8 @@ bool Remover::Finish(const std::string& recordPath, bool keepUninstaller) {
     for (auto it = record_.keys.rbegin(); it != record_.keys.rend(); ++it) {
         if (!RemoveKeyIfEmpty(it->root, it->key)) return false;
     }
+    // The list of installed applications goes with the last of them, whichever made it.
+    if (!RemoveKeyIfEmpty(reg::Root::LocalMachine, kUninstallKey)) return false;
     if (wp::FileExists(recordPath) && !RemoveFile(recordPath)) return false;
     if (!keepUninstaller && !record_.uninstaller.empty() && wp::FileExists(record_.uninstaller) &&
         IsModuleProgram(record_.uninstaller)) {

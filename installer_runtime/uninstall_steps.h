@@ -31,6 +31,8 @@ public:
 
 private:
     bool RemoveInstalled(char kind);
+    bool RemoveInstalledFile(const InstalledFile& file);
+    bool Unregister(const InstalledFile& file);
     bool RemoveFile(const std::string& path);
     bool RemoveFolderIfEmpty(const std::string& folder);
     bool RemoveKeyIfEmpty(platform::registry::Root root, const std::string& key);

@@ -128,7 +128,7 @@ public:
 TEST_F(LimitsTest, FilesInUseStopTheInstallationUntilClosed) {
     extra = "[InstallLimit]\r\nFileUseCheck=1\r\n[ScreenSetting]\r\nPanel04=0\r\n";
     WriteData();
-    Put(Dir("\\a.txt"), "old");
+    PutOld(Dir("\\a.txt"), "old");
     std::ifstream held(wp::ToHostPath(Dir("\\a.txt")).value());  // this very process holds it
     ASSERT_TRUE(held.is_open());
     EXPECT_EQ(FilesInUse({Dir("\\a.txt"), Dir("\\not-there.txt"), runtime + "\\a.txt"}),

@@ -19,10 +19,13 @@ protected:
     void SetUp() override {
         InstallerTest::SetUp();
         // Every kind of change: new folders and files, a file replaced, a shortcut, registry
-        // keys and values, an INI file, a folder deleted, the uninstaller and the record.
+        // keys and values, an INI file, a folder deleted, a registration, a shared count, a
+        // replaced file kept, the uninstaller and the record.
         items = {S("1|0|%InstallDir%||a.txt|||0|0|"), S("1|0|%InstallDir%|sub|b.txt|||0|0|"),
                  S("1|1|%InstallDir%|empty||||0|0|"), S("1|0|%WindowsDirectory%||shared.txt|||0|0|"),
-                 S("1|4|%WindowsDirectory%|old||||0|0|")};
+                 S("1|4|%WindowsDirectory%|old||||0|0|"),
+                 // registered and counted as shared; a replaced file kept for the uninstall
+                 S("1|0|%InstallDir%||comp.ocx|||6|0|"), S("1|0|%WindowsDirectory%||kept.txt|||128|0|")};
         extra = S("[Installer]\r\nEnableShortCutSetting=1\r\nEnableRegistrySetting=1\r\nEnableIniFileSetting=1\r\n"
                   "UnInstallerOptions=0\r\n"
                   "[ShortCutItems]\r\n0=a|%InstallDir%\\a.txt||||0||0|2|0|\r\n"
@@ -34,6 +37,10 @@ protected:
         Put(runtime + "\\a.txt", "a");
         Put(runtime + "\\b.txt", "b");
         Put(runtime + "\\shared.txt", "new shared");
+        Put(runtime + "\\comp.ocx", "component");
+        Put(runtime + "\\kept.txt", "new kept");
+        PutOld("C:\\windows\\kept.txt", "old kept");
+        PutRegistrationProgram(0);
         Put("C:\\windows\\win.ini", "[S]\r\nK=old\r\n");
         ASSERT_EQ(registry->SetString(platform::registry::Root::CurrentUser, "Software\\Existing", "V", "old"),
                   platform::registry::Status::Ok);

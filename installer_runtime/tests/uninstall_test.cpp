@@ -79,7 +79,7 @@ TEST_F(UninstallTest, InstallingTwiceAndUninstallingOnceLeavesNoTrace) {
 TEST_F(UninstallTest, WhatWasThereBeforeStaysOrIsRestored) {
     // A file of the same name, a registry value and an INI entry the installation overwrites.
     Put(Dir("\\readme.txt"), "the user's");  // not in 資料: no clash
-    Put(Dir("\\資料\\readme.txt"), "old readme");
+    PutOld(Dir("\\資料\\readme.txt"), "old readme");
     ASSERT_EQ(registry->SetString(reg::Root::CurrentUser, "Software\\Mihon\\Settings", "Folder", "old"), reg::Status::Ok);
     Put("C:\\windows\\win.ini", "[Mihon]\r\nPath=old\r\nOther=1\r\n");
     WriteData();
