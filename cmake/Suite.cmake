@@ -24,3 +24,20 @@ macro(suite_subdirectories)
     endif()
   endforeach()
 endmacro()
+
+# suite_gui_test(<module> <name> SOURCES ... LIBS ...)
+# A GoogleTest executable for windows and dialogs: its main (qtsupport) makes the
+# QApplication on Qt's offscreen platform, so the tests need no display.
+function(suite_gui_test module name)
+  if(NOT SUITE_TESTS)
+    return()
+  endif()
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests AUTOMOC ON)
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} qtsupport::test_main GTest::gtest GTest::gmock)
+  gtest_discover_tests(${name}
+    DISCOVERY_MODE PRE_TEST
+    PROPERTIES LABELS ${module} ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
+    DISCOVERY_TIMEOUT 60)
+endfunction()

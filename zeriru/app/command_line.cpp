@@ -9,6 +9,7 @@
 #include "platform/winfile.h"
 #include "platform/winpath.h"
 #include "zeriru/application_window.h"
+#include "zeriru/editor_environment.h"
 #include "zeriru/archive_control.h"
 #include "zeriru/build_installer.h"
 #include "zeriru/editor_settings.h"
@@ -71,9 +72,7 @@ bool GivePassword(const CommandLine& line, ConsoleUi& ui, std::ostream& err) {
 
 }  // namespace
 
-std::string CommandLineDocumentsFolder() {
-    return platform::PrefixFolderPath(platform::PrefixFolder::UserDocuments);
-}
+std::string CommandLineDocumentsFolder() { return EditorEnvironment::DocumentsFolder(); }
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     CommandLine line;
@@ -105,11 +104,13 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
 }
 
 std::string UsageText() {
-    return "使い方: zeriru [--password-file <ファイル>] <プロジェクトファイル> /BUILD [出力フォルダ]\n"
+    return "使い方: zeriru [プロジェクトファイル]\n"
+           "        zeriru [--password-file <ファイル>] <プロジェクトファイル> /BUILD [出力フォルダ]\n"
            "        zeriru [--password-file <ファイル>] <プロジェクトファイル> /SILENTBUILD [出力フォルダ]\n"
            "        zeriru --help\n"
            "\n"
-           "プロジェクトを開き、画面を表示せずにインストーラを作成して終了します。\n"
+           "プロジェクトファイルだけを指定すると (または何も指定しないと) メイン画面を開きます。\n"
+           "/BUILD を付けるとプロジェクトを開き、画面を表示せずにインストーラを作成して終了します。\n"
            "/BUILD と /SILENTBUILD は同じ動作で、大文字小文字は区別しません。\n"
            "出力フォルダを省略するとプロジェクトの CreateFolder に作成します。\n"
            "パスは Windows 形式 (C:\\...) でもホストのパス (/tmp/...) でも指定できます。\n"
@@ -234,14 +235,11 @@ int RunCommandLine(const CommandLine& line, const CommandLineEnvironment& enviro
 
     if (!GivePassword(line, ui, err)) return kExitUsage;
 
-    platform::registry::Registry registry;
-    RegistrySettingsStore store(registry);
-    EditorSettings settings(store, environment.editorFolder, CommandLineDocumentsFolder());
-    const WinpathMapper paths;
-    const auto hostEditor = wp::ToHostPath(environment.editorFolder);
-    const ModuleTable modules = hostEditor ? LoadModules(*hostEditor) : ModuleTable{};
+    EditorEnvironment editor({environment.editorFolder, environment.rozivuProgram, {}});
+    EditorSettings& settings = editor.settings();
     ProjectCommands commands(ProjectCommands::Services{
-        ui, settings, paths, environment.editorFolder, modules, [](ProjectProperties&) { return false; }, [](int) {},
+        ui, settings, editor.paths(), environment.editorFolder, editor.modules(), [](ProjectProperties&) { return false; },
+        [](int) {},
         [](const TProjectInfo&) { return false; }, {}});
     if (!commands.OpenProject(projectPath, OpenOrigin::CommandLine)) {
         if (!ui.passwordAsked()) return kExitUsage;
@@ -271,25 +269,7 @@ int RunCommandLine(const CommandLine& line, const CommandLineEnvironment& enviro
         return kExitUsage;
     }
 
-    TPlatformMachine machine(registry);
-    struct Host : ArchiveHost {
-        std::string folder;
-        std::string EditorFolder() const override { return folder; }
-    } archiveHost;
-    archiveHost.folder = environment.editorFolder;
-
-    TBuilder::Environment env;
-    env.ui = &ui;
-    env.machine = &machine;
-    env.options = settings.ReadOptions();
-    env.editorFolder = environment.editorFolder;
-    env.archiveHost = &archiveHost;
-    if (!environment.rozivuProgram.empty()) {
-        const fs::path rozivu = environment.rozivuProgram;
-        env.startProgram = [rozivu](const std::string&, const std::string& stamp) {
-            return platform::shell::RunProgram(wp::ToWindowsPath(rozivu), stamp, {}, false).started;
-        };
-    }
+    TBuilder::Environment env = editor.BuildEnvironment(ui);
     env.onMessage = [&out](const BuildMessage& m) {
         if (m.kind == BuildEntryKind::Error)
             out << "[" << sj::ToUtf8(sj::S("エラー")) << " " << m.code << "] ";

@@ -1,6 +1,8 @@
-// zeriru: the installer editor's command-line front end.
+// zeriru: the installer editor. "zeriru [project]" opens the main window; "zeriru <project>
+// /BUILD [folder]" builds without a display (no window system is touched on that path).
 #include "platform/shell.h"
 #include "zeriru/command_line.h"
+#include "zeriru/gui/main_form.h"
 
 #include <unistd.h>
 
@@ -10,9 +12,9 @@
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     const zeriru::CommandLine line = zeriru::ParseCommandLine(args);
-    if (line.help || line.project.empty()) {
+    if (line.help) {
         std::cout << zeriru::UsageText();
-        return line.help ? 0 : zeriru::kExitUsage;
+        return 0;
     }
     std::string error;
     if (!platform::shell::ProvisionPrefix(&error)) {
@@ -29,5 +31,6 @@ int main(int argc, char** argv) {
         return zeriru::kExitUsage;
     }
     if (std::filesystem::exists(rozivu)) environment.rozivuProgram = rozivu;
-    return zeriru::RunCommandLine(line, environment, std::cout, std::cerr);
+    if (line.build) return zeriru::RunCommandLine(line, environment, std::cout, std::cerr);
+    return zeriru::gui::RunWindowProgram(argc, argv, args, {environment.editorFolder, environment.rozivuProgram, {}});
 }

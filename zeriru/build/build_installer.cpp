@@ -11,6 +11,7 @@
 #include "zeriru/file_services.h"
 #include "zeriru/file_version.h"
 #include "zeriru/system_services.h"
+#include "zeriru/help_topics.h"
 #include "zeriru/ui.h"
 
 #include <cstdio>
@@ -321,8 +322,7 @@ bool TBuilder::BuildInstaller(const BuildRequest& given) {
     // build could touch it.
     if (CheckOutputTarget(s)) {
         if (copyMode) {
-            if (ui.ShowMessage(CopyToFolderQuestion(request.outputFolder), MessageButtons::YesNo,
-                               MessageIcon::Question) != Answer::Yes)
+            if (ui.AskYesNoHelp(CopyToFolderQuestion(request.outputFolder), help_topic::kCopyToFolder) != Answer::Yes)
                 return false;
             if (request.backup && wp::DirectoryExists(s.out)) {
                 Progress(S("既存のフォルダのバックアップを行っています。"));

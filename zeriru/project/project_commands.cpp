@@ -319,6 +319,18 @@ bool ProjectCommands::OpenProject(std::string_view path, OpenOrigin origin) {
     return true;
 }
 
+bool ProjectCommands::ReloadProject() {
+    if (!ProjectOpen()) return false;
+    const TIniDocument doc(project_.projectFilePath);
+    if (doc.LoadFailed()) return false;
+    const std::filesystem::path path = project_.projectFilePath;
+    project_ = ReadProjectInfo(doc, IsReadOnlyFile(path));
+    project_.projectFilePath = path;
+    ReadButtonCaptions(doc);
+    Refresh();
+    return true;
+}
+
 bool ProjectCommands::OpenProjectWithDialog() {
     std::string chosen;
     if (!s_.ui.ChooseOpenFile(sjis::S("プロジェクトファイル|*.pj2"), s_.settings.OpenDialogFolder(), chosen)) {

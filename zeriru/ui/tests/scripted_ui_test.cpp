@@ -30,3 +30,47 @@ TEST(ScriptedUi, InputAndFileDialogsTakeQueuedTextsOrCancel) {
     EXPECT_EQ(ui.shown()[0].caption, "caption");
     EXPECT_TRUE(ui.messages().empty());
 }
+
+TEST(ScriptedUi, FileDialogsRecordTheRequestAndAnswerWithFilesAndTheFilter) {
+    ScriptedUi ui;
+    ui.QueueFiles({"C:\\a.txt", "C:\\b.txt"}, 2);
+    ui.QueueFiles({}, 1, false);
+    FileDialogRequest many;
+    many.mode = FileDialogRequest::Mode::OpenMany;
+    many.filter = "text|*.txt|all|*.*";
+    many.fileName = "preset.txt";
+    EXPECT_TRUE(ui.ChooseFiles(many));
+    EXPECT_EQ(many.paths, (std::vector<std::string>{"C:\\a.txt", "C:\\b.txt"}));
+    EXPECT_EQ(many.filterIndex, 2);
+    FileDialogRequest save;
+    save.mode = FileDialogRequest::Mode::Save;
+    save.overwritePrompt = true;
+    EXPECT_FALSE(ui.ChooseFiles(save));
+    EXPECT_FALSE(ui.ChooseFiles(save)) << "an empty queue cancels";
+    ASSERT_EQ(ui.fileRequests().size(), 3u);
+    EXPECT_EQ(ui.fileRequests()[0].fileName, "preset.txt");
+    EXPECT_TRUE(ui.fileRequests()[1].overwritePrompt);
+}
+
+TEST(ScriptedUi, FolderBrowserHelpAndBusyCursor) {
+    ScriptedUi ui;
+    ui.QueueText("C:\\out");
+    std::string folder = "C:\\";
+    EXPECT_TRUE(ui.ChooseFolder("caption", folder));
+    EXPECT_EQ(folder, "C:\\out");
+    EXPECT_EQ(ui.shown()[0].kind, "folder");
+    EXPECT_EQ(ui.shown()[0].caption, "C:\\") << "the initial folder is recorded";
+
+    ui.QueueAnswer(Answer::Yes);
+    EXPECT_EQ(ui.AskYesNoHelp("copy?", 97), Answer::Yes);
+    EXPECT_EQ(ui.shown()[1].helpTopic, 97);
+    ui.ShowHelp(46);
+    EXPECT_EQ(ui.helpTopics(), std::vector<int>{46});
+    {
+        BusyCursor outer(ui);
+        BusyCursor inner(ui);
+        EXPECT_EQ(ui.busyDepth(), 2);
+    }
+    EXPECT_EQ(ui.busyDepth(), 0);
+    EXPECT_EQ(ui.busyCount(), 2);
+}

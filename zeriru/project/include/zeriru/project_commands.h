@@ -149,6 +149,9 @@ public:
     bool InitializeProject(const std::function<bool(InitializeProjectDialogModel&)>& dialog);
     // "履歴の削除".
     bool ClearHistory();
+    // Reads the open project's frame and button marks again after a dialog rewrote them
+    // (the property dialogs); no checks, no history change. False when none is open.
+    bool ReloadProject();
 
     // At exit, when the last state is kept: the open project (empty when none) and the window.
     void RememberLastState(bool maximized, int height, int width);
@@ -156,6 +159,8 @@ public:
     // The 500 ms refresh: read-only flag, editor mode, caption, target OS cache, run-installer
     // availability, protection command and status bar. Reads, never writes, the project.
     MainWindowState Refresh();
+    // The state of the last refresh.
+    const MainWindowState& state() const { return state_; }
     bool CommandEnabled(Command command) const;
 
 private:

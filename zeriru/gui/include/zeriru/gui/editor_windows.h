@@ -1,0 +1,44 @@
+// The windows the main window opens that other units of the editor provide: the seven setting
+// editors (files, shortcuts, registry, ...) and the project property dialogs (the "new" form,
+// the properties of the open project, the create options of a build). The main window takes
+// them from an EditorWindows value; DefaultEditorWindows() holds what exists today.
+//
+// A setting editor plugs in by implementing zeriru::SettingEditor (setting_editor.h): Fill from
+// the project, ShowModal through the dialog runner it is given, Write its sections. Its case in
+// MakeSettingEditor (editor_windows.cpp) then returns it instead of the placeholder, which only
+// says that the editor comes with a later version and changes nothing.
+#pragma once
+
+#include "zeriru/build_installer.h"
+#include "zeriru/project_commands.h"
+#include "zeriru/setting_editor.h"
+
+#include <QWidget>
+
+#include <functional>
+#include <optional>
+
+namespace qtsupport {
+class DialogRunner;
+}
+
+namespace zeriru::gui {
+
+struct EditorWindows {
+    SettingEditorFactory settingEditors;
+    std::function<bool(ProjectProperties&)> newProjectDialog;
+    std::function<bool()> propertiesDialog;
+    std::function<std::optional<CreateOptionChoice>(const CreateOptionChoice&)> createOptionDialog;
+};
+
+// What exists today, shown over `parent` through `runner`.
+EditorWindows DefaultEditorWindows(Ui& ui, qtsupport::DialogRunner& runner, QWidget* parent);
+
+// One setting editor for one run; `runner` and `parent` show its dialog.
+std::unique_ptr<SettingEditor> MakeSettingEditor(SettingEditorKind kind, SettingEditorContext& context,
+                                                 qtsupport::DialogRunner& runner, QWidget* parent);
+
+// The message of a window that comes with a later version (Shift-JIS).
+std::string NotYetAvailableText(std::string_view windowName);
+
+}  // namespace zeriru::gui

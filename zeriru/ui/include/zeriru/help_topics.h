@@ -1,0 +1,23 @@
+// Help topics of the editor's windows and dialogs; each has its page help/<topic>.html. The
+// build's messages carry their own topic numbers (46, 70, 96, ...), which have pages too.
+#pragma once
+
+namespace zeriru::help_topic {
+
+inline constexpr int kContents = 0;  // the contents page (help/index.html)
+inline constexpr int kMainWindow = 1;
+inline constexpr int kOptionsBasic = 201;
+inline constexpr int kOptionsInstallFile = 202;
+inline constexpr int kOptionsSystem = 203;
+inline constexpr int kOptionsAutoUpdate = 204;
+inline constexpr int kProcessOrder = 210;
+inline constexpr int kProtect = 211;
+inline constexpr int kInitialize = 212;
+inline constexpr int kLanguageTexts = 213;
+inline constexpr int kCopyToFolder = 220;
+inline constexpr int kUpdateCheck = 221;
+
+// The options dialog's help per page.
+inline constexpr int kOptionsPages[4] = {kOptionsBasic, kOptionsInstallFile, kOptionsSystem, kOptionsAutoUpdate};
+
+}  // namespace zeriru::help_topic
