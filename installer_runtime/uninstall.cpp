@@ -9,10 +9,13 @@
 #include "process_order.h"
 #include "program_items.h"
 #include "record.h"
+#include "related_apps.h"
 #include "transaction.h"
 #include "uninstall_steps.h"
 
 #include "platform/sjis.h"
+
+#include <optional>
 
 namespace installer {
 
@@ -47,6 +50,25 @@ bool RunStep(int step, Remover& remover, const std::vector<ProgramStep>& program
     }
 }
 
+// The related applications' rules for an uninstallation: kExitInstalled to go on, else the
+// exit code (told). The uninstallers they ask for run without the machine's lock (each of this
+// module's takes it itself), which is taken again afterwards.
+int ApplyRelated(const Context& context, std::optional<RunLock>& lock) {
+    Problems problems;
+    const std::vector<RelatedApp> related = RelatedApps(context, problems);
+    std::vector<UninstallRun> runs;
+    if (!ApplyRelatedRules(related, context, runs)) return kExitRequirements;
+    if (runs.empty()) return kExitInstalled;
+    lock.reset();
+    const bool ran = RunUninstallers(runs, context);
+    lock.emplace(context.machine);
+    if (!lock->held()) {
+        context.Say(text_id::kAlreadyRunning);
+        return kExitFailed;
+    }
+    return ran ? kExitInstalled : kExitFailed;
+}
+
 // The record's files, for the check that no program holds them.
 std::vector<std::string> RecordedFiles(const InstallRecord& record) {
     std::vector<std::string> files;
@@ -62,8 +84,8 @@ UninstallResult Uninstall(std::string_view recordPathText, const InstallOptions&
     const std::string recordPath(recordPathText);
     zeriru::TIniDocument data;
     const LanguageTexts builtIn(data);
-    const RunLock lock(machine);
-    if (!lock.held()) {
+    std::optional<RunLock> lock(std::in_place, machine);
+    if (!lock->held()) {
         console.Line(builtIn.Text(text_id::kAlreadyRunning));
         result.exitCode = kExitFailed;
         return result;
@@ -96,6 +118,7 @@ UninstallResult Uninstall(std::string_view recordPathText, const InstallOptions&
     if (!CheckUserLimit(context)) return stop(kExitRequirements);
     if (!context.Ask(texts.Text(text_id::kUninstallQuestion, {record->softName}) + context.YesNo(), true))
         return stop(kExitCancelled);
+    if (const int code = ApplyRelated(context, lock); code != kExitInstalled) return stop(code);
     if (!CheckFilesInUse(context, RecordedFiles(*record))) return stop(kExitRequirements);
 
     Transaction changes(JournalFolderOf(machine, record->uninstallKey), registry, effective.beforeChange);
