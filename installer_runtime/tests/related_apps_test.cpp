@@ -328,4 +328,36 @@ TEST_F(RelatedAppsTest, VersionCheckAgainstTheInstalledOne) {
     }
 }
 
+// The module program as the uninstaller of two projects: installing "main" again with
+// InstallMethod 2 runs its uninstaller, whose rule runs the uninstaller of "other" first (each
+// a process of its own, each taking the machine's lock in turn); then "main" is installed anew.
+TEST_F(RelatedAppsTest, UninstallersOfThisModuleRunOneAnother) {
+    const auto empty = Snapshot();
+    auto stage = [&](const std::string& folder, const std::string& project, const std::string& keys) {
+        Put(folder + "\\INSTALL.DAT", "[Project]\r\nProjectName=" + project + "\r\n[Software]\r\nSoftName=" + project +
+                                           "\r\nFolder=%ProgramFilesDir%|" + project + "|\r\n" + Installer(keys) +
+                                           "[Files]\r\n0=1|0|%InstallDir%||a.txt||||\r\n");
+        Put(folder + "\\a.txt", project + " 1");
+        const auto program = wp::ToHostPath(folder + "\\INSTALL.EXE").value();
+        std::filesystem::copy_file(ZU_VAZUZA_PROGRAM, program, std::filesystem::copy_options::overwrite_existing);
+    };
+    stage("C:\\other_setup", "other", "");
+    ASSERT_EQ(Install("C:\\other_setup", options, console, *machine, *registry).exitCode, kExitInstalled) << console.All();
+    stage("C:\\main_setup", "main",
+          "EnableRelationApplicationSetting=1\r\nInstallMethod=2\r\n[RelationApplicationItems]\r\n0=1|Other|other|0|2|||0|65535||\r\n");
+    const InstallResult first = Install("C:\\main_setup", options, console, *machine, *registry);
+    ASSERT_EQ(first.exitCode, kExitInstalled) << console.All();
+    Put("C:\\main_setup\\a.txt", "main 2");
+
+    const InstallResult second = Install("C:\\main_setup", options, console, *machine, *registry);
+    ASSERT_EQ(second.exitCode, kExitInstalled) << console.All();
+    EXPECT_FALSE(wp::FileExists("C:\\Program Files\\other\\a.txt"));
+    EXPECT_NE(registry->KeyExists(reg::Root::LocalMachine, std::string(kUninstallKey) + "\\other"), reg::Status::Ok);
+    EXPECT_EQ(Get("C:\\Program Files\\main\\a.txt"), "main 2");
+
+    ASSERT_EQ(RunUninstall(second.record).exitCode, kExitInstalled) << console.All();
+    for (const char* setup : {"C:\\other_setup", "C:\\main_setup"}) std::filesystem::remove_all(wp::ToHostPath(setup).value());
+    EXPECT_EQ(Differences(empty, Snapshot()), "");
+}
+
 }  // namespace
