@@ -8,6 +8,7 @@
 #include "zeriru/project_file.h"
 
 #include <cstdio>
+#include <optional>
 
 namespace installer {
 
@@ -27,11 +28,14 @@ struct Version {
     std::string text;
 };
 
+Version MakeVersion(int major, int minor, int release, int build) {
+    return {zeriru::ComparableVersion(major, minor, release, build),
+            std::to_string(major) + "." + std::to_string(minor) + "." + std::to_string(release) + "." + std::to_string(build)};
+}
+
 Version ProjectVersion(const zeriru::TIniDocument& data) {
-    const int v[4] = {data.ReadInteger("Software", "MajorVersion", 1), data.ReadInteger("Software", "MinorVersion", 0),
-                      data.ReadInteger("Software", "ReleaseVersion", 0), data.ReadInteger("Software", "BuildVersion", 0)};
-    return {zeriru::ComparableVersion(v[0], v[1], v[2], v[3]),
-            std::to_string(v[0]) + "." + std::to_string(v[1]) + "." + std::to_string(v[2]) + "." + std::to_string(v[3])};
+    return MakeVersion(data.ReadInteger("Software", "MajorVersion", 1), data.ReadInteger("Software", "MinorVersion", 0),
+                       data.ReadInteger("Software", "ReleaseVersion", 0), data.ReadInteger("Software", "BuildVersion", 0));
 }
 
 Version ParseVersion(const std::string& text) {
@@ -42,19 +46,22 @@ Version ParseVersion(const std::string& text) {
     for (int part : v) {
         if (part < 0 || part > 65535) return {};
     }
-    return {zeriru::ComparableVersion(v[0], v[1], v[2], v[3]), text};
+    return MakeVersion(v[0], v[1], v[2], v[3]);
+}
+
+// The project's main file in the install folder, when it is there.
+std::optional<std::string> MainFileThere(const Context& context) {
+    Refusal why;
+    const auto mainFile = context.targets.Path(zeriru::DecodeProjectText(context.data.ReadString("Software", "MainFileName")), &why);
+    if (mainFile && platform::winpath::FileExists(*mainFile)) return mainFile;
+    return std::nullopt;
 }
 
 // The version there: the main file's, else the one the machine lists for this project.
 Version InstalledVersionOf(const Context& context, const std::vector<std::string>& installations) {
-    Refusal why;
-    const auto mainFile = context.targets.Path(zeriru::DecodeProjectText(context.data.ReadString("Software", "MainFileName")), &why);
-    if (mainFile && platform::winpath::FileExists(*mainFile)) {
-        zeriru::TFileVersion v;
-        if (zeriru::GetFileVersion(*mainFile, v) && v.comparable >= 0)
-            return {v.comparable, std::to_string(v.major) + "." + std::to_string(v.minor) + "." + std::to_string(v.release) +
-                                      "." + std::to_string(v.build)};
-    }
+    zeriru::TFileVersion v;
+    if (const auto mainFile = MainFileThere(context); mainFile && zeriru::GetFileVersion(*mainFile, v) && v.comparable >= 0)
+        return MakeVersion(v.major, v.minor, v.release, v.build);
     for (const std::string& key : installations) {
         const Version listed = ParseVersion(InstalledVersion(context, key));
         if (listed.comparable >= 0) return listed;
@@ -62,16 +69,10 @@ Version InstalledVersionOf(const Context& context, const std::vector<std::string
     return {};
 }
 
-// Whether the main file (or a listed installation) says an earlier version is there.
-bool OldVersionThere(const Context& context, const std::vector<std::string>& installations) {
-    Refusal why;
-    const auto mainFile = context.targets.Path(zeriru::DecodeProjectText(context.data.ReadString("Software", "MainFileName")), &why);
-    return (mainFile && platform::winpath::FileExists(*mainFile)) || !installations.empty();
-}
-
 int CompareVersions(const Context& context, const std::vector<std::string>& installations) {
     const int options = context.data.ReadInteger("Installer", "Options", 0);
-    if (!(options & kCheckOldVersion) || !OldVersionThere(context, installations)) return kExitInstalled;
+    // An earlier version is there when its main file or an installation of this project is.
+    if (!(options & kCheckOldVersion) || (!MainFileThere(context) && installations.empty())) return kExitInstalled;
     const std::string softName = zeriru::DecodeProjectText(context.data.ReadString("Software", "SoftName"));
     const Version there = InstalledVersionOf(context, installations);
     if (there.comparable > ProjectVersion(context.data).comparable) {
@@ -94,14 +95,15 @@ int CheckInstalledState(const Context& context, const std::vector<RelatedApp>& r
     if (const int code = CompareVersions(context, installations); code != kExitInstalled) return code;
     if (installations.empty()) return kExitInstalled;
     const std::string softName = zeriru::DecodeProjectText(context.data.ReadString("Software", "SoftName"));
-    switch (context.data.ReadInteger("Installer", "InstallMethod", kInstallOver)) {
+    const int method = context.data.ReadInteger("Installer", "InstallMethod", kInstallOver);
+    switch (method) {
         case kRefuse:
             context.Say(text_id::kAlreadyInstalled, {softName, InstalledVersion(context, installations.front())});
             return kExitRequirements;
         case kUninstallFirst:
         case kUninstallAllFirst:
             for (const std::string& key : installations) AddUninstallRun(runs, {softName, key, context.options.silent});
-            if (context.data.ReadInteger("Installer", "InstallMethod", kInstallOver) == kUninstallAllFirst) {
+            if (method == kUninstallAllFirst) {
                 for (const RelatedApp& app : related) {
                     if (IsInstalled(context, app.key)) AddUninstallRun(runs, {app.name, app.key, context.options.silent});
                 }
