@@ -42,7 +42,8 @@ bool ApplyAtInstall(const RelatedApp& app, bool installed, const Context& contex
 
 bool ApplyAtUninstall(const RelatedApp& app, bool installed, const Context& context, std::vector<UninstallRun>& runs,
                       bool* applies) {
-    *applies = installed && app.uninstallAction >= kStopWhileInstalled && app.uninstallAction <= kUninstallItFirstSilently;
+    *applies = installed && (app.uninstallAction == kStopWhileInstalled || app.uninstallAction == kUninstallItFirst ||
+                             app.uninstallAction == kUninstallItFirstSilently);
     if (!*applies) return true;
     if (app.uninstallAction == kStopWhileInstalled) {
         context.Say(text_id::kOtherStillInstalled, {app.name});
