@@ -29,7 +29,7 @@ std::string RegistryItem::Write(std::string_view record) const {
                                                {f::kValueName, valueName},
                                                {f::kValue, value},
                                                {f::kValueType, FieldInt(type)},
-                                               {f::kCondition, condition.Format()},
+                                               {f::kCondition, condition == ConditionRecord{} ? "" : condition.Format()},
                                                {f::kOsMask, os.MaskText()},
                                                {f::kServicePacks, os.ServicePackText()}});
     // The bytes of a binary value are the program's own text, stored without escaping.
@@ -41,12 +41,6 @@ std::string RegistryValueTypeText(int type) {
     static const char* const kTexts[registry_value_type::kCount] = {
         "文字列 (REG_SZ)", "未展開文字列 (REG_EXPAND_SZ)", "整数 (REG_DWORD)", "バイナリ型 (REG_BINARY) "};
     return type >= 0 && type < registry_value_type::kCount ? sjis::S(kTexts[type]) : std::string();
-}
-
-std::string ProcessTimingText(int timing) {
-    static const char* const kTexts[process_timing::kCount] = {"インストール時", "アンインストール時",
-                                                                "インストール時・アンインストール時"};
-    return timing >= 0 && timing < process_timing::kCount ? sjis::S(kTexts[timing]) : std::string();
 }
 
 std::string RegistryOptionCaption(int bit) {

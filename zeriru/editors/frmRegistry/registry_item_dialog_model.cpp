@@ -29,14 +29,6 @@ bool IsDwordText(std::string_view text) {
            number <= 4294967295LL;
 }
 
-// Whether a condition timing covers the phase the item is processed in.
-bool CoversTiming(int conditionTiming, int processTiming) {
-    if (conditionTiming == kConditionNone || processTiming == process_timing::kBoth) return true;
-    if (conditionTiming == kConditionBoth) return true;
-    return processTiming == process_timing::kInstall ? conditionTiming == kConditionInstall
-                                                     : conditionTiming == kConditionUninstall;
-}
-
 }  // namespace
 
 RegistryItemDialogModel::RegistryItemDialogModel(EditorData& data, bool readOnly,
@@ -133,7 +125,7 @@ CheckOutcome RegistryItemDialogModel::Check() const {
     if (type_ == registry_value_type::kDword && sjis::FindTextNoCase(number, "%InputNumber%") == sjis::npos &&
         !IsDwordText(number))
         return OnPage(Fail(sjis::S("数値を入力してください。"), rc::kValue), rc::kDetailPage);
-    if (!CoversTiming(condition.timing, timing_))
+    if (!ConditionCoversTiming(condition.timing, timing_))
         return OnPage(Fail(sjis::S("条件が無効です。"), condition_control::kTiming), rc::kOtherPage);
     if (condition.timing != kConditionNone)
         return OnPage(condition.CheckOperands({.unknownDefinesPass = true}), rc::kOtherPage);

@@ -229,7 +229,7 @@ TEST_F(RegistryTest, ImportTurnsFourValueTypesIntoItemsAndLeavesTheRestOut) {
     const Records items = Items("RegistryItems");
     ASSERT_EQ(items.size(), 5u);
     const std::string upper = platform::sjis::ToUpper(key);
-    const std::string tail = "|0,0,,,,,0,,,0,|65535|0,0,0,0,0,0|||||||||||||";
+    const std::string tail = "||65535|0,0,0,0,0,0|||||||||||||";
     EXPECT_EQ(items[1], "HKEY_CURRENT_USER|" + upper + "|Name|" + S("見本\x02") + "1|0" + tail);
     EXPECT_EQ(items[2], "HKEY_CURRENT_USER|" + upper + "|Path|%TEMP%\\x|1" + tail);
     EXPECT_EQ(items[3], "HKEY_CURRENT_USER|" + upper + "|Count|4000000000|2" + tail);

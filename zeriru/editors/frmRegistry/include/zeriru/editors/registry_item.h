@@ -5,6 +5,7 @@
 
 #include "zeriru/editors/condition.h"
 #include "zeriru/editors/os_target.h"
+#include "zeriru/editors/process_timing.h"
 
 #include <string>
 #include <string_view>
@@ -21,11 +22,6 @@ namespace registry_option {
 inline constexpr int kKeepExisting = 1 << 0, kDeleteEmptyKey = 1 << 1, kDeleteParentKeys = 1 << 2;
 inline constexpr int kCount = 3;
 }  // namespace registry_option
-// Condition field 10: "インストール時", "アンインストール時", "インストール時・アンインストール時".
-namespace process_timing {
-inline constexpr int kInstall = 0, kUninstall = 1, kBoth = 2;
-inline constexpr int kCount = 3;
-}  // namespace process_timing
 
 struct RegistryItem {
     std::string root = "HKEY_CURRENT_USER";
@@ -40,14 +36,14 @@ struct RegistryItem {
     int timing() const { return condition.processing; }
 
     static RegistryItem Read(std::string_view record);
-    // `record` with the fields of this item replaced (a new record when empty).
+    // `record` with the fields of this item replaced (a new record when empty). A condition of
+    // nothing at all (timing 0, processed at install, no operands) is stored empty.
     std::string Write(std::string_view record = {}) const;
     bool operator==(const RegistryItem&) const = default;
 };
 
 // "文字列 (REG_SZ)", "未展開文字列 (REG_EXPAND_SZ)", "整数 (REG_DWORD)", "バイナリ型 (REG_BINARY) ".
 std::string RegistryValueTypeText(int type);
-std::string ProcessTimingText(int timing);
 // "既に指定レジストリ値が存在する場合処理を行わない(&E)", ...
 std::string RegistryOptionCaption(int bit);
 // "(既定)": what the list shows for the default value.

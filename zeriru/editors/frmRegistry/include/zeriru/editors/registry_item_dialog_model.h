@@ -30,9 +30,6 @@ inline constexpr const char* kDetailPage = "tsDetail";
 inline constexpr const char* kOtherPage = "tsOther";
 }  // namespace registry_control
 
-// The hint "アンインストール時に書き込んだ値は元に戻せません。" of the main window's hint dialog.
-inline constexpr int kUninstallValueHint = 5;
-
 class RegistryItemDialogModel {
 public:
     // `showHint` runs the main window's hint dialog (index, allow suppress).
