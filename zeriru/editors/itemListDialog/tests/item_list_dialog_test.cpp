@@ -1,7 +1,9 @@
 // The list the shortcut, registry and INI dialogs share: the order of sorted texts, the switch
 // that follows the list, the sort remembered across openings and the discard question.
 #include "platform/sjis.h"
+#include "zeriru/editors/define_combo.h"
 #include "zeriru/editors/item_list_dialog_model.h"
+#include "zeriru/editors/process_timing.h"
 #include "zeriru/editors/text_order.h"
 #include "zeriru/ui.h"
 
@@ -107,4 +109,24 @@ TEST(ItemListDialog, AHeaderClickSortsAndTheNextClickOnItReversesEvenInTheNextOp
     second.SortByColumn(1);
     EXPECT_EQ(second.records(), (Records{"a|1|", "b|2|", "A|3|"})) << "another column: ascending";
     EXPECT_EQ(Model("Dialog\\OtherList").sortState().column, -1) << "each list remembers its own";
+}
+
+TEST(DefineCombo, AStoredDefineSelectsItsEntryOrComesFirst) {
+    const Records entries = {"%InstallDir%", "%WindowsDirectory%"};
+    DefineComboChoice known = PlaceDefine(entries, "%windowsdirectory%");
+    EXPECT_EQ(known.entries, entries);
+    EXPECT_EQ(known.selected, 1) << "found without regard to case";
+    DefineComboChoice other = PlaceDefine(entries, "D:\\data");
+    EXPECT_EQ(other.entries, (Records{"D:\\data", "%InstallDir%", "%WindowsDirectory%"}));
+    EXPECT_EQ(other.selected, 0);
+    EXPECT_EQ(PlaceDefine(entries, "").selected, -1);
+}
+
+TEST(ProcessTiming, AConditionMustCoverThePhasesOfItsItem) {
+    // Rows: condition timing 0-3; columns: processed at install, at uninstall, at both.
+    const bool covers[4][3] = {{true, true, true}, {true, false, true}, {false, true, true}, {true, true, true}};
+    for (int condition = 0; condition < 4; ++condition)
+        for (int timing = 0; timing < process_timing::kCount; ++timing)
+            EXPECT_EQ(ConditionCoversTiming(condition, timing), covers[condition][timing]) << condition << " " << timing;
+    EXPECT_EQ(ProcessTimingText(2), S("インストール時・アンインストール時"));
 }
