@@ -2,6 +2,9 @@
 
 #include "platform/sjis.h"
 #include "qtsupport/dialog_runner.h"
+#include "zeriru/editors/widgets/ini_dialogs.h"
+#include "zeriru/editors/widgets/registry_dialogs.h"
+#include "zeriru/editors/widgets/shortcut_dialogs.h"
 #include "zeriru/gui/property_dialogs.h"
 #include "zeriru/ui.h"
 
@@ -40,7 +43,12 @@ std::unique_ptr<SettingEditor> MakeSettingEditor(SettingEditorKind kind, Setting
     // Each setting editor's unit adds its dialog here, one case per kind, e.g.
     //   case SettingEditorKind::Files: return std::make_unique<FilesEditor>(context, runner, parent);
     // Until an editor exists, the placeholder stands in for it.
-    return std::make_unique<PlaceholderEditor>(context.ui, kind);
+    switch (kind) {
+    case SettingEditorKind::ShortCut: return MakeShortCutEditor(context, runner, parent);
+    case SettingEditorKind::Registry: return MakeRegistryEditor(context, runner, parent);
+    case SettingEditorKind::IniFile: return MakeIniFileEditor(context, runner, parent);
+    default: return std::make_unique<PlaceholderEditor>(context.ui, kind);
+    }
 }
 
 EditorWindows DefaultEditorWindows(Ui& ui, qtsupport::DialogRunner& runner, QWidget* parent) {

@@ -202,6 +202,11 @@ void ShortCutDialogModel::SortByColumn(int column) {
     items_.SortByColumn(column);
 }
 
+void ShortCutDialogModel::ListChanged() {
+    items_.ListChanged();
+    UpdateInitialTargets();
+}
+
 void ShortCutDialogModel::StoreLayout() {
     pages_.Store(data_.settings(), settings_key::kShortCut);
     data_.settings().SetDialogSwitch(settings_key::kShortCut, k::kViewStyle, detailsView_);

@@ -61,9 +61,15 @@ ShortCutFileWizardModel::ShortCutFileWizardModel(Kind kind, EditorData& data, st
         sources_ = {Source::ProjectFile, Source::OutsideFile, Source::Folder};
     else
         sources_ = {Source::ProjectFile, Source::OutsideFile, Source::None};
-    for (InstalledFile& file : files)
-        if (kind == Kind::Target || IsIconFile(file)) rows_.push_back(std::move(file));
+    SetFiles(std::move(files));
     define = "%InstallDir%";
+}
+
+void ShortCutFileWizardModel::SetFiles(std::vector<InstalledFile> files) {
+    rows_.clear();
+    for (InstalledFile& file : files)
+        if (kind_ == Kind::Target || IsIconFile(file)) rows_.push_back(std::move(file));
+    selectedRow_ = -1;
 }
 
 std::vector<InstalledFile> ShortCutFileWizardModel::ReadProjectFiles(

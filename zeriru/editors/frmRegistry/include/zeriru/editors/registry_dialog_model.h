@@ -37,6 +37,8 @@ public:
     ItemListDialogModel& items() { return items_; }
     const ItemListDialogModel& items() const { return items_; }
     bool readOnly() const { return items_.readOnly(); }
+    // The registry the import reads.
+    platform::registry::Registry& registry() const { return registry_; }
 
     using ItemDialogRunner = std::function<bool(RegistryItemDialogModel&)>;
     using ImportDialogRunner = std::function<bool(RegistryImportDialogModel&)>;

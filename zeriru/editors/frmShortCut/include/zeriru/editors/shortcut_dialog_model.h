@@ -103,6 +103,8 @@ public:
     bool Delete(Ui& ui, int row);
     bool Clear(Ui& ui);
     void SortByColumn(int column);
+    // After the list panel changed the list (delete, copy, clear): the switch and the places.
+    void ListChanged();
 
     // ---- pages and view ----
     PageSwitcher& pages() { return pages_; }

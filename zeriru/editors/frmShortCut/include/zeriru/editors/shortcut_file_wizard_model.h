@@ -64,6 +64,8 @@ public:
     const std::string& result() const { return result_; }
 
     // ---- a file of the project ----
+    // The files to list, when they are read after the wizard opened.
+    void SetFiles(std::vector<InstalledFile> files);
     // Rows of the list: every file for the target, only icons, libraries and programs
     // (.ICO, .DLL, .EXE, .ICL) for the icon.
     const std::vector<InstalledFile>& rows() const { return rows_; }

@@ -27,6 +27,11 @@ public:
     void Load(std::vector<std::string> records, bool enabled, bool readOnly);
 
     const ItemList& list() const { return list_; }
+    // The list itself, for a list panel that runs delete, copy and clear on it; ListChanged()
+    // follows each of them.
+    ItemList& list() { return list_; }
+    // After the list was changed directly: an emptied list turns the switch off.
+    void ListChanged() { SwitchOffWhenEmpty(); }
     const std::vector<std::string>& records() const { return list_.records(); }
     int size() const { return list_.size(); }
     bool readOnly() const { return frame_.readOnly(); }
