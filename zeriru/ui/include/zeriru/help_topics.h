@@ -16,6 +16,10 @@ inline constexpr int kInitialize = 212;
 inline constexpr int kLanguageTexts = 213;
 inline constexpr int kCopyToFolder = 220;
 inline constexpr int kUpdateCheck = 221;
+// The pages of the project property dialog.
+inline constexpr int kProjectInstallFile = 10;
+inline constexpr int kProjectModule = 16;
+inline constexpr int kProjectPublisher = 110;
 // The shortcut, registry and INI file editors.
 inline constexpr int kShortCutList = 420;
 inline constexpr int kShortCutItem = 421;
