@@ -286,3 +286,30 @@ TEST_F(ListEditorsTest, AProjectEditedInAllThreeEditorsIsBuiltWithTheListsAsEdit
     EXPECT_EQ(dat.ReadString("ShortCutSetting", "DefaultCheckBox"), "1");
     EXPECT_EQ(Items(dat, "IniFileItems")[1].substr(0, 36), "0|%InstallDir%||app.ini|Main|Port|80");
 }
+
+TEST_F(ListEditorsTest, TheIconWizardsOutsideFileStartsAtTheInstallFolderAndComposesItsPath) {
+    OpenSample();
+    runner.Queue([](QDialog& d) {
+        Find<qtsupport::ItemListView>(d, "lvShortCut")->selectRowOnly(0);
+        ClickButton(d, "btnEdit");
+        ClickButton(d, "btnOk");
+    });
+    runner.Queue([](QDialog& d) {
+        ClickButton(d, "btnIconBrowse");
+        EXPECT_EQ(Find<QLineEdit>(d, "edtIconFileName")->text(), QStringLiteral("%InstallDir%\\icons\\app.ico"));
+        ClickButton(d, "btnOk");
+    });
+    runner.Queue([](QDialog& d) {
+        EXPECT_EQ(d.objectName(), QStringLiteral("frmIconFileSelectDialog"));
+        ClickButton(d, "rbSource1");  // a file outside the project
+        ClickButton(d, "btnNext");
+        EXPECT_EQ(Find<QComboBox>(d, shortcut_wizard_control::kDefine)->currentText(), QStringLiteral("%InstallDir%"));
+        Find<QLineEdit>(d, "edtParameter")->setText(QStringLiteral("icons"));
+        Find<QLineEdit>(d, shortcut_wizard_control::kFileName)->setText(QStringLiteral("app.ico"));
+        ClickButton(d, "btnNext");
+    });
+    EXPECT_EQ(model().EditSetting(SettingEditorKind::ShortCut), EditOutcome::Confirmed);
+    EXPECT_EQ(runner.pending(), 0u);
+    const std::string record = Items("ShortCutItems").front();
+    EXPECT_NE(record.find("|%InstallDir%\\icons\\app.ico|0|"), std::string::npos) << record;
+}

@@ -623,7 +623,8 @@ void TShortCutFileWizard::Back() {
 }
 
 void TShortCutFileWizard::Next() {
-    ReadFields();
+    // The first step has no fields: its empty combos must not replace the model's define.
+    if (model_.step() == 1) ReadFields();
     CheckOutcome failed;
     if (model_.Next(&failed)) {
         accept();
