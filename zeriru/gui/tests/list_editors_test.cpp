@@ -70,7 +70,7 @@ struct ListEditorsTest : GuiTest {
         });
         runner.Queue([](QDialog& d) {
             Find<QLineEdit>(d, "edtName")->setText(QStringLiteral("Readme"));
-            Find<QLineEdit>(d, "edtFileName")->setText(QStringLiteral("%InstallDir%\\readme.txt"));
+            Find<QLineEdit>(d, "edtFileName")->setText(Q("%InstallDir%\\見本.exe"));
             ClickButton(d, "btnOk");
         });
     }
@@ -285,6 +285,19 @@ TEST_F(ListEditorsTest, AProjectEditedInAllThreeEditorsIsBuiltWithTheListsAsEdit
         EXPECT_EQ(Items(dat, section), Items(project, section)) << section;
     EXPECT_EQ(dat.ReadString("ShortCutSetting", "DefaultCheckBox"), "1");
     EXPECT_EQ(Items(dat, "IniFileItems")[1].substr(0, 36), "0|%InstallDir%||app.ini|Main|Port|80");
+
+    // The built installer, run silently in this prefix, acts on the three lists.
+    const std::string install = "'" + Host("C:\\out\\INSTALL.EXE").string() + "' /S </dev/null >/dev/null 2>&1";
+    ASSERT_EQ(std::system(install.c_str()), 0);
+    reg::Value level;
+    ASSERT_EQ(env->registry().GetValue(reg::Root::CurrentUser, "Software\\B", "Level", &level), reg::Status::Ok);
+    EXPECT_EQ(level, reg::Value::Dword(7));
+    const std::string folder = S("C:\\Program Files\\見本アプリ\\");
+    EXPECT_EQ(TIniDocument::OpenWindowsPath(folder + "app.ini").ReadString("Main", "Port"), "8080");
+    bool linked = false;
+    for (const auto& entry : fs::recursive_directory_iterator(root_))
+        linked = linked || entry.path().filename() == "Readme.lnk";
+    EXPECT_TRUE(linked) << "the shortcut added by hand";
 }
 
 TEST_F(ListEditorsTest, TheIconWizardsOutsideFileStartsAtTheInstallFolderAndComposesItsPath) {

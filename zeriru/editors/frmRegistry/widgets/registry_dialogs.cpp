@@ -348,7 +348,9 @@ TfrmRegistryTreeDialog::TfrmRegistryTreeDialog(EditorToolkit& kit, RegistryImpor
     auto* keyRow = new QHBoxLayout;
     keyRow->addWidget(key_, 1);
     keyRow->addWidget(browse);
-    form->addRow(QStringLiteral("キー(&K)"), keyRow);
+    auto* keyLabel = new QLabel(QStringLiteral("キー(&K)"), this);
+    keyLabel->setBuddy(key_);
+    form->addRow(keyLabel, keyRow);
     body()->addLayout(form);
     auto* label = new QLabel(QStringLiteral("値一覧(&L)"), this);
     values_ = new QTreeWidget(this);
@@ -382,6 +384,7 @@ void TfrmRegistryTreeDialog::ShowValues() {
         new QTreeWidgetItem(values_, {ToQString(name), ToQString(v.value),
                                       QString::fromStdString(RegistryImportDialogModel::TypeText(v.type))});
     }
+    values_->header()->resizeSections(QHeaderView::ResizeToContents);
 }
 
 void TfrmRegistryTreeDialog::Browse() {
