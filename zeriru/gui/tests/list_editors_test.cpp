@@ -326,3 +326,39 @@ TEST_F(ListEditorsTest, TheIconWizardsOutsideFileStartsAtTheInstallFolderAndComp
     const std::string record = Items("ShortCutItems").front();
     EXPECT_NE(record.find("|%InstallDir%\\icons\\app.ico|0|"), std::string::npos) << record;
 }
+
+// An empty list with its switch on: the registry's Yes keeps the dialog open to add items, the
+// INI file's Yes closes with the switch off.
+TEST_F(ListEditorsTest, OkOnAnEmptyListAsksAndEachEditorTakesYesItsOwnWay) {
+    OpenSample();
+    runner.Queue([this](QDialog& d) {
+        Find<qtsupport::ItemListView>(d, "lvRegistry")->selectRowOnly(0);
+        ui.QueueAnswer(Answer::Yes);
+        ClickButton(d, "btnDelete");
+        auto* enable = Find<QCheckBox>(d, "chkEnable");
+        EXPECT_FALSE(enable->isChecked()) << "an emptied list turns the switch off";
+        enable->setChecked(true);
+        ui.QueueAnswer(Answer::Yes);
+        ClickButton(d, "btnOk");
+        EXPECT_EQ(ui.messages().back(), S("項目が登録されていません。リストに項目を追加しますか。"));
+        EXPECT_TRUE(d.isVisible()) << "Yes: items are to be added";
+        ui.QueueAnswer(Answer::No);
+        ClickButton(d, "btnOk");
+        EXPECT_FALSE(d.isVisible());
+    });
+    EXPECT_EQ(model().EditSetting(SettingEditorKind::Registry), EditOutcome::Confirmed);
+    runner.Queue([this](QDialog& d) {
+        ui.QueueAnswer(Answer::Yes);
+        ClickButton(d, "btnClear");
+        Find<QCheckBox>(d, "chkEnable")->setChecked(true);
+        ui.QueueAnswer(Answer::Yes);
+        ClickButton(d, "btnOk");
+        EXPECT_EQ(ui.messages().back(), S("項目が登録されていませんがよろしいですか。"));
+        EXPECT_FALSE(d.isVisible());
+    });
+    EXPECT_EQ(model().EditSetting(SettingEditorKind::IniFile), EditOutcome::Confirmed);
+    const TIniDocument doc = TIniDocument::OpenWindowsPath(path);
+    EXPECT_EQ(doc.ReadString("Installer", "EnableRegistrySetting"), "0");
+    EXPECT_EQ(doc.ReadString("Installer", "EnableIniFileSetting"), "0");
+    EXPECT_EQ(doc.EntryCount("RegistryItems") + doc.EntryCount("IniFileItems"), 0u);
+}
