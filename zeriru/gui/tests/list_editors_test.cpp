@@ -362,3 +362,20 @@ TEST_F(ListEditorsTest, OkOnAnEmptyListAsksAndEachEditorTakesYesItsOwnWay) {
     EXPECT_EQ(doc.ReadString("Installer", "EnableIniFileSetting"), "0");
     EXPECT_EQ(doc.EntryCount("RegistryItems") + doc.EntryCount("IniFileItems"), 0u);
 }
+
+TEST_F(ListEditorsTest, DeletingTheOnlyDesktopShortcutClearsItsInitialPlace) {
+    OpenSample();
+    runner.Queue([this](QDialog& d) {
+        EXPECT_TRUE(Find<QCheckBox>(d, "chkDefaultDesktop")->isChecked());
+        Find<qtsupport::ItemListView>(d, "lvShortCut")->selectRowOnly(0);
+        ui.QueueAnswer(Answer::Yes);
+        ClickButton(d, "btnDelete");
+        EXPECT_FALSE(Find<QCheckBox>(d, "chkDefaultDesktop")->isChecked());
+        EXPECT_FALSE(Find<QCheckBox>(d, "chkDefaultDesktop")->isEnabled());
+        ClickButton(d, "btnOk");
+    });
+    EXPECT_EQ(model().EditSetting(SettingEditorKind::ShortCut), EditOutcome::Confirmed);
+    const TIniDocument doc = TIniDocument::OpenWindowsPath(path);
+    EXPECT_EQ(doc.ReadString("ShortCutSetting", "DefaultCheckBox"), "0");
+    EXPECT_EQ(doc.ReadString("Installer", "EnableShortCutSetting"), "0");
+}

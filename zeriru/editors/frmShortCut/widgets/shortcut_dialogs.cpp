@@ -101,7 +101,10 @@ TfrmShortCutDialog::TfrmShortCutDialog(EditorToolkit& kit, ShortCutDialogModel& 
     itemsPage_->onAdd = [this] { AddItem(); };
     itemsPage_->onEdit = [this](int row) { EditItem(row); };
     itemsPage_->onSort = [this](int column) { model_.SortByColumn(column); };
-    itemsPage_->onChanged = [this] { ShowOptions(); };
+    itemsPage_->onChanged = [this] {
+        model_.ListChanged();
+        ShowOptions();
+    };
     pages_->addTab(itemsPage_, QStringLiteral("項目の設定"));
     pages_->addTab(BuildOptionsPage(), QStringLiteral("オプション"));
     body()->addWidget(pages_);
