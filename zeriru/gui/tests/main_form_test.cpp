@@ -231,6 +231,7 @@ TEST_F(MainFormTest, SettingButtonsOpenTheirEditorWhichSaysWhenItComesLater) {
     form->StartUp({Host(Sample()).string()});
     QTest::mouseClick(Widget<QPushButton>("lblRegistry"), Qt::LeftButton);
     EXPECT_EQ(runner.shown(), std::vector<QString>{QStringLiteral("frmRegistryDialog")}) << "an editor that exists";
+    QApplication::setActiveWindow(form.get());  // back from the editor's dialog
     QTest::keyClick(form.get(), Qt::Key_F7);
     const std::vector<std::string> messages = ui.messages();
     ASSERT_EQ(messages.size(), 1u);
