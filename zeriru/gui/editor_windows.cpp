@@ -2,6 +2,9 @@
 
 #include "platform/sjis.h"
 #include "qtsupport/dialog_runner.h"
+#include "zeriru/editors/widgets/ini_dialogs.h"
+#include "zeriru/editors/widgets/registry_dialogs.h"
+#include "zeriru/editors/widgets/shortcut_dialogs.h"
 #include "zeriru/frmFiles/widgets/files_editor.h"
 #include "zeriru/gui/property_dialogs.h"
 #include "zeriru/ui.h"
@@ -43,6 +46,9 @@ std::unique_ptr<SettingEditor> MakeSettingEditor(SettingEditorKind kind, Setting
     // Until an editor exists, the placeholder stands in for it.
     switch (kind) {
     case SettingEditorKind::Files: return std::make_unique<FilesEditor>(context, runner, parent);
+    case SettingEditorKind::ShortCut: return MakeShortCutEditor(context, runner, parent);
+    case SettingEditorKind::Registry: return MakeRegistryEditor(context, runner, parent);
+    case SettingEditorKind::IniFile: return MakeIniFileEditor(context, runner, parent);
     default: return std::make_unique<PlaceholderEditor>(context.ui, kind);
     }
 }

@@ -20,6 +20,15 @@ inline constexpr int kUpdateCheck = 221;
 inline constexpr int kProjectInstallFile = 10;
 inline constexpr int kProjectModule = 16;
 inline constexpr int kProjectPublisher = 110;
+// The shortcut, registry and INI file editors.
+inline constexpr int kShortCutList = 420;
+inline constexpr int kShortCutItem = 421;
+inline constexpr int kShortCutFile = 422;
+inline constexpr int kRegistryList = 430;
+inline constexpr int kRegistryItem = 431;
+inline constexpr int kRegistryImport = 432;
+inline constexpr int kIniList = 440;
+inline constexpr int kIniItem = 441;
 
 // The options dialog's help per page.
 inline constexpr int kOptionsPages[4] = {kOptionsBasic, kOptionsInstallFile, kOptionsSystem, kOptionsAutoUpdate};
