@@ -175,6 +175,12 @@ const std::vector<std::string>& InstallerOptionDialogModel::UninstallerFolders()
 
 // ---- the dialog ----
 
+ItemListTexts InstallerOptionDialogModel::ListTexts(int limit) {
+    ItemListTexts texts = ItemListTexts::Defaults(limit);
+    texts.deleteQuestion = sjis::S("項目を削除しますか。");
+    return texts;
+}
+
 InstallerOptionDialogModel::InstallerOptionDialogModel(bool advancedMode, bool readOnly)
     : frame(readOnly), advanced_(advancedMode) {
     screens = kScreenDefaults;

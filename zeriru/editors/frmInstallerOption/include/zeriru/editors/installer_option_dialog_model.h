@@ -73,6 +73,11 @@ public:
     // The entries of "インストーラの格納先(&F)".
     static const std::vector<std::string>& UninstallerFolders();
 
+    // Most programs the list holds; the related applications have no limit.
+    static constexpr int kProgramLimit = 5000;
+    // The texts of both lists: their limit and the question "項目を削除しますか。".
+    static ItemListTexts ListTexts(int limit);
+
     InstallerOptionDialogModel(bool advancedMode, bool readOnly);
     void Fill(const TIniDocument& project);
 
@@ -97,7 +102,7 @@ public:
 
     // ---- "関連アプリケーション" ----
     bool relationEnabled = false;
-    ItemList relations{ItemListTexts::Defaults(0)};
+    ItemList relations{ListTexts(0)};
 
     // ---- "インストーラ画面" ----
     std::array<bool, kScreenCount> screens{};
@@ -111,7 +116,7 @@ public:
 
     // ---- "ファイルの実行" ----
     bool programEnabled = false;
-    ItemList programs;
+    ItemList programs{ListTexts(kProgramLimit)};
     bool groupExecution = true;
     std::string checkBoxCaption;
     bool defaultCheckBoxState = false;
