@@ -81,22 +81,33 @@ std::string OutputBasePath(std::string_view folder, std::string_view name, const
     }
 }
 
-std::optional<std::string> CheckCreateOptions(const CreateOptionChoice& choice, TBuildMachine& machine) {
+std::optional<CreateOptionProblem> CheckCreateOptionChoice(const CreateOptionChoice& choice, TBuildMachine& machine) {
     const int type = choice.createType;
-    if (type < kCreateFolder || type > kCreateCab) return S("作成するインストールファイルの種類を選択してください。");
+    auto fail = [](std::string message, const char* field) {
+        return std::optional<CreateOptionProblem>(CreateOptionProblem{std::move(message), field});
+    };
+    if (type < kCreateFolder || type > kCreateCab)
+        return fail(S("作成するインストールファイルの種類を選択してください。"), "cmbFileType");
     if (type != kCreateFolder) {
-        if (choice.outputFileName.empty()) return S("作成するインストーラファイル名が指定されていません。");
-        if (IsInvalidFileName(choice.outputFileName, false)) return MsgInvalidFileName();
+        if (choice.outputFileName.empty())
+            return fail(S("作成するインストーラファイル名が指定されていません。"), "edtFileName");
+        if (IsInvalidFileName(choice.outputFileName, false)) return fail(MsgInvalidFileName(), "edtFileName");
     }
-    if (choice.outputFolder.empty()) return S("作成先のフォルダが入力されていません。");
-    if (!IsFullFolderPath(choice.outputFolder)) return MsgNotFullFolderPath();
+    if (choice.outputFolder.empty()) return fail(S("作成先のフォルダが入力されていません。"), "cmbFolder");
+    if (!IsFullFolderPath(choice.outputFolder)) return fail(MsgNotFullFolderPath(), "cmbFolder");
     if (IsProtectedFolder(platform::sjis::ToUpper(wp::RemoveBackslash(choice.outputFolder)), 255, machine))
-        return MsgProtectedOutputFolder();
+        return fail(MsgProtectedOutputFolder(), "cmbFolder");
     if (type == kCreateFolder) {
-        if (choice.installSource.empty()) return S("インストールソースが入力されていません。");
-        if (IsInvalidFileName(choice.installSource, false)) return MsgInvalidFileName();
+        if (choice.installSource.empty()) return fail(S("インストールソースが入力されていません。"), "edtInstallSource");
+        if (IsInvalidFileName(choice.installSource, false)) return fail(MsgInvalidFileName(), "edtInstallSource");
     }
     return std::nullopt;
+}
+
+std::optional<std::string> CheckCreateOptions(const CreateOptionChoice& choice, TBuildMachine& machine) {
+    std::optional<CreateOptionProblem> problem = CheckCreateOptionChoice(choice, machine);
+    if (!problem) return std::nullopt;
+    return problem->message;
 }
 
 std::string CopyToFolderQuestion(std::string_view folder) {

@@ -2,6 +2,7 @@
 
 #include "platform/sjis.h"
 #include "qtsupport/dialog_runner.h"
+#include "zeriru/gui/property_dialogs.h"
 #include "zeriru/ui.h"
 
 namespace zeriru::gui {
@@ -47,19 +48,13 @@ EditorWindows DefaultEditorWindows(Ui& ui, qtsupport::DialogRunner& runner, QWid
     windows.settingEditors = [&runner, parent](SettingEditorKind kind, SettingEditorContext& context) {
         return MakeSettingEditor(kind, context, runner, parent);
     };
-    const std::string properties = NotYetAvailableText(sjis::S("プロジェクトのプロパティ"));
-    windows.newProjectDialog = [&ui, properties](ProjectProperties&) {
-        ui.ShowMessage(properties, MessageButtons::Ok, MessageIcon::Information);
-        return false;
+    windows.propertiesDialog = [&ui, &runner, parent](ProjectPropertiesDialogModel& model) {
+        TfrmProjectDialog dialog(model, ui, runner, parent);
+        return runner.Run(dialog) == QDialog::Accepted;
     };
-    windows.propertiesDialog = [&ui, properties] {
-        ui.ShowMessage(properties, MessageButtons::Ok, MessageIcon::Information);
-        return false;
-    };
-    windows.createOptionDialog = [&ui](const CreateOptionChoice&) -> std::optional<CreateOptionChoice> {
-        ui.ShowMessage(NotYetAvailableText(sjis::S("インストーラファイル作成オプション")), MessageButtons::Ok,
-                       MessageIcon::Information);
-        return std::nullopt;
+    windows.createOptionDialog = [&ui, &runner, parent](CreateOptionDialogModel& model) {
+        TfrmCreateOptionDialog dialog(model, ui, runner, parent);
+        return runner.Run(dialog) == QDialog::Accepted;
     };
     return windows;
 }

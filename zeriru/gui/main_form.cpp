@@ -102,7 +102,6 @@ TMainForm::TMainForm(Seams seams) : s_(std::move(seams)) {
         s_.fetchUpdate = [folder](const HttpGetRequest& request) { return FetchUpdateInformation(folder, request); };
     }
     MainWindowModel::Hooks hooks;
-    hooks.newProjectDialog = windows_.newProjectDialog;
     hooks.propertiesDialog = windows_.propertiesDialog;
     hooks.createOptionDialog = windows_.createOptionDialog;
     hooks.settingEditors = windows_.settingEditors;

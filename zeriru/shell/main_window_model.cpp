@@ -68,7 +68,8 @@ MainWindowModel::MainWindowModel(Ui& ui, EditorEnvironment& environment, Hooks h
       hints_(environment.settings()),
       commands_(ProjectCommands::Services{
           ui, environment.settings(), environment.paths(), environment.editorFolder(), environment.modules(),
-          hooks_.newProjectDialog, [this](int index) { ShowHint(index, true); },
+          [this](ProjectProperties& properties) { return NewProjectDialog(properties); },
+          [this](int index) { ShowHint(index, true); },
           [this](const TProjectInfo& project) {
               runInstaller_ = RunInstallerAvailable(TIniDocument(project.projectFilePath), LocalTimeNow());
               return runInstaller_ == RunInstallerState::Enabled;
@@ -167,12 +168,58 @@ bool MainWindowModel::ClearHistory() { return !building_ && commands_.ClearHisto
 
 bool MainWindowModel::SaveAs() { return StateOf(Action::SaveAs).enabled && commands_.SaveProjectAs(); }
 
+ProjectPropertiesDialogModel::Services MainWindowModel::PropertiesServices() {
+    return {ui_,
+            environment_.settings(),
+            environment_.machine(),
+            environment_.modules(),
+            environment_.hostEditorFolder(),
+            [this](int index) { ShowHint(index, true); },
+            {}};
+}
+
+bool MainWindowModel::NewProjectDialog(ProjectProperties& properties) {
+    if (!hooks_.propertiesDialog) return false;
+    hints_.Disable();
+    ProjectPropertiesDialogModel model(PropertiesServices(), properties);
+    hints_.Enable();
+    if (!hooks_.propertiesDialog(model)) return false;
+    std::vector<std::string> folders = std::move(properties.outputFolders);
+    properties = model.values();
+    properties.outputFolders = std::move(folders);
+    return true;
+}
+
 bool MainWindowModel::Properties() {
     if (!StateOf(Action::Properties).enabled || !hooks_.propertiesDialog) return false;
-    if (!hooks_.propertiesDialog()) return false;
+    const std::filesystem::path path = commands_.project().projectFilePath;
+    const bool readOnly = IsReadOnlyFile(path);
+    TIniDocument project(path);
+    if (project.LoadFailed()) {
+        ui_.Error(sjis::S("プロジェクトファイルを読み込めませんでした。"));
+        return false;
+    }
+    hints_.Disable();
+    ProjectPropertiesDialogModel model(PropertiesServices(), project, commands_.project(), readOnly);
+    hints_.Enable();
+    if (!hooks_.propertiesDialog(model) || readOnly) return false;
+    if (model.ArchiveHintDue()) ShowHint(0, true);
+    model.WriteTo(project);
+    if (!project.UpdateFile()) {
+        ui_.Error(sjis::S("プロジェクトファイルの保存に失敗しました。"));
+        return false;
+    }
     commands_.ReloadProject();
     Refresh();
     return true;
+}
+
+std::optional<CreateOptionChoice> MainWindowModel::ChooseCreateOption(const CreateOptionChoice& initial) {
+    if (!hooks_.createOptionDialog) return std::nullopt;
+    CreateOptionDialogModel model(initial, IsReadOnlyFile(commands_.project().projectFilePath),
+                                  environment_.settings(), environment_.machine());
+    if (!hooks_.createOptionDialog(model)) return std::nullopt;
+    return model.choice();
 }
 
 BuildRequest MainWindowModel::RequestFromProject() const {
@@ -193,7 +240,7 @@ bool MainWindowModel::Build(const BuildView& view) {
     TBuilder::Environment env = environment_.BuildEnvironment(ui_);
     env.onMessage = view.onMessage;
     env.pollAbort = [this] { return abortRequested_; };
-    env.chooseCreateOption = hooks_.createOptionDialog;
+    env.chooseCreateOption = [this](const CreateOptionChoice& initial) { return ChooseCreateOption(initial); };
     env.showHint = [this](int index) { ShowHint(index, true); };
     abortRequested_ = false;
     building_ = true;

@@ -63,7 +63,15 @@ struct CreateOptionChoice {
     int createType = kCreateAsk;
     bool useNextTime = false;  // "次回からこの設定を使用する(&D)"
 };
-// The dialog's OK check: the first failing message, nullopt when the choice is accepted.
+// A refused choice: the message and the object name of the control it concerns ("cmbFileType",
+// "edtFileName", "cmbFolder" or "edtInstallSource").
+struct CreateOptionProblem {
+    std::string message;
+    std::string field;
+};
+// The dialog's OK check: the first failing step, nullopt when the choice is accepted.
+std::optional<CreateOptionProblem> CheckCreateOptionChoice(const CreateOptionChoice& choice, TBuildMachine& machine);
+// The message of CheckCreateOptionChoice alone.
 std::optional<std::string> CheckCreateOptions(const CreateOptionChoice& choice, TBuildMachine& machine);
 
 struct BuildResult {

@@ -9,6 +9,7 @@
 #include "zeriru/editor_environment.h"
 #include "zeriru/hint_dialog.h"
 #include "zeriru/project_commands.h"
+#include "zeriru/project_properties.h"
 #include "zeriru/setting_editor.h"
 #include "zeriru/update_check.h"
 
@@ -46,12 +47,11 @@ class MainWindowModel {
 public:
     // What the model cannot do itself: the dialogs of other windows and the shell.
     struct Hooks {
-        // The project property dialog in its "new" form; false when cancelled.
-        std::function<bool(ProjectProperties&)> newProjectDialog;
-        // The project property dialog for the open project; true when it wrote the project.
-        std::function<bool()> propertiesDialog;
-        // The create-option dialog of a build of create type 0; nullopt for Cancel.
-        std::function<std::optional<CreateOptionChoice>(const CreateOptionChoice&)> createOptionDialog;
+        // The project property dialog over its model, in the "new" form or for the open
+        // project; true when it was closed with OK (the model then holds what to store).
+        std::function<bool(ProjectPropertiesDialogModel&)> propertiesDialog;
+        // The create-option dialog of a build of create type 0 over its model; true for OK.
+        std::function<bool(CreateOptionDialogModel&)> createOptionDialog;
         // The hint dialog.
         std::function<void(HintDialogModel&)> hintDialog;
         // Opens an address in the browser.
@@ -109,6 +109,8 @@ public:
     bool OpenHistoryEntry(int index);
     bool ClearHistory();
     bool SaveAs();
+    // "プロパティ(&P)": the property dialog on the open project; after OK the properties are
+    // written (hint 0 first for an archive type), the file saved and TProjectInfo read again.
     bool Properties();
     // "インストールファイルの作成": runs the build with the message list bound to `view`.
     // False when nothing was built (cancelled, declined or no project).
@@ -132,6 +134,11 @@ public:
 
 private:
     BuildRequest RequestFromProject() const;
+    ProjectPropertiesDialogModel::Services PropertiesServices();
+    // The property dialog in its "new" form for CreateProject.
+    bool NewProjectDialog(ProjectProperties& properties);
+    // The create-option dialog for a build.
+    std::optional<CreateOptionChoice> ChooseCreateOption(const CreateOptionChoice& initial);
 
     Ui& ui_;
     EditorEnvironment& environment_;

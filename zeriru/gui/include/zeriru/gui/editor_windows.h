@@ -1,7 +1,7 @@
 // The windows the main window opens that other units of the editor provide: the seven setting
-// editors (files, shortcuts, registry, ...) and the project property dialogs (the "new" form,
-// the properties of the open project, the create options of a build). The main window takes
-// them from an EditorWindows value; DefaultEditorWindows() holds what exists today.
+// editors (files, shortcuts, registry, ...) and the project property dialogs (the property
+// dialog in both forms, the create options of a build). The main window takes them from an
+// EditorWindows value; DefaultEditorWindows() holds what exists today.
 //
 // A setting editor plugs in by implementing zeriru::SettingEditor (setting_editor.h): Fill from
 // the project, ShowModal through the dialog runner it is given, Write its sections. Its case in
@@ -11,6 +11,7 @@
 
 #include "zeriru/build_installer.h"
 #include "zeriru/project_commands.h"
+#include "zeriru/project_properties.h"
 #include "zeriru/setting_editor.h"
 
 #include <QWidget>
@@ -26,9 +27,10 @@ namespace zeriru::gui {
 
 struct EditorWindows {
     SettingEditorFactory settingEditors;
-    std::function<bool(ProjectProperties&)> newProjectDialog;
-    std::function<bool()> propertiesDialog;
-    std::function<std::optional<CreateOptionChoice>(const CreateOptionChoice&)> createOptionDialog;
+    // The project property dialog (both forms) and the create-option dialog over their models;
+    // true when closed with OK.
+    std::function<bool(ProjectPropertiesDialogModel&)> propertiesDialog;
+    std::function<bool(CreateOptionDialogModel&)> createOptionDialog;
 };
 
 // What exists today, shown over `parent` through `runner`.
