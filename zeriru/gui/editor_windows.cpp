@@ -2,6 +2,9 @@
 
 #include "platform/sjis.h"
 #include "qtsupport/dialog_runner.h"
+#include "zeriru/editors/widgets/app_info_dialog.h"
+#include "zeriru/editors/widgets/installer_option_dialog.h"
+#include "zeriru/editors/widgets/uninstall_dialogs.h"
 #include "zeriru/gui/property_dialogs.h"
 #include "zeriru/ui.h"
 
@@ -40,7 +43,16 @@ std::unique_ptr<SettingEditor> MakeSettingEditor(SettingEditorKind kind, Setting
     // Each setting editor's unit adds its dialog here, one case per kind, e.g.
     //   case SettingEditorKind::Files: return std::make_unique<FilesEditor>(context, runner, parent);
     // Until an editor exists, the placeholder stands in for it.
-    return std::make_unique<PlaceholderEditor>(context.ui, kind);
+    switch (kind) {
+    case SettingEditorKind::AppInfo:
+        return MakeAppInfoEditor(context, runner, parent);
+    case SettingEditorKind::Uninstall:
+        return MakeUninstallEditor(context, runner, parent);
+    case SettingEditorKind::InstallerOption:
+        return MakeInstallerOptionEditor(context, runner, parent);
+    default:
+        return std::make_unique<PlaceholderEditor>(context.ui, kind);
+    }
 }
 
 EditorWindows DefaultEditorWindows(Ui& ui, qtsupport::DialogRunner& runner, QWidget* parent) {

@@ -66,8 +66,9 @@ std::string Text(const char* const* texts, int count, int index) {
 // ---- carrying an OS change into the lists ----
 
 int CarryOsChange(TIniDocument& project, const OsChange& change) {
-    // Fields are replaced as they are: a record keeps every other field byte for byte.
-    static const RecordCodec kAnyItem("item", '|', kItemFieldCount, false, {});
+    // Fields are replaced as they are: a record keeps every other field byte for byte and is
+    // not padded with empty fields it did not have.
+    static const RecordCodec kAnyItem("item", '|', 0, false, {});
     int changed = 0;
     for (const OsTargetList& list : OsTargetLists()) {
         const std::string section = ItemsSectionName(project, list.settingSection, list.defaultItems);

@@ -7,6 +7,7 @@
 #include "zeriru/editors/widgets/dialog_frame.h"
 
 class QComboBox;
+class QFormLayout;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -47,7 +48,7 @@ private:
     QWidget* BuildSelectPage();
     QWidget* BuildSpecifyPage();
     QWidget* BuildOtherPage();
-    void BuildLaunch(QWidget* page, class QFormLayout* form, ProgramDialogModel::Page which, const char* suffix,
+    void BuildLaunch(QWidget* page, QFormLayout* form, ProgramDialogModel::Page which, const char* suffix,
                      const char* argumentsCaption, const char* timingCaption);
     void Load();
     void Store();

@@ -18,6 +18,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QTabWidget;
 
 namespace qtsupport {
 class DialogRunner;
@@ -86,10 +87,10 @@ protected:
     bool AcceptOk() override;
 
 private:
-    QWidget* BuildListPage(class QTabWidget* tabs, UninstallListKind kind, const char* caption,
+    QWidget* BuildListPage(QTabWidget* tabs, UninstallListKind kind, const char* caption,
                            const char* checkCaption, const char* note);
-    void BuildBasicPage(class QTabWidget* pages);
-    void BuildInformationPage(class QTabWidget* pages);
+    void BuildBasicPage(QTabWidget* pages);
+    void BuildInformationPage(QTabWidget* pages);
     void Load();
     void Store();
     void UpdateView();
