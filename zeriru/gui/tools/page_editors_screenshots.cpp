@@ -66,6 +66,16 @@ void SavePages(QDialog& dialog, std::initializer_list<std::pair<const char*, con
     }
 }
 
+// The scripted runner, with the hints the dialogs give on the way closed without a script.
+class PictureRunner : public qtsupport::DialogRunner {
+public:
+    qtsupport::ScriptedDialogRunner scripted;
+    int Run(QDialog& dialog) override {
+        if (dialog.objectName() == QLatin1String("frmHintDialog")) return QDialog::Rejected;
+        return scripted.Run(dialog);
+    }
+};
+
 void QueueUninstallShots(qtsupport::ScriptedDialogRunner& runner) {
     runner.Queue([](QDialog& d) {
         Child<QCheckBox>(d, "chkDeleteFile")->setChecked(true);
@@ -172,10 +182,11 @@ int main(int argc, char** argv) {
 
     ScriptedUi ui;  // the pictures need no answers
     ui.onProcessMessages = [] { QApplication::processEvents(); };
-    qtsupport::ScriptedDialogRunner runner;
+    PictureRunner pictures;
+    qtsupport::ScriptedDialogRunner& runner = pictures.scripted;
     TMainForm::Seams seams;
     seams.ui = &ui;
-    seams.runner = &runner;
+    seams.runner = &pictures;
     seams.environment = &env;
     seams.openUrl = [](const std::string&) { return true; };
     TMainForm form(seams);
