@@ -14,12 +14,13 @@ NTSTATUS SignalDone(PDEVICE_OBJECT, PIRP, PVOID event) {
 
 // A bulk or interrupt transfer of a read or write ended: the bytes transferred become the
 // request's count, the request block goes, and the request completes with the bus driver's
-// status.
+// status. A transfer that overran the buffer (more data) keeps its count: the buffer is full.
 NTSTATUS AsyncDone(PDEVICE_OBJECT, PIRP irp, PVOID context) {
     auto* ac = static_cast<AsyncContext*>(context);
     ROZOD_TRACE("DrvCmplt", "AsyncDone");
     if (irp->PendingReturned) IoMarkIrpPending(irp);
-    irp->IoStatus.Information = NT_SUCCESS(irp->IoStatus.Status) ? ac->urb->length : 0;
+    const NTSTATUS status = irp->IoStatus.Status;
+    irp->IoStatus.Information = NT_SUCCESS(status) || status == STATUS_BUFFER_OVERFLOW ? ac->urb->length : 0;
     DecrementOutstanding(ac->ctx);
     delete ac->urb;
     ExFreePool(ac);

@@ -145,7 +145,9 @@ typedef struct CanEventSetting {
     uint32_t userValue; /* second parameter of the message, second argument of the callback */
 } CanEventSetting;
 
-#define CAN_WINDOW_FROM_FD(fd) ((void*)(intptr_t)(fd))
+/* The descriptor is stored one above its number, so that descriptor 0 is a window too and not
+ * the null "no window". */
+#define CAN_WINDOW_FROM_FD(fd) ((void*)((intptr_t)(fd) + 1))
 
 /* One posted notification as the window's descriptor delivers it (12 bytes). */
 typedef struct CanWindowMessage {

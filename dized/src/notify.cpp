@@ -158,7 +158,8 @@ void Dispatch(const PortEntry& entry, std::uint32_t bits) {
 }
 
 void PostWindowMessage(void* window, std::uint32_t message, std::uint32_t wParam, std::uint32_t lParam) {
-    const int fd = static_cast<int>(reinterpret_cast<intptr_t>(window));
+    // CAN_WINDOW_FROM_FD stores the descriptor one above its number.
+    const int fd = static_cast<int>(reinterpret_cast<intptr_t>(window) - 1);
     const CanWindowMessage posted{message, wParam, lParam};
     std::lock_guard lk(gPostLock);
     ssize_t n = send(fd, &posted, sizeof posted, MSG_DONTWAIT | MSG_NOSIGNAL);

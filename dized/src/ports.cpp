@@ -27,12 +27,12 @@ void CloseIfOpen(std::atomic<HANDLE>& handle) {
     if (HANDLE h = handle.exchange(nullptr)) CloseHandle(h);
 }
 
-// Undoes an open whose node could not be used: events, thread, list node and device.
-void AbandonOpen(PortNode* node, bool linked) {
+// Undoes an open whose node could not be used (already out of the list): events, thread and
+// device. Called without the port-list lock: it waits for the thread and the driver.
+void AbandonOpen(PortNode* node) {
     StopNotificationThread(node);
     CloseIfOpen(node->entry.stopEvent);
     CloseIfOpen(node->entry.exitedEvent);
-    if (linked) Ports().Unlink(node);
     KxDevioDeviceIoControl(node->entry.device, IOCTL_CAN_RELEASE_WAIT, nullptr, 0, nullptr, 0, nullptr, nullptr);
     KxDevioCloseHandle(node->entry.device);
     ReleaseNode(node);
@@ -90,17 +90,18 @@ CanHandle CanOpenPort(const char* portName) {
     node->entry.stopEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     node->entry.exitedEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     if (!node->entry.stopEvent.load() || !node->entry.exitedEvent.load()) {
-        AbandonOpen(node, false);
+        AbandonOpen(node);
         return CAN_INVALID_PORT;
     }
-    std::lock_guard lk(Ports().lock());
-    Ports().Append(node);
-    // A node beyond the reach of a lookup could never be used or closed: the open fails.
-    if (Ports().Find(device) != node || !StartNotificationThread(node)) {
-        AbandonOpen(node, true);
-        return CAN_INVALID_PORT;
+    {
+        std::lock_guard lk(Ports().lock());
+        Ports().Append(node);
+        // A node beyond the reach of a lookup could never be used or closed: the open fails.
+        if (Ports().Find(device) == node && StartNotificationThread(node)) return device;
+        Ports().Unlink(node);
     }
-    return device;
+    AbandonOpen(node);
+    return CAN_INVALID_PORT;
 }
 
 
@@ -123,10 +124,14 @@ uint32_t CanClosePort(CanHandle h) {
     // with the node until the driver has let go of it.
     std::uint32_t result = Control(entry.device, IOCTL_CAN_RELEASE_WAIT, nullptr, 0);
     if (result == 0 && !KxDevioCloseHandle(entry.device)) result = LastResult();
-    std::lock_guard lk(Ports().lock());
-    node->closing = false;
-    if (result != 0) return result;
-    Ports().Unlink(node);
+    {
+        std::lock_guard lk(Ports().lock());
+        node->closing = false;
+        if (result != 0) return result;
+        Ports().Unlink(node);
+    }
+    // Outside the lock: the node may wait for the driver to let go of its wait request, and
+    // the other ports' calls must not wait with it.
     ReleaseNode(node);
     return 0;
 }

@@ -9,13 +9,18 @@
 
 #include "dized.h"
 
-static volatile uint32_t gBits;
-static volatile uint32_t gUser;
+/* Written by the callback on the port's notification thread, read by main: the user value is
+ * stored before the bits are published, and read after them. */
+static uint32_t gBits;
+static uint32_t gUser;
 
 static void OnEvent(uint32_t bits, uint32_t user) {
-    gBits |= bits;
-    gUser = user;
+    __atomic_store_n(&gUser, user, __ATOMIC_RELAXED);
+    __atomic_fetch_or(&gBits, bits, __ATOMIC_RELEASE);
 }
+
+static uint32_t Bits(void) { return __atomic_load_n(&gBits, __ATOMIC_ACQUIRE); }
+static uint32_t User(void) { return __atomic_load_n(&gUser, __ATOMIC_RELAXED); }
 
 static int gFailures;
 #define CHECK(cond)                                                     \
@@ -61,8 +66,8 @@ int main(void) {
     out.length = 4;
     memcpy(out.data, "\xDE\xAD\xBE\xEF", 4);
     CHECK(CanSendMessage(a, &out, 1) == CAN_OK);
-    for (i = 0; i < 20000 && !(gBits & CAN_EVENT_RECEIVE); ++i) Pause();
-    CHECK(gBits == CAN_EVENT_RECEIVE && gUser == 0xC0DE);
+    for (i = 0; i < 20000 && !(Bits() & CAN_EVENT_RECEIVE); ++i) Pause();
+    CHECK(Bits() == CAN_EVENT_RECEIVE && User() == 0xC0DE);
     CHECK(CanReceiveMessage(b, in, &n) == CAN_OK && n == 1);
     CHECK(in[0].identifier == out.identifier && memcmp(in[0].data, out.data, 4) == 0);
     n = 4;

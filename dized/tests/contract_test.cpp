@@ -144,4 +144,30 @@ TEST_F(Contract, SetEventChecksTheHandleWithTheDriverBeforeTheList) {
     KxDevioCloseHandle(raw);
 }
 
+// Regression: the close released its port's list node with the port-list lock held, and the
+// node waits (up to 2 s) for the driver to let go of the port's wait request: every other
+// port's call that takes the lock stalled meanwhile.
+TEST_F(Contract, ClosingAPortDoesNotStallTheOtherPortsCalls) {
+    Port other(Ports().fifoB);
+    ASSERT_TRUE(other.ok());
+    spy::HoldWaits();
+    CanHandle held = OpenWhenFree(Ports().fifoA);
+    ASSERT_NE(held, CAN_INVALID_PORT);
+    ASSERT_TRUE(WaitUntil([] { return spy::HeldWaits() == 1; }));
+    const long closesBefore = spy::CloseAttempts();
+    std::atomic<bool> closed{false};
+    std::thread closer([&] {
+        EXPECT_EQ(CanClosePort(held), 0u);
+        closed = true;
+    });
+    // The close is past the device close and waits for the wait request the spy keeps.
+    ASSERT_TRUE(WaitUntil([&] { return spy::CloseAttempts() > closesBefore; }));
+    CanEventSetting setting{};
+    EXPECT_EQ(CanSetEvent(other.get(), &setting), 0u);
+    EXPECT_FALSE(closed.load()) << "the other port's call waited for the close to give up";
+    spy::ReleaseHeldWaits();
+    closer.join();
+    EXPECT_TRUE(closed.load());
+}
+
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <dlfcn.h>
 
+#include "can_common/can_records.h"
+
 namespace spy {
 namespace {
 std::mutex gLock;
@@ -12,6 +14,9 @@ std::atomic<DWORD> gFailCode{0}, gFailError{0}, gFailCloseError{0};
 std::atomic<long> gCloseAttempts{0};
 std::mutex gCountLock;
 std::vector<std::pair<DWORD, long>> gCounts;
+std::mutex gHoldLock;
+bool gHolding = false;
+std::vector<LPOVERLAPPED> gHeld;
 
 template <class F>
 F Next(const char* name) {
@@ -67,6 +72,27 @@ void FailControl(DWORD code, DWORD error) {
     gFailCode = code;
 }
 void FailClose(DWORD error) { gFailCloseError = error; }
+
+void HoldWaits() {
+    std::lock_guard lk(gHoldLock);
+    gHolding = true;
+}
+
+void ReleaseHeldWaits() {
+    std::lock_guard lk(gHoldLock);
+    gHolding = false;
+    for (LPOVERLAPPED ov : gHeld) {
+        ov->InternalHigh = 0;
+        if (ov->hEvent) SetEvent(ov->hEvent);
+        __atomic_store_n(&ov->Internal, static_cast<ULONG_PTR>(STATUS_SUCCESS), __ATOMIC_RELEASE);
+    }
+    gHeld.clear();
+}
+
+long HeldWaits() {
+    std::lock_guard lk(gHoldLock);
+    return static_cast<long>(gHeld.size());
+}
 long CloseAttempts() { return gCloseAttempts; }
 
 }  // namespace spy
@@ -95,6 +121,15 @@ BOOL KxDevioDeviceIoControl(HANDLE device, DWORD code, LPVOID input, DWORD input
     if (gFailCode != 0 && gFailCode == code) {
         SetLastError(gFailError);
         return FALSE;
+    }
+    if (code == IOCTL_CAN_WAIT_EVENT && overlapped) {
+        std::lock_guard lk(gHoldLock);
+        if (gHolding) {
+            __atomic_store_n(&overlapped->Internal, static_cast<ULONG_PTR>(STATUS_PENDING), __ATOMIC_RELEASE);
+            gHeld.push_back(overlapped);
+            SetLastError(ERROR_IO_PENDING);
+            return FALSE;
+        }
     }
     return gReal.control(device, code, input, inputLength, output, outputLength, bytesReturned, overlapped);
 }

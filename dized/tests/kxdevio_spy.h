@@ -37,4 +37,12 @@ void FailControl(DWORD code, DWORD error);
 void FailClose(DWORD error);
 long CloseAttempts();
 
+// While holding, wait requests (IOCTL_CAN_WAIT_EVENT with an overlapped record) are kept by the
+// spy instead of reaching the driver: they stay pending, as a driver that does not let go of
+// them would leave them. ReleaseHeldWaits completes every kept one without data and stops
+// holding.
+void HoldWaits();
+void ReleaseHeldWaits();
+long HeldWaits();
+
 }  // namespace spy

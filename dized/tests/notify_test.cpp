@@ -104,6 +104,8 @@ TEST_F(Notify, TargetsAreServedInTheOrderEventWindowCallback) {
     ASSERT_EQ(CanSetEventMask(b_.get(), CAN_EVENT_RECEIVE), 0u);
     SendToB({0x321});
     ASSERT_TRUE(rec_.WaitForBits(CAN_EVENT_RECEIVE));
+    // The hook runs in the callback just after the bits were recorded.
+    ASSERT_TRUE(WaitUntil([&] { return messageFirst.load() != -1; }));
     EXPECT_EQ(eventSetFirst.load(), 1);
     EXPECT_EQ(messageFirst.load(), 1);
     CanWindowMessage posted{};
@@ -188,6 +190,32 @@ TEST_F(Notify, AWindowNobodyReadsAnyMoreNeitherBlocksNorEndsTheProcess) {
     SendToB({0x361});
     ASSERT_TRUE(rec_.WaitForBits(CAN_EVENT_RECEIVE));
     b_.Drain();
+    close(fds[1]);
+}
+
+// Regression: the window of descriptor 0 was the null pointer, "no window", and got nothing.
+TEST_F(Notify, DescriptorZeroIsAWindowToo) {
+    ASSERT_NE(CAN_WINDOW_FROM_FD(0), nullptr);
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    const int savedStdin = dup(0);
+    ASSERT_GE(savedStdin, 0);
+    ASSERT_EQ(dup2(fds[1], 0), 0);
+    Register(CAN_WINDOW_FROM_FD(0), 0x8003);
+    ASSERT_EQ(CanSetEventMask(b_.get(), CAN_EVENT_RECEIVE), 0u);
+    SendToB({0x341});
+    ASSERT_TRUE(rec_.WaitForBits(CAN_EVENT_RECEIVE));
+    ASSERT_EQ(CanKillEvent(b_.get()), 0u);
+    dup2(savedStdin, 0);
+    close(savedStdin);
+    pollfd p{fds[0], POLLIN, 0};
+    ASSERT_EQ(poll(&p, 1, 0), 1) << "nothing was posted to descriptor 0";
+    CanWindowMessage posted{};
+    ASSERT_EQ(read(fds[0], &posted, sizeof posted), static_cast<ssize_t>(sizeof posted));
+    EXPECT_EQ(posted.message, 0x8003u);
+    EXPECT_EQ(posted.wParam, CAN_EVENT_RECEIVE);
+    b_.Drain();
+    close(fds[0]);
     close(fds[1]);
 }
 

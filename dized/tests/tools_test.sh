@@ -21,6 +21,14 @@ run "$bin/dized-send" -p DIZED1 12#00 2>"$work/err"; [[ $? == 2 ]] || fail "bad 
 grep -q '3 (standard) or 8 (extended)' "$work/err" || fail "bad frame message: $(cat "$work/err")"
 run "$bin/dized-send" -p DIZED1234567 123#00 2>/dev/null; [[ $? == 2 ]] || fail "long port name accepted"
 run "$bin/dized-dump" -p DIZED1 -n 0 2>/dev/null; [[ $? == 2 ]] || fail "dump -n 0 accepted"
+# Counts and times are checked alike in both tools: no sign, no number beyond the limit.
+for bad in "-n -5" "-n -1" "-n 99999999999999999999" "-t -1" "-t 12345678901234567890" "-n 3x"; do
+  run timeout 10 "$bin/dized-dump" -p DIZED1 -t 1 $bad 2>"$work/err"; [[ $? == 2 ]] || fail "dized-dump $bad accepted"
+  grep -q 'bad value' "$work/err" || fail "dized-dump $bad: $(cat "$work/err")"
+done
+for bad in "-r 0" "-r -3" "-r 99999999999999999999" "-g -1" "-g 18446744073709551616"; do
+  run timeout 10 "$bin/dized-send" -p DIZED1 $bad 123#00 >/dev/null 2>"$work/err"; [[ $? == 2 ]] || fail "dized-send $bad accepted"
+done
 
 # Status of one port and of all.
 run "$bin/dized-status" -p DIZED1 >"$work/status" || fail "dized-status -p DIZED1 failed"
@@ -37,6 +45,18 @@ run "$bin/dized-send" -p DIZED1 00000001#0009000200000000 123#DE.AD.BE.EF 7FF#R2
 [[ $(grep -c 'sent at' "$work/sent") == 3 ]] || fail "not three completions: $(cat "$work/sent")"
 grep -q '^123#DEADBEEF sent at' "$work/sent" || fail "completion text: $(cat "$work/sent")"
 grep -q '^7FF#R2 sent at' "$work/sent" || fail "remote completion text: $(cat "$work/sent")"
+
+# Rounds: every frame sent gives one completion line with a time of its own (regression: the
+# record of a frame still on the wire was skipped and an older one reported again).
+# Frames take their wire time here (no fast mode), so each has a time of its own.
+sed 's/^FastMode=1/FastMode=0/' "$1" >"$work/slow.ini"
+PLATFORM_MACHINE=$work/slow.ini run "$bin/dized-send" -p DIZED1 -r 4 -g 20 123#00 456#00 >"$work/rounds" \
+  || fail "dized-send -r 4 failed"
+[[ $(grep -c 'sent at' "$work/rounds") == 8 ]] || fail "not eight completions: $(cat "$work/rounds")"
+[[ $(awk '{print $1}' "$work/rounds" | paste -sd' ') == "123#00 456#00 123#00 456#00 123#00 456#00 123#00 456#00" ]] \
+  || fail "completion order: $(cat "$work/rounds")"
+awk '{t = $4 + 0; if (NR > 1 && t <= last) exit 1; last = t}' "$work/rounds" \
+  || fail "completion times do not rise: $(cat "$work/rounds")"
 
 # Dumping the units' answers in the log format, read back by log2asc.
 run timeout 60 "$bin/dized-dump" -p DIZED1 -L -n 2 -s 00000001#0009000200000000 >"$work/bus.log" \

@@ -40,7 +40,18 @@ bool ChannelFree(const char* name) {
 
 void Ignore(uint32_t, uint32_t) {}
 
+// ThreadSanitizer's runtime runs every atexit handler at process exit, also one a library
+// registered and that should run when the library is unloaded: what these tests look at does
+// not happen there (and the handler would run after its library is gone).
+#if defined(__SANITIZE_THREAD__)
+#define SKIP_WHERE_UNLOAD_HANDLERS_WAIT_FOR_EXIT() \
+    GTEST_SKIP() << "ThreadSanitizer defers the library's unload handler to process exit"
+#else
+#define SKIP_WHERE_UNLOAD_HANDLERS_WAIT_FOR_EXIT() (void)0
+#endif
+
 TEST(Unload, ClosesEveryPortStillOpen) {
+    SKIP_WHERE_UNLOAD_HANDLERS_WAIT_FOR_EXIT();
     Library lib;
     ASSERT_NE(lib.handle, nullptr) << dlerror();
     auto open = lib.Get<decltype(&CanOpenPort)>("CanOpenPort");
@@ -63,6 +74,7 @@ TEST(Unload, ClosesEveryPortStillOpen) {
 }
 
 TEST(Unload, APortWhoseCloseKeepsFailingIsDroppedAfterThreeTries) {
+    SKIP_WHERE_UNLOAD_HANDLERS_WAIT_FOR_EXIT();
     Library lib;
     ASSERT_NE(lib.handle, nullptr) << dlerror();
     auto open = lib.Get<decltype(&CanOpenPort)>("CanOpenPort");

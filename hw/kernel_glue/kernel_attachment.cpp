@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
 #include <filesystem>
 
 #include <unistd.h>
@@ -77,7 +78,8 @@ struct KernelAttachment::Vector {
     explicit Vector(kernel::InterruptLine& line) : out(line), shared(&out) {}
     KernelLine out;
     SharedLine shared;
-    std::vector<SharedLine::Source> sources;
+    // One source per board on the number; boards hold pointers to them, so they never move.
+    std::deque<SharedLine::Source> sources;
 };
 
 struct KernelAttachment::Board {
@@ -120,7 +122,6 @@ void KernelAttachment::OnArrival(const MachineDevice& device) {
             const auto& cfg = device.board->config();
             auto& v = vectors_[cfg.interrupt_line];
             if (!v) v = std::make_unique<Vector>(kernel_.Line(cfg.interrupt_line));
-            v->sources.reserve(32);
             v->sources.push_back(v->shared.MakeSource(static_cast<unsigned>(v->sources.size())));
             device.board->ConnectInterrupt(&v->sources.back());
             for (unsigned i = 0; i < device.board->channel_count(); ++i) {

@@ -99,6 +99,9 @@ NTSTATUS UsbdToNtStatus(uint32_t usbd) {
     switch (usbd) {
     case USBD_STATUS_SUCCESS: return STATUS_SUCCESS;
     case USBD_STATUS_CANCELED: return STATUS_CANCELLED;
+    // The device sent more than the buffer holds: the buffer is full, and the request says so
+    // with a warning, as a USB stack does.
+    case USBD_STATUS_BUFFER_OVERRUN: return STATUS_BUFFER_OVERFLOW;
     case USBD_STATUS_DEVICE_GONE: return STATUS_DEVICE_NOT_CONNECTED;
     case USBD_STATUS_INVALID_PARAMETER:
     case USBD_STATUS_INVALID_PIPE_HANDLE:

@@ -6,6 +6,7 @@
 
 #include "platform/hostfile.h"
 #include "platform/sjis.h"
+#include "regular_file.h"
 
 namespace hw {
 
@@ -136,10 +137,49 @@ std::string FirstWord(const std::string& s) {
     return sp == std::string::npos ? s : s.substr(0, sp);
 }
 
+// The shape of the text before its meaning: every line is blank, a comment, a section header
+// or an entry inside a section; no section appears twice; at least one section. A binary or
+// empty file fails here instead of describing a machine without devices.
+bool CheckShape(const std::string& text, std::string* error) {
+    auto fail = [&](const std::string& what) {
+        if (error) *error = what;
+        return false;
+    };
+    if (text.find('\0') != std::string::npos) return fail("not a machine description: the file holds NUL bytes");
+    std::vector<std::string> sections;
+    std::string section;
+    size_t pos = 0;
+    for (int number = 1; pos < text.size(); ++number) {
+        size_t nl = text.find('\n', pos);
+        std::string t = Trim(text.substr(pos, nl == std::string::npos ? std::string::npos : nl - pos));
+        pos = nl == std::string::npos ? text.size() : nl + 1;
+        if (t.empty() || t[0] == ';' || t[0] == '#') continue;
+        const std::string where = section.empty() ? "line " + std::to_string(number) : "[" + section + "] line " +
+                                                                                              std::to_string(number);
+        if (t[0] == '[') {
+            size_t close = sj::FindChar(t, ']');
+            const std::string after = close == sj::npos ? "" : Trim(t.substr(close + 1));
+            if (close == sj::npos || (!after.empty() && after[0] != ';') || Trim(t.substr(1, close - 1)).empty())
+                return fail(where + ": not a section header: " + t);
+            section = Trim(t.substr(1, close - 1));
+            for (const auto& seen : sections)
+                if (sj::EqualsNoCase(seen, section)) return fail("[" + section + "] appears twice");
+            sections.push_back(section);
+            continue;
+        }
+        const size_t eq = sj::FindChar(t, '=');
+        if (eq == sj::npos || Trim(t.substr(0, eq)).empty()) return fail(where + ": not an entry (key=value): " + t);
+        if (section.empty()) return fail(where + ": entry outside any section: " + t);
+    }
+    if (sections.empty()) return fail("not a machine description: no section");
+    return true;
+}
+
 }  // namespace
 
 std::optional<MachineDescription> ParseMachineDescription(const std::string& text, const std::filesystem::path& base_dir,
                                                           std::string* error) {
+    if (!CheckShape(text, error)) return std::nullopt;
     IniText ini(text);
     MachineDescription d;
     std::string problem;
@@ -243,7 +283,7 @@ std::optional<MachineDescription> ParseMachineDescription(const std::string& tex
                         p = "file:" + f.string();
                     }
                     auto prof = TemperatureProfile::Parse(p, &problem);
-                    if (!prof) return fail(section, problem);
+                    if (!prof) return fail(section, k + "=" + v + ": " + problem);
                     s.settings.profile = *prof;
                 }
                 else if (can && sj::EqualsNoCase(k, "Bus")) s.bus = v;
@@ -252,6 +292,7 @@ std::optional<MachineDescription> ParseMachineDescription(const std::string& tex
                 else if (!can && sj::EqualsNoCase(k, "ProductId") && num(0xFFFF)) s.usb.product_id = uint16_t(n);
                 else if (!can && sj::EqualsNoCase(k, "Release") && num(0xFFFF)) s.usb.release = uint16_t(n);
                 else if (!can && sj::EqualsNoCase(k, "InterruptEndpoint") && num(1)) s.usb.interrupt_endpoint = n != 0;
+                else if (!can && sj::EqualsNoCase(k, "ReplyBytes") && num(64) && n >= 8) s.usb.reply_bytes = uint8_t(n);
                 else return fail(section, "bad entry " + k + "=" + v);
             }
             if (year_byte) s.settings.identity.year = uint8_t(*year_byte);
@@ -260,12 +301,18 @@ std::optional<MachineDescription> ParseMachineDescription(const std::string& tex
                 for (const auto& o : d.sensors)
                     if (o.kind == DeviceKind::kCanSensor && sj::EqualsNoCase(o.bus, s.bus) && o.node == s.node)
                         return fail(section, "node number already used on " + s.bus);
-                bus_named(s.bus);
             }
             d.sensors.push_back(s);
         } else {
             return fail(section, "unknown kind of section");
         }
+    }
+    // A sensor's bus is one a [Bus] section or a board's channel names (in any order).
+    for (const auto& s : d.sensors) {
+        if (s.kind != DeviceKind::kCanSensor) continue;
+        bool known = false;
+        for (const auto& b : d.buses) known = known || sj::EqualsNoCase(b.name, s.bus);
+        if (!known) return fail(s.name, "Bus=" + s.bus + ": no such bus (no [Bus " + s.bus + "] section, no board on it)");
     }
     return d;
 }
@@ -281,7 +328,7 @@ std::unique_ptr<Machine> Machine::FromText(const std::string& text, std::shared_
 std::unique_ptr<Machine> Machine::Load(const std::filesystem::path& file, std::shared_ptr<Clock> clock,
                                        std::string* error) {
     std::string read_error;
-    auto text = platform::ReadHostFile(file, &read_error);
+    auto text = ReadRegularFile(file, &read_error);
     if (!text) {
         if (error) *error = read_error;
         return nullptr;

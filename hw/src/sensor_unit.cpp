@@ -1,10 +1,11 @@
 #include "hw/sensor_unit.h"
 
+#include "regular_file.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <numbers>
 #include <sstream>
 
@@ -18,7 +19,7 @@ bool ParseNumbers(const std::string& s, std::vector<double>* out) {
     while (std::getline(ss, item, ',')) {
         char* end = nullptr;
         double v = std::strtod(item.c_str(), &end);
-        if (end == item.c_str()) return false;
+        if (end == item.c_str() || !std::isfinite(v)) return false;
         while (*end == ' ' || *end == '\t') ++end;
         if (*end) return false;
         out->push_back(v);
@@ -66,10 +67,13 @@ std::optional<TemperatureProfile> TemperatureProfile::Parse(const std::string& t
     TemperatureProfile p;
     p.text_ = text;
     if (kind == "file") {
-        std::ifstream in(rest);
-        if (!in) return fail("cannot open " + rest);
+        std::string read_error;
+        std::optional<std::string> content = ReadRegularFile(rest, &read_error);
+        if (!content) return fail(read_error);
+        std::istringstream in(*content);
         std::string line;
         while (std::getline(in, line)) {
+            if (!line.empty() && line.back() == '\r') line.pop_back();
             if (line.empty() || line[0] == '#' || line[0] == ';') continue;
             std::vector<double> v;
             if (!ParseNumbers(line, &v) || v.size() != 2) return fail("bad line \"" + line + "\"");
@@ -81,7 +85,7 @@ std::optional<TemperatureProfile> TemperatureProfile::Parse(const std::string& t
         return p;
     }
     std::vector<double> v;
-    if (!ParseNumbers(rest, &v)) return fail("bad number");
+    if (!ParseNumbers(rest, &v)) return fail("bad number (a finite decimal number is needed)");
     if (kind == "constant" && v.size() == 1) {
         p.kind_ = Kind::kConstant;
     } else if (kind == "ramp" && v.size() == 2) {

@@ -175,16 +175,18 @@ uint64_t SensorUsbDevice::NextEventUs(uint64_t now) {
     return std::max(replies_.front().due_us, now);
 }
 
-UsbResponse SensorUsbDevice::TakeReply(size_t max, std::vector<uint8_t>* data, uint64_t now) {
+UsbResponse SensorUsbDevice::TakeReply(size_t max, bool cut, std::vector<uint8_t>* data, uint64_t now) {
     if (replies_.empty() || replies_.front().due_us > now) return UsbResponse::kNak;
     const auto& r = replies_.front().bytes;
-    data->assign(r.begin(), r.begin() + static_cast<long>(std::min<size_t>(max, r.size())));
+    data->assign(r.begin(), r.end());
+    if (data->size() < identity_.reply_bytes) data->resize(identity_.reply_bytes, 0);
+    if (cut && data->size() > max) data->resize(max);
     replies_.pop_front();
     return UsbResponse::kAck;
 }
 
 UsbResponse SensorUsbDevice::Vendor(const UsbSetup& s, std::vector<uint8_t>* data, uint64_t now) {
-    if ((s.request_type & USB_DIR_IN) && s.request == 0 && configuration_) return TakeReply(s.length, data, now);
+    if ((s.request_type & USB_DIR_IN) && s.request == 0 && configuration_) return TakeReply(s.length, true, data, now);
     return UsbResponse::kStall;
 }
 
@@ -204,7 +206,7 @@ UsbResponse SensorUsbDevice::EndpointOut(uint8_t ep, const std::vector<uint8_t>&
 
 UsbResponse SensorUsbDevice::EndpointIn(uint8_t ep, size_t max, std::vector<uint8_t>* data, uint64_t now) {
     if (ep != kBulkIn && ep != kInterruptIn) return UsbResponse::kStall;
-    return TakeReply(max, data, now);
+    return TakeReply(max, false, data, now);
 }
 
 // ------------------------------------------------------------------ UsbHost

@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <future>
 
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "platform/hostfile.h"
@@ -78,7 +80,8 @@ TEST(MachineDescription, ErrorsNameTheSection) {
         {"[CanSensor 1]\nBus=A\nNode=1\n[CanSensor 2]\nBus=A\nNode=1\n", "[CanSensor 2] node number already used on A"},
         {"[CanSensor 1]\nNode=1\n", "[CanSensor 1] a CAN sensor needs Bus and Node"},
         {"[UsbSensor 1]\nIdentity=T2604001\n", "[UsbSensor 1] bad entry Identity=T2604001"},
-        {"[UsbSensor 1]\nProfile=warm:1\n", "[UsbSensor 1] temperature profile \"warm:1\": unknown kind or wrong number of values"},
+        {"[UsbSensor 1]\nProfile=warm:1\n",
+         "[UsbSensor 1] Profile=warm:1: temperature profile \"warm:1\": unknown kind or wrong number of values"},
         {"[UsbSensor 1]\nNode=3\n", "[UsbSensor 1] bad entry Node=3"},
     };
     for (const auto& c : cases) {
@@ -86,6 +89,75 @@ TEST(MachineDescription, ErrorsNameTheSection) {
         EXPECT_FALSE(ParseMachineDescription(c.text, ".", &error)) << c.text;
         EXPECT_EQ(error, c.error);
     }
+}
+
+namespace {
+
+// What machinectl --file FILE list prints and returns.
+int MachinectlList(const std::filesystem::path& file, std::string* out) {
+    std::string tool = std::string(MACHINECTL_PATH) + " --file '" + file.string() + "' list 2>&1";
+    FILE* p = popen(tool.c_str(), "r");
+    if (!p) return -1;
+    char buf[256];
+    out->clear();
+    while (fgets(buf, sizeof buf, p)) *out += buf;
+    return WEXITSTATUS(pclose(p));
+}
+
+}  // namespace
+
+// Machine files that are not what they claim: each is refused with the section and entry (or
+// line) named, by the parser and by machinectl, instead of making a machine of nothing or of
+// something else.
+TEST(MachineDescription, HostileFilesAreRefused) {
+    struct {
+        std::string text;
+        std::string error;
+    } cases[] = {
+        {"", "not a machine description: no section"},
+        {"; only a comment\n\n", "not a machine description: no section"},
+        {std::string("\x7F" "ELF\x02\x01\x01\0\0\0", 10), "not a machine description: the file holds NUL bytes"},
+        {"\x89PNG\r\n\x1A\n[Machine]\n", "line 1: not an entry (key=value): \x89PNG"},
+        {"[Machine]\nName=a\n\x01\x02\x03\n", "[Machine] line 3: not an entry (key=value): \x01\x02\x03"},
+        {"Name=x\n[Machine]\n", "line 1: entry outside any section: Name=x"},
+        {"[Board 1\nKind=FIFO\n", "line 1: not a section header: [Board 1"},
+        {"[Machine]\nName=a\n[MACHINE]\nName=b\n", "[MACHINE] appears twice"},
+        {"[UsbSensor 1]\nIdNumber=1\n[Board 1]\n[UsbSensor 1]\nIdNumber=2\n", "[UsbSensor 1] appears twice"},
+        {"[CanSensor 1]\nBus=CAN9\nNode=1\n",
+         "[CanSensor 1] Bus=CAN9: no such bus (no [Bus CAN9] section, no board on it)"},
+        {"[UsbSensor 1]\nProfile=constant:nan\n", "[UsbSensor 1] Profile=constant:nan: temperature profile "
+                                                  "\"constant:nan\": bad number (a finite decimal number is needed)"},
+        {"[UsbSensor 1]\nProfile=ramp:20,inf\n", "[UsbSensor 1] Profile=ramp:20,inf: temperature profile "
+                                                 "\"ramp:20,inf\": bad number (a finite decimal number is needed)"},
+        {"[UsbSensor 1]\nProfile=file:/dev/zero\n", "[UsbSensor 1] Profile=file:/dev/zero: temperature profile "
+                                                    "\"file:/dev/zero\": /dev/zero: not a regular file"},
+    };
+    const auto dir = std::filesystem::temp_directory_path() / ("hw_hostile_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    int index = 0;
+    for (const auto& c : cases) {
+        std::string error;
+        EXPECT_FALSE(ParseMachineDescription(c.text, ".", &error)) << c.text;
+        EXPECT_EQ(error, c.error);
+        const auto file = dir / ("m" + std::to_string(index++) + ".ini");
+        ASSERT_TRUE(platform::WriteHostFileAtomic(file, c.text));
+        std::string out;
+        EXPECT_EQ(MachinectlList(file, &out), 1) << out;
+        EXPECT_NE(out.find(c.error), std::string::npos) << out;
+    }
+    // A profile that names a FIFO nobody writes to is refused at once (it was waited on for ever),
+    // and so is a machine file that is a device (it was read into gigabytes).
+    const auto fifo = dir / "fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::string error;
+    EXPECT_FALSE(ParseMachineDescription("[UsbSensor 1]\nProfile=file:" + fifo.string() + "\n", ".", &error));
+    EXPECT_NE(error.find(fifo.string() + ": not a regular file"), std::string::npos) << error;
+    EXPECT_FALSE(Machine::Load("/dev/zero", std::make_shared<ManualClock>(), &error));
+    EXPECT_EQ(error, "/dev/zero: not a regular file");
+    std::string out;
+    EXPECT_EQ(MachinectlList(fifo, &out), 1) << out;
+    EXPECT_NE(out.find("not a regular file"), std::string::npos) << out;
+    std::filesystem::remove_all(dir);
 }
 
 TEST(IniText, SetKeepsEveryOtherLine) {

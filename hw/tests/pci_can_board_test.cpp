@@ -265,3 +265,25 @@ TEST_F(Board, BasicBoardUsesTheControllerInterruptAndItsFrameBuffer) {
     ch.Write8(SJA_CMR, CMR_RRB);
     EXPECT_FALSE(line.level());
 }
+
+namespace {
+
+// A line shared by more sources than a machine word has bits: asserted while any one of them
+// asserts it, whatever its index.
+TEST(SharedLineTest, AnyNumberOfSources) {
+    LatchedLine out;
+    SharedLine shared(&out);
+    std::vector<SharedLine::Source> sources;
+    for (unsigned i = 0; i < 200; ++i) sources.push_back(shared.MakeSource(i));
+    sources[150].Set(true);
+    EXPECT_TRUE(out.level());
+    sources[22].Set(true);   // index 150 and 22 are not one source (150 % 32 == 22)
+    sources[22].Set(false);
+    EXPECT_TRUE(out.level()) << "source 150 still asserts";
+    sources[150].Set(true);  // asserting twice counts once
+    sources[150].Set(false);
+    EXPECT_FALSE(out.level());
+    EXPECT_EQ(out.rises(), 1);
+}
+
+}  // namespace

@@ -213,6 +213,7 @@ BOOLEAN KeSynchronizeExecution(PKINTERRUPT interrupt, PKSYNCHRONIZE_ROUTINE rout
     CheckBalance(depth, "synchronized routine");
     ReleaseRaw(io->lock);
     SetIrql(old);
+    StressPoint();
     return r;
 }
 

@@ -237,6 +237,7 @@ struct Mapping {
 struct Verifier::State {
     mutable std::mutex m;
     std::vector<Violation> list;
+    std::atomic<bool> concurrencyStress{false};
 };
 struct Pool::State {
     mutable std::mutex m;
@@ -330,6 +331,8 @@ size_t HeldLockCount();
 bool HoldsLock(PKSPIN_LOCK lock);
 void AcquireRaw(PKSPIN_LOCK lock);
 void ReleaseRaw(PKSPIN_LOCK lock);
+// Under concurrency stress: a short pause of a thread back at passive level with no lock held.
+void StressPoint();
 // Reports (and repairs) locks left held or released by a routine that just returned.
 void CheckBalance(size_t depth, const char* what);
 void SetIrql(KIRQL irql);

@@ -55,6 +55,8 @@ void Verifier::Clear() {
     std::lock_guard lk(state_->m);
     state_->list.clear();
 }
+void Verifier::SetConcurrencyStress(bool on) { state_->concurrencyStress = on; }
+
 std::string Verifier::Describe() const {
     std::lock_guard lk(state_->m);
     std::string out;

@@ -2,8 +2,10 @@
 #include <sched.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
 
 #include "internal.h"
 
@@ -67,6 +69,15 @@ void ReleaseRaw(PKSPIN_LOCK lock) {
     __atomic_store_n(lock, 0, __ATOMIC_RELEASE);
 }
 
+void StressPoint() {
+    // Long enough that the other runnable threads get the processor (timer slack included).
+    constexpr auto kStressPause = std::chrono::microseconds(50);
+    if (tHeldCount != 0 || tIrql != PASSIVE_LEVEL) return;
+    Machine* machine = Machine::Current();
+    if (machine && machine->verifier().state_->concurrencyStress.load(std::memory_order_relaxed))
+        std::this_thread::sleep_for(kStressPause);
+}
+
 void CheckBalance(size_t depth, const char* what) {
     if (tHeldCount == depth) return;
     char text[160];
@@ -94,6 +105,7 @@ void KeAcquireSpinLock(PKSPIN_LOCK lock, PKIRQL oldIrql) {
 void KeReleaseSpinLock(PKSPIN_LOCK lock, KIRQL newIrql) {
     ReleaseRaw(lock);
     tIrql = newIrql;
+    StressPoint();
 }
 void KeAcquireSpinLockAtDpcLevel(PKSPIN_LOCK lock) { AcquireRaw(lock); }
 void KeReleaseSpinLockFromDpcLevel(PKSPIN_LOCK lock) { ReleaseRaw(lock); }

@@ -110,9 +110,9 @@ void Activate(ChannelContext* c);
 void Deactivate(ChannelContext* c);
 void EnableInterrupts(ChannelContext* c);
 void DisableInterrupts(ChannelContext* c);
-// Queues n messages (room already checked) and starts transmission.
-void QueueMessages(ChannelContext* c, const CanMessage* messages, ULONG n);
-ULONG TransmitFree(ChannelContext* c);
+// Queues all n messages and starts transmission, or queues none (false) when the transmit
+// queue has fewer than n free places.
+bool QueueMessages(ChannelContext* c, const CanMessage* messages, ULONG n);
 ULONG ReadMessages(ChannelContext* c, CanMessage* out, ULONG max);
 ULONG ReadErrors(ChannelContext* c, CanErrorRecord* out, ULONG max);
 ULONG ReadCompletions(ChannelContext* c, CanMessage* out, ULONG max);

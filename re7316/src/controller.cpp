@@ -659,19 +659,21 @@ void Deactivate(ChannelContext* c) {
 }
 
 // ---- queues seen from the requests
-ULONG TransmitFree(ChannelContext* c) {
-    ULONG free = 0;
-    Synchronized(c, [&](ChannelContext* ch) {
-        // The slot in flight still gets its completion mark: it is not free yet.
-        ULONG used = ch->tx.count + (ch->inFlight >= 0 ? 1 : 0);
-        free = ch->tx.size > used ? ch->tx.size - used : 0;
-    });
-    return free;
+// Free places of the transmit queue (lock held). The slot in flight still gets its completion
+// mark: it is not free yet.
+static ULONG TransmitFreeLocked(const ChannelContext* ch) {
+    ULONG used = ch->tx.count + (ch->inFlight >= 0 ? 1 : 0);
+    return ch->tx.size > used ? ch->tx.size - used : 0;
 }
 
-void QueueMessages(ChannelContext* c, const CanMessage* messages, ULONG n) {
+bool QueueMessages(ChannelContext* c, const CanMessage* messages, ULONG n) {
     EnableInterrupts(c);
+    bool queued = false;
+    // The room is checked and taken in one synchronised step: two writers on one port cannot
+    // both pass the check and overwrite each other's unsent messages.
     Synchronized(c, [&](ChannelContext* ch) {
+        if (TransmitFreeLocked(ch) < n) return;
+        queued = true;
         Ring& q = ch->tx;
         for (ULONG i = 0; i < n; ++i) {
             if (ch->slotsInUse && q.free == ch->completionRead) {
@@ -700,6 +702,7 @@ void QueueMessages(ChannelContext* c, const CanMessage* messages, ULONG n) {
             StartTransmission(ch);
         }
     });
+    return queued;
 }
 
 // Takes up to `max` records from the head of one of the channel's queues, in order.
@@ -731,14 +734,17 @@ ULONG ReadCompletions(ChannelContext* c, CanMessage* out, ULONG max) {
         Ring& q = ch->tx;
         // Every slot is visited at most once per request.
         for (ULONG visited = 0; n < max && ch->completionCount && visited < q.size; ++visited) {
-            CanMessage m;
-            std::memcpy(&m, q.At(ch->completionRead), sizeof m);
-            if (m.remote & kSentMark) {
-                m.remote &= ~kSentMark;
-                out[n++] = m;
+            auto* m = static_cast<CanMessage*>(q.At(ch->completionRead));
+            if (m->remote & kSentMark) {
+                // A record is reported once: the mark goes in the queue itself, not only in
+                // the copy handed out.
+                m->remote &= ~kSentMark;
+                out[n++] = *m;
                 if (--ch->completionCount == 0) {
                     ch->slotsInUse = false;
-                    ch->completionRead = q.read;
+                    // The next record to complete is the one in flight, if any; it must not be
+                    // skipped.
+                    ch->completionRead = ch->inFlight >= 0 ? static_cast<ULONG>(ch->inFlight) : q.read;
                     break;
                 }
             }

@@ -435,8 +435,8 @@ NTSTATUS Write(ChannelContext* c, PIRP irp) {
     if (!c->controllerOpen || Stopped(c) || BusOff(c)) return Complete(irp, STATUS_ACCESS_VIOLATION);
     if (CyclicOn(c)) return Complete(irp, STATUS_DEVICE_PROTOCOL_ERROR);
     ULONG n = length / sizeof(CanMessage);
-    if (TransmitFree(c) < n) return Complete(irp, STATUS_DISK_FULL);
-    QueueMessages(c, static_cast<const CanMessage*>(irp->AssociatedIrp.SystemBuffer), n);
+    if (!QueueMessages(c, static_cast<const CanMessage*>(irp->AssociatedIrp.SystemBuffer), n))
+        return Complete(irp, STATUS_DISK_FULL);
     return Complete(irp, STATUS_SUCCESS, 0);
 }
 

@@ -57,6 +57,10 @@ private:
 class ConsoleUi : public CheckUi {
 public:
     explicit ConsoleUi(std::ostream& err) : err_(err) {}
+    void ShowOpeningDialog() override {
+        err_ << "ridaviri_did: このインタフェースでは計測機器を使えません。--interface で別のインタフェースを選んでください。"
+             << std::endl;
+    }
     void ShowText(const std::string& text, MessageBoxKind) override {
         err_ << "ridaviri_did: " << platform::sjis::ToUtf8(text) << std::endl;
     }
@@ -228,8 +232,10 @@ int RunHeadless(const HeadlessOptions& options, HeadlessEnvironment& env) {
     }
     if (result == 0 && SaveMeasurementLog(data, options.csv, messages) != 0) result = 1;
     PlatformProfileWriter writer;
-    if (WriteConfiguration(data, env.programFolder, writer) != 0)
-        Fail(env.err, "Zuzodavu.INI を書き込めませんでした。");
+    if (WriteConfiguration(data, env.programFolder, writer) != 0) {
+        // The settings are lost: the run failed, whatever it measured.
+        result = Fail(env.err, ("Zuzodavu.INI を書き込めませんでした: " + writer.Error()).c_str());
+    }
     transport.CloseDevices();
     return result;
 }

@@ -74,7 +74,14 @@ int SensorProcedures::SensorCheck() {
 }
 
 int SensorProcedures::CanCheck() {
-    transport_.CanOpenSensors();
+    if (transport_.CanOpenSensors() == kCanOpenFailed && transport_.CanPort() == 0) {
+        // No port (no board, or the port in use): nothing to ask and nothing to close; the
+        // user chooses another interface.
+        ResetTable(data_.found);
+        data_.deviceCount = 0;
+        ui_.ShowOpeningDialog();
+        return -1;
+    }
     data_.deviceCount = LeadingFoundUnits();
     const int count = data_.deviceCount;
     const platform::sync::LocalTime& t = data_.checkTime;
@@ -227,7 +234,7 @@ bool SensorProcedures::CheckErrorReport(int number, int slot) {
 }
 
 void SensorProcedures::CanCheckFailure() {
-    if (data_.deviceCount != 0 && transport_.CanCloseSensors() != 0) {
+    if (data_.deviceCount != 0 && transport_.CanPort() != 0 && transport_.CanCloseSensors() != 0) {
         messages_(52);
         transport_.Abort(52);
         return;

@@ -12,6 +12,11 @@ constexpr uint32_t kClearPoll = 48;
 constexpr uint32_t kPollMarginMs = 50;
 // Pause between empty receive attempts, ms (see the transactions).
 constexpr uint32_t kPollReceivePauseMs = 1;
+// Tries of the broadcast (the controller's restart and the send): one failed call, a frame the
+// controller did not take for a moment, does not end the measurement.
+constexpr int kPollSendTries = 2;
+// Pause before the second try, ms.
+constexpr uint32_t kPollRetryPauseMs = 20;
 
 }  // namespace
 
@@ -38,7 +43,6 @@ int SensorTransport::CanPollAll(CanHandle port, PollItems& items, uint32_t timeo
     if (port == 0 || port == kCanOpenFailed) return -1;
     const uint32_t start = ticks_.Tick();
     PollItems work = items;
-    if (!CanRestart(port, kClearPoll, true)) return -1;
 
     int awaited = 0;
     for (PollItem& item : work) {
@@ -51,7 +55,15 @@ int SensorTransport::CanPollAll(CanHandle port, PollItems& items, uint32_t timeo
     message.identifier = kCanBroadcast;
     const WireBytes bytes = EncodeCommand(MakeReadMeasurement());
     std::memcpy(message.data, bytes.data(), 8);
-    if (ticks_.Tick() - start <= timeout && can_.SendMessage(port, &message, 1) == kCanOk) {
+    // A broadcast that cannot be sent twice in the poll's time leaves every channel without a
+    // reply (the measurement ends with message 75), never with a reading of 0 °C.
+    bool sent = false;
+    for (int attempt = 0; attempt < kPollSendTries && !sent; ++attempt) {
+        if (attempt > 0) ticks_.Sleep(kPollRetryPauseMs);
+        if (ticks_.Tick() - start > timeout) break;
+        sent = CanRestart(port, kClearPoll, true) && can_.SendMessage(port, &message, 1) == kCanOk;
+    }
+    if (sent) {
         for (;;) {
             if (awaited == 0) {
                 result = 0;

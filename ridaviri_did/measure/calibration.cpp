@@ -19,7 +19,9 @@ std::string Format(const char* format, double value) {
 }  // namespace
 
 double ApplyCalibration(double measured, const ChannelRecord& record) {
-    if (record.calibrationSwitch != 1 || record.factorA == 0.0f) return measured;
+    if (record.calibrationSwitch != 1 || record.factorA == 0.0f || !std::isfinite(record.factorA) ||
+        !std::isfinite(record.factorB))
+        return measured;
     return (measured - record.factorB) / record.factorA;
 }
 

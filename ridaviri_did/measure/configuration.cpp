@@ -1,5 +1,6 @@
 #include "ridaviri/configuration.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -50,11 +51,29 @@ std::string GraphText(std::string_view value) {
     return std::string(value.substr(0, end));
 }
 
-// Type letter and year: the first character of the value, "0" and a carriage return give 0.
+// Bytes of the type letter and the year that do not survive being written as themselves: a
+// line break cannot stand in a value, "=" ends the value, and "0" reads back as 0. They are
+// written as their decimal number instead (two or three digits, which no single byte is).
+bool WrittenAsNumber(uint8_t b) { return b == '\n' || b == '\r' || b == '0' || b == '='; }
+
+// Type letter and year: the first character of the value, "0" and a carriage return give 0;
+// a value of two or three digits is the number of a byte written that way.
 uint8_t ByteValue(std::string_view value) {
+    if (!value.empty() && value.back() == '\r') value.remove_suffix(1);
+    if (value.size() >= 2 && value.size() <= 3 &&
+        value.find_first_not_of("0123456789") == std::string_view::npos) {
+        const int number = Atoi(value);
+        if (number <= 0xFF) return static_cast<uint8_t>(number);
+    }
     if (value.empty()) return 0;
     char c = value[0];
-    return (c == '0' || c == '\r') ? 0 : static_cast<uint8_t>(c);
+    return c == '0' ? 0 : static_cast<uint8_t>(c);
+}
+
+// A calibration factor; a value that is no finite number counts as missing (0).
+float FactorValue(std::string_view value) {
+    const double v = Atof(value);
+    return std::isfinite(v) && std::isfinite(static_cast<float>(v)) ? static_cast<float>(v) : 0.0f;
 }
 
 void StoreSensorValue(ChannelRecord& r, int position, std::string_view v) {
@@ -69,8 +88,8 @@ void StoreSensorValue(ChannelRecord& r, int position, std::string_view v) {
     case 7: r.inputMode = static_cast<uint8_t>(Atoi(v)); break;
     case 8: r.interval = static_cast<uint32_t>(Atoi(v)); break;
     case 9: r.calibrationSwitch = (!v.empty() && v[0] == '1') ? 1 : 0; break;
-    case 10: r.factorA = static_cast<float>(Atof(v)); break;
-    case 11: r.factorB = static_cast<float>(Atof(v)); break;
+    case 10: r.factorA = FactorValue(v); break;
+    case 11: r.factorB = FactorValue(v); break;
     case 12: r.listDisplay = static_cast<uint8_t>(Atoi(v)); break;
     case 13: break;  // CONNECT_STS is written for the record, never read back
     case 14: r.channelNumber = static_cast<uint8_t>(Atoi(v)); break;
@@ -103,7 +122,11 @@ void ShareFirstRecordSettings(ChannelTable& channels) {
 
 std::string Decimal(long long v) { return std::to_string(v); }
 
-std::string ByteText(uint8_t b) { return b == 0 ? std::string() : std::string(1, static_cast<char>(b)); }
+std::string ByteText(uint8_t b) {
+    if (b == 0) return std::string();
+    if (WrittenAsNumber(b)) return std::to_string(b);
+    return std::string(1, static_cast<char>(b));
+}
 
 std::string Fixed4(float v) {
     char text[64];

@@ -147,6 +147,17 @@ bool Measurement::Suspend(bool first) {
     return !data_.stateWord.Test(state::STOP_REQUEST);
 }
 
+bool Measurement::MarkSilentChannels(const PollItems& items) {
+    bool silent = false;
+    for (int i = 0; i < kChannelCount; ++i) {
+        if (items[i].Send() && items[i].NoReply()) {
+            data_.channels[i].noResponse = 1;
+            silent = true;
+        }
+    }
+    return silent;
+}
+
 void Measurement::MeasurementThread() {
     if (Suspend(true)) {
         {
@@ -159,24 +170,13 @@ void Measurement::MeasurementThread() {
                 std::lock_guard lock(data_.section);
                 if (data_.stateWord.Test(state::STOP_REQUEST)) break;
                 data_.stateWord.SetMode(state::kModePolling);
-                polling_ = true;
             }
             PollItems items = BuildPollItems(data_.channels);
             hooks_.PollChannels(items, data_.channels[0].interval);
-            {
-                std::lock_guard lock(mutex_);
-                polling_ = false;
-                changed_.notify_all();
-            }
             StoreSample(data_, items);
-
-            bool silent = false;
-            for (int i = 0; i < kChannelCount; ++i) {
-                if (items[i].Send() && items[i].NoReply()) {
-                    data_.channels[i].noResponse = 1;
-                    silent = true;
-                }
-            }
+            const bool silent = MarkSilentChannels(items);
+            // Stopped while the poll ran: the measurement is over already and ends quietly.
+            if (data_.stateWord.Test(state::STOP_REQUEST)) break;
             if (silent) {
                 messages_(75);
                 Stop();
@@ -195,10 +195,25 @@ void Measurement::MeasurementThread() {
             if (!Suspend(false)) break;
         }
     }
-    std::lock_guard lock(mutex_);
-    measurementEnded_ = true;
-    clock_.Leave();
-    changed_.notify_all();
+    EndMeasurementThread();
+}
+
+void Measurement::EndMeasurementThread() {
+    for (;;) {
+        {
+            std::lock_guard lock(mutex_);
+            if (!closeOnEnd_) {
+                measurementEnded_ = true;
+                clock_.Leave();
+                changed_.notify_all();
+                break;
+            }
+            closeOnEnd_ = false;
+        }
+        // A stop that did not wait for the poll left the devices to this thread.
+        hooks_.CloseDevices();
+    }
+    hooks_.MeasurementEnded();
 }
 
 void Measurement::PacingThread() {
@@ -261,38 +276,49 @@ void Measurement::DisplayThread() {
     clock_.Leave();
 }
 
-void Measurement::StopSteps1And2() {
-    {
-        std::lock_guard lock(data_.section);
-        data_.stateWord.Set(state::STOP_REQUEST | state::UNSAVED);
-        data_.stateWord.SetMode(state::kModeIdle);
-    }
+bool Measurement::RequestStop(bool onlyWhileMeasuring) {
+    std::lock_guard lock(data_.section);
+    const uint32_t mode = data_.stateWord.Mode();
+    const bool measuring = mode == state::kModePolling || mode == state::kModeMeasuring;
+    if (onlyWhileMeasuring && !measuring) return false;
+    data_.stateWord.Set(state::STOP_REQUEST | state::UNSAVED);
+    data_.stateWord.SetMode(state::kModeIdle);
+    return measuring;
+}
+
+void Measurement::LetMeasurementThreadEnd() {
     if (OnMeasurementThread()) return;
     Resume();
     std::unique_lock lock(mutex_);
-    // The devices are closed only once the poll in flight has come back.
-    changed_.wait(lock, [&] { return !polling_.load(); });
+    // Bounded: a poll in flight (ten silent USB units take most of a minute) is not waited for.
     changed_.wait_for(lock, kStopWait, [&] { return measurementEnded_; });
 }
 
-void Measurement::Stop() {
-    std::lock_guard stopping(stopMutex_);
-    StopSteps1And2();
+void Measurement::CloseDevicesAfterMeasurementThread() {
+    if (!OnMeasurementThread()) {
+        std::lock_guard lock(mutex_);
+        if (!measurementEnded_) {
+            closeOnEnd_ = true;
+            return;
+        }
+    }
     hooks_.CloseDevices();
 }
 
+void Measurement::Stop() {
+    RequestStop(false);
+    LetMeasurementThreadEnd();
+    CloseDevicesAfterMeasurementThread();
+}
+
 void Measurement::Abort(int code) {
-    const uint32_t mode = data_.stateWord.Mode();
     bool save = false;
-    if (mode == state::kModePolling || mode == state::kModeMeasuring) {
-        {
-            std::lock_guard stopping(stopMutex_);
-            StopSteps1And2();
-        }
+    if (RequestStop(true)) {
+        LetMeasurementThreadEnd();
         save = messages_(143) == kAnswerYes;
     }
     if (save) hooks_.SaveLog();
-    if (code == 0) hooks_.CloseDevices();
+    if (code == 0) CloseDevicesAfterMeasurementThread();
     hooks_.RequestMainWindowClose();
 }
 

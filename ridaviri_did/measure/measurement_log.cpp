@@ -217,9 +217,30 @@ std::optional<std::string> BuildMeasurementLog(MonitorData& data) {
     return out;
 }
 
+std::optional<std::filesystem::path> SaveTarget(const std::filesystem::path& file) {
+    namespace fs = std::filesystem;
+    // Links followed before the path counts as a loop.
+    constexpr int kMaxLinks = 40;
+    fs::path target = file;
+    for (int links = 0;; ++links) {
+        std::error_code ec;
+        const fs::file_status status = fs::symlink_status(target, ec);
+        if (status.type() == fs::file_type::not_found) return target;
+        if (ec) return std::nullopt;
+        if (status.type() == fs::file_type::regular) return target;
+        if (status.type() != fs::file_type::symlink || links == kMaxLinks) return std::nullopt;
+        const fs::path link = fs::read_symlink(target, ec);
+        if (ec) return std::nullopt;
+        target = link.is_absolute() ? link : target.parent_path() / link;
+    }
+}
+
 int SaveMeasurementLog(MonitorData& data, const std::filesystem::path& file, MessageFunction& messages) {
     std::optional<std::string> text = BuildMeasurementLog(data);
-    if (!text || !platform::WriteHostFileAtomic(file, *text)) {
+    // The file is replaced as a whole: only a regular file (or a new one) may be, never a link
+    // itself, a device, a FIFO or a folder.
+    const std::optional<std::filesystem::path> target = SaveTarget(file);
+    if (!text || !target || !platform::WriteHostFileAtomic(*target, *text)) {
         messages(31);
         return -1;
     }

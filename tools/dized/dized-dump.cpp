@@ -30,8 +30,8 @@ Options:
   -p PORT     port name, at most 11 characters (default DIZED1)
   -L          write the log format of the Linux CAN utilities: "(seconds.micro) PORT 123#DEADBEEF";
               error records and bus-state changes become error frames (identifier 2xxxxxxx)
-  -n COUNT    stop after COUNT frames
-  -t SECONDS  stop after SECONDS seconds
+  -n COUNT    stop after COUNT frames (1 to 2147483647)
+  -t SECONDS  stop after SECONDS seconds (0 to 2147483)
   -b TIMING   bit timing as hex (bus timing 0 in bits 15-8, 1 in bits 7-0; default 053A,
               80004B23 gives 4B/23 unchanged)
   -l          listen only: receive without acknowledging or sending
@@ -44,6 +44,10 @@ Examples:
   dized-dump -p DIZED1 -n 3 -s 00000001#0009000200000000    (ask every sensor unit for its ID)
   dized-dump -p DIZED2 -b 80004B23 -l
 )";
+
+// Largest -n, and largest -t (its milliseconds stay within 31 bits).
+constexpr long kMaxCount = 2147483647;
+constexpr long kMaxSeconds = 2147483;
 
 volatile sig_atomic_t gStop = 0;
 void OnSignal(int) { gStop = 1; }
@@ -185,8 +189,15 @@ int main(int argc, char** argv) {
         switch (opt) {
         case 'p': port = optarg; break;
         case 'L': log = true; break;
-        case 'n': count = std::strtol(optarg, &end, 10); break;
-        case 't': seconds = std::strtol(optarg, &end, 10); break;
+        case 'n':
+        case 't':
+            if (!ParseCount(optarg, opt == 'n' ? 1 : 0, opt == 'n' ? kMaxCount : kMaxSeconds,
+                            opt == 'n' ? &count : &seconds)) {
+                std::fprintf(stderr, "dized-dump: bad value for -%c: %s (%s)\n", opt, optarg,
+                             opt == 'n' ? "1 to 2147483647 frames" : "0 to 2147483 seconds");
+                return 2;
+            }
+            break;
         case 'b': timing = std::strtoll(optarg, &end, 16); break;
         case 'l': listenOnly = true; break;
         case 's': {
@@ -201,8 +212,7 @@ int main(int argc, char** argv) {
         case 'h': std::fputs(kUsage, stdout); return 0;
         default: std::fputs(kUsage, stderr); return 2;
         }
-        if (end && (*end || end == optarg || (opt == 'b' && (timing < 0 || timing > 0xFFFFFFFFLL)) ||
-                    ((opt == 'n' || opt == 't') && (count == 0 || count < -1 || seconds < -1)))) {
+        if (end && (*end || end == optarg || timing < 0 || timing > 0xFFFFFFFFLL)) {
             std::fprintf(stderr, "dized-dump: bad value for -%c: %s\n", opt, optarg);
             return 2;
         }

@@ -26,8 +26,8 @@ FRAME: <id>#<data>  3 hex digits: standard identifier, 8: extended; data up to 8
 Options:
   -p PORT     port name, at most 11 characters (default DIZED1)
   -b TIMING   bit timing as hex (default 053A; 80004B23 programs 4B/23 unchanged)
-  -r COUNT    send the frames COUNT times (default 1)
-  -g MS       pause between the rounds of -r, milliseconds (default 0)
+  -r COUNT    send the frames COUNT times, 1 to 2147483647 (default 1)
+  -g MS       pause between the rounds of -r, 0 to 2147483647 ms (default 0)
   -q          print nothing but errors
   -h          this text
 
@@ -40,6 +40,8 @@ Examples:
 
 // How long the frames may take to leave the transmit queue before the tool gives up, ms.
 constexpr long kDrainLimitMs = 5000;
+// Largest count of rounds and longest pause an option takes.
+constexpr long kMaxCount = 2147483647;
 
 volatile sig_atomic_t gStop = 0;
 void OnSignal(int) { gStop = 1; }
@@ -67,14 +69,19 @@ int main(int argc, char** argv) {
         switch (opt) {
         case 'p': port = optarg; break;
         case 'b': timing = std::strtoll(optarg, &end, 16); break;
-        case 'r': rounds = std::strtol(optarg, &end, 10); break;
-        case 'g': gapMs = std::strtol(optarg, &end, 10); break;
+        case 'r':
+        case 'g':
+            if (!ParseCount(optarg, opt == 'r' ? 1 : 0, kMaxCount, opt == 'r' ? &rounds : &gapMs)) {
+                std::fprintf(stderr, "dized-send: bad value for -%c: %s (%s)\n", opt, optarg,
+                             opt == 'r' ? "1 to 2147483647 rounds" : "0 to 2147483647 ms");
+                return 2;
+            }
+            break;
         case 'q': quiet = true; break;
         case 'h': std::fputs(kUsage, stdout); return 0;
         default: std::fputs(kUsage, stderr); return 2;
         }
-        if (end && (*end || end == optarg || timing > 0xFFFFFFFFLL || (opt == 'b' && timing < 0) || rounds < 1 ||
-                    gapMs < 0)) {
+        if (end && (*end || end == optarg || timing > 0xFFFFFFFFLL || timing < 0)) {
             std::fprintf(stderr, "dized-send: bad value for -%c: %s\n", opt, optarg);
             return 2;
         }
@@ -139,15 +146,22 @@ int main(int argc, char** argv) {
             status = 1;
             break;
         }
-        CanMessage done[64];
-        uint32_t n = 64;
-        while ((r = CanGetCompletionMessage(h, done, &n)) == 0) {
-            for (uint32_t i = 0; i < n && !quiet; ++i)
-                std::printf("%s sent at %u.%06u s\n", FormatFrame(done[i]).c_str(), done[i].time / 1000000,
-                            done[i].time % 1000000);
-            n = 64;
+        // The last frame may still be on the wire when the queue is empty: its record comes
+        // once it has gone.
+        std::size_t reported = 0;
+        for (waited = 0; reported < frames.size() && !gStop && waited < kDrainLimitMs; ++waited) {
+            CanMessage done[64];
+            uint32_t n = 64;
+            while ((r = CanGetCompletionMessage(h, done, &n)) == 0) {
+                for (uint32_t i = 0; i < n && !quiet; ++i)
+                    std::printf("%s sent at %u.%06u s\n", FormatFrame(done[i]).c_str(), done[i].time / 1000000,
+                                done[i].time % 1000000);
+                reported += n;
+                n = 64;
+            }
+            if (r != CAN_ERR_NO_DATA) Fail("CanGetCompletionMessage", r);
+            if (reported < frames.size()) SleepMs(1);
         }
-        if (r != CAN_ERR_NO_DATA) Fail("CanGetCompletionMessage", r);
     }
     if ((r = CanClosePort(h))) Fail("CanClosePort", r);
     return status;

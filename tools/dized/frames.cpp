@@ -117,6 +117,20 @@ std::string FormatFrame(const CanMessage& frame) {
     return buf;
 }
 
+bool ParseCount(const char* text, long min, long max, long* value) {
+    if (!text || !*text) return false;
+    long v = 0;
+    for (const char* p = text; *p; ++p) {
+        if (*p < '0' || *p > '9') return false;
+        const long digit = *p - '0';
+        if (v > (max - digit) / 10) return false;  // beyond max, and never past LONG_MAX
+        v = v * 10 + digit;
+    }
+    if (v < min) return false;
+    *value = v;
+    return true;
+}
+
 ErrorCode DecodeErrorCode(uint32_t capture) {
     static const char* const kTypes[4] = {"bit error", "form error", "stuff error", "other error"};
     return {kTypes[(capture >> 6) & 3], (capture & 0x20) != 0, Segment(capture & 0x1F)};

@@ -17,6 +17,10 @@ bool ParseFrame(std::string_view text, CanMessage* frame, std::string* error);
 // The frame in the same notation.
 std::string FormatFrame(const CanMessage& frame);
 
+// A count or a time of a command-line option: decimal digits only (no sign, no blanks), from
+// `min` to `max`. False for anything else, including numbers too long for a long.
+bool ParseCount(const char* text, long min, long max, long* value);
+
 // The error-code capture of an error record: "bit error", "form error", "stuff error",
 // "other error"; transmitting or receiving; the frame segment where it happened.
 struct ErrorCode {

@@ -4,6 +4,7 @@
 #include "platform/sjis.h"
 #include "zeriru/build_machine.h"
 #include "zeriru/file_services.h"
+#include "zeriru/help_topics.h"
 #include "zeriru/system_services.h"
 #include "zeriru/ui.h"
 
@@ -111,7 +112,8 @@ std::string ProjectPropertiesDialogModel::PageCaption(int page) {
 }
 
 int ProjectPropertiesDialogModel::HelpTopic(int page) {
-    static const int kTopics[kPageCount] = {10, 16, 110};
+    static const int kTopics[kPageCount] = {help_topic::kProjectInstallFile, help_topic::kProjectModule,
+                                            help_topic::kProjectPublisher};
     return page >= 0 && page < kPageCount ? kTopics[page] : kTopics[0];
 }
 

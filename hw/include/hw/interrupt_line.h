@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <mutex>
 #include <vector>
@@ -32,14 +33,15 @@ private:
     std::atomic<int> rises_{0};
 };
 
-// Several devices wired onto one line (the channels of a board share the board's line): the
-// line is asserted while any source asserts it.
+// Several devices wired onto one line (the channels of a board share the board's line, boards
+// share an interrupt number): the line is asserted while any source asserts it. Any number of
+// sources.
 class SharedLine {
 public:
     explicit SharedLine(InterruptLine* out = nullptr) : out_(out) {}
     // Connects (or replaces) the line the sources drive; the current level is passed on.
     void Connect(InterruptLine* out);
-    // One source's input; index < 32.
+    // One source's input.
     class Source final : public InterruptLine {
     public:
         Source(SharedLine* owner, unsigned index) : owner_(owner), index_(index) {}
@@ -55,7 +57,8 @@ public:
 private:
     void SetSource(unsigned index, bool asserted);
     mutable std::mutex mu_;  // held while the output is driven, so levels reach it in order
-    uint32_t sources_ = 0;
+    std::vector<bool> sources_;  // level of each source, by index
+    std::size_t asserting_ = 0;  // sources asserting the line
     bool driven_ = false;
     InterruptLine* out_;
 };

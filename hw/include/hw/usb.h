@@ -118,6 +118,9 @@ struct SensorUsbIdentity {
     uint16_t product_id = 0x7301;
     uint16_t release = 0x0100;
     bool interrupt_endpoint = true;
+    // Bytes of a reply on the IN endpoints: the 8 of the protocol, padded with zeros up to this
+    // (a unit that sends more than a host asking for less can take: its transfer overruns).
+    uint8_t reply_bytes = 8;
 };
 
 // The sensor unit as a USB device: an 8-byte command on bulk OUT 0x01, the reply on bulk IN
@@ -139,7 +142,9 @@ protected:
     UsbResponse EndpointIn(uint8_t endpoint, size_t max, std::vector<uint8_t>* data, uint64_t now_us) override;
 
 private:
-    UsbResponse TakeReply(size_t max, std::vector<uint8_t>* data, uint64_t now_us);
+    // The next reply that is due: cut to `max` bytes when `cut` (a control transfer's length),
+    // otherwise padded to the identity's reply length.
+    UsbResponse TakeReply(size_t max, bool cut, std::vector<uint8_t>* data, uint64_t now_us);
     std::shared_ptr<SensorFirmware> firmware_;
     SensorUsbIdentity identity_;
     bool fast_ = false;

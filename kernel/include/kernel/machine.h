@@ -107,6 +107,10 @@ public:
     void Clear();
     // One line per violation, for test failure messages.
     std::string Describe() const;
+    // Concurrency stress: a thread that leaves a spin lock (or synchronised execution) for
+    // passive level pauses briefly, so that other threads run between two locked steps of one
+    // dispatch routine. Shows checks and updates a driver split into separate locked steps.
+    void SetConcurrencyStress(bool on);
 
     // The machine's side.
     struct State;

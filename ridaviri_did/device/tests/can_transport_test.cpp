@@ -4,9 +4,11 @@
 
 #include <chrono>
 #include <cstring>
+#include <functional>
 
 #include "fake_can.h"
 #include "platform/sjis.h"
+#include "ridaviri/calibration_dialog.h"
 #include "ridaviri/sensor_check.h"
 #include "ridaviri/wrap_dev.h"
 
@@ -22,9 +24,14 @@ public:
     void ShowOpeningDialog() override { ++openingDialogs; }
     void RunIdSettingDialog() override { ++idDialogs; }
     void ShowText(const std::string& text, MessageBoxKind kind) override { texts.push_back({text, kind}); }
+    // The recheck restores the cursor once it has merged what it found.
+    void SetWaitCursor(bool busy) override {
+        if (!busy && afterRecheck) std::exchange(afterRecheck, nullptr)();
+    }
     int openingDialogs = 0;
     int idDialogs = 0;
     std::vector<std::pair<std::string, MessageBoxKind>> texts;
+    std::function<void()> afterRecheck;  // once, when the next recheck has merged
 };
 
 SensorIdentity Unit(uint16_t serial) { return SensorIdentity{'T', 0x9A, (4 << 10) | 1, serial}; }
@@ -222,6 +229,69 @@ TEST_F(CanTransportTest, PollWithSilentNodesEndsAtTheTimeOutWithExactlyThoseMark
     EXPECT_LT(ticks.now - again, 100u) << "ends when the last reply is in";
     for (int i = 0; i < 5; ++i) EXPECT_FALSE(items[i].NoReply());
     EXPECT_EQ(items[0].value, 100000u);
+}
+
+// A broadcast the controller did not take once is sent again within the poll; one that cannot
+// be sent twice leaves every measured channel without a reply (regression: a single failed
+// send ended the measurement with message 75).
+TEST_F(CanTransportTest, AFailedBroadcastIsSentAgainWithinThePoll) {
+    can.nodes = {Node(1, 1, 100000), Node(2, 2, 200000)};
+    ASSERT_NE(transport.CanOpenSensors(), kCanOpenFailed);
+    Configure(0, 1, 1);
+    Configure(1, 2, 2);
+
+    can.failSends = 1;
+    PollItems items = BuildPollItems(data.channels);
+    EXPECT_EQ(transport.PollChannels(items, 1000), 0);
+    EXPECT_FALSE(items[0].NoReply());
+    EXPECT_FALSE(items[1].NoReply());
+    EXPECT_EQ(items[1].value, 200000u);
+
+    can.failSends = 2;
+    items = BuildPollItems(data.channels);
+    EXPECT_EQ(transport.PollChannels(items, 1000), -1);
+    EXPECT_TRUE(items[0].NoReply()) << "no reading of 0 degrees: no reply";
+    EXPECT_TRUE(items[1].NoReply());
+    EXPECT_EQ(items[1].value, 0u);
+}
+
+// The calibration dialog over CAN: the reference is checked before anything is sent, and a
+// node that stops answering after the recheck fails the pass with message 15 followed by the
+// CAN check failure (port closed, opening dialog).
+TEST_F(CanTransportTest, CalibrationPassChecksTheReferenceAndReportsAFailedRequest) {
+    can.nodes = {Node(1, 1, 5000), Node(2, 2, 1000000)};  // 0.5 and 100 °C
+    data.stateWord.Set(state::STARTUP_CHECK);
+    ASSERT_EQ(procedures.SensorCheck(), 0);
+    data.stateWord.Clear(state::STARTUP_CHECK);
+    data.channels[0].precisionModel = data.channels[1].precisionModel = 1;
+    CalibrationDialogModel dialog(data, transport, procedures, messages);
+    EXPECT_EQ(dialog.Title(), platform::sjis::S("校正機能（高精度型）"));
+    const std::size_t sentBefore = can.sent.size();
+    struct {
+        const char* text;
+        int message;
+    } refused[] = {{"", 27}, {"abc", 27}, {"200.001", 24}, {"199.9999", 24}, {"-20.5", 24}};
+    for (const auto& r : refused) {
+        messages.Clear();
+        EXPECT_EQ(dialog.Measure(1, r.text), -1) << r.text;
+        EXPECT_EQ(messages.Numbers(), std::vector<int>{r.message}) << r.text;
+        EXPECT_TRUE(dialog.FocusReference());
+    }
+    EXPECT_EQ(can.sent.size(), sentBefore) << "nothing sent for a refused reference";
+
+    messages.Clear();
+    ASSERT_EQ(dialog.Measure(1, "0"), 0);
+    EXPECT_FALSE(dialog.FocusReference());
+    EXPECT_EQ(dialog.ReferenceText(1), "0.000");
+    EXPECT_EQ(dialog.FieldText(1, 1), "-0.500");
+    EXPECT_EQ(dialog.FieldText(1, 2), "-100.000");
+
+    ui.afterRecheck = [&] { can.nodes[1].silent = true; };
+    EXPECT_EQ(dialog.Measure(1, "0"), -1);
+    EXPECT_EQ(messages.Numbers(), std::vector<int>{15});
+    EXPECT_EQ(ui.openingDialogs, 1);
+    EXPECT_EQ(transport.CanPort(), 0u) << "the CAN check failure closes the port";
+    EXPECT_FALSE(dialog.ComputeEnabled());
 }
 
 TEST_F(CanTransportTest, UserCheckWithAnIdLessUnitKeepsTheOtherTwo) {
@@ -434,6 +504,33 @@ TEST_F(CanTransportTest, MeasurementOverTheTransportStoresEachNodesValue) {
     EXPECT_EQ(data.badDataMarks[1], 1);
     EXPECT_TRUE(messages.Numbers().empty());
     EXPECT_EQ(SentWithCode(kCmdReadMeasurement).back().identifier, 0x80000001u) << "one broadcast per poll";
+}
+
+TEST_F(CanTransportTest, AMeasurementGoesOnAfterOneFailedBroadcast) {
+    can.nodes = {Node(1, 1, 215000)};
+    data.stateWord.Set(state::STARTUP_CHECK);
+    ASSERT_EQ(procedures.SensorCheck(), 0);
+    data.stateWord.Clear(state::STARTUP_CHECK);
+    platform::sync::LocalTime start{};
+    start.year = 2026;
+    start.month = 12;
+    start.day = 9;
+    start.hour = 10;
+    SimulatedClock clock(start);
+    DeviceMeasurementHooks hooks(transport, procedures);
+    can.failSends = 1;
+    {
+        Measurement measurement(data, hooks, messages, clock);
+        clock.SetHorizon(clock.NowMs() + 2500);
+        ASSERT_EQ(measurement.Start(), 0);
+        ASSERT_TRUE(clock.WaitUntilIdle(std::chrono::seconds(60)));
+        EXPECT_EQ(data.SampleIndex(), 3u);
+        clock.ClearHorizon();
+        measurement.Stop();
+        measurement.Join();
+    }
+    EXPECT_TRUE(messages.Numbers().empty()) << ::testing::PrintToString(messages.Numbers());
+    EXPECT_DOUBLE_EQ(data.samples.At(0, 0), 21.5);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 namespace ridaviri::testing {
 namespace {
 
+constexpr uint32_t kQueueFull = 0xC0000007u;
 constexpr uint32_t kWrongState = 0xC0000009u;
 constexpr uint32_t kInvalidHandle = 0xC000000Au;
 
@@ -82,6 +83,10 @@ void FakeCan::Inject(uint32_t identifier, const WireBytes& data, uint32_t delayM
 uint32_t FakeCan::SendMessage(CanHandle port, const CanMessage* messages, uint32_t count) {
     if (!Known(port)) return kInvalidHandle;
     if (!running) return kWrongState;
+    if (failSends > 0) {
+        --failSends;
+        return kQueueFull;
+    }
     for (uint32_t k = 0; k < count; ++k) {
         const CanMessage& m = messages[k];
         sent.push_back(m);

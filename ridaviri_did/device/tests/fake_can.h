@@ -56,6 +56,7 @@ public:
     uint32_t filterCode = 0, filterMask = 0xFFFFFFFF;
     bool failOpen = false;
     bool failClose = false;
+    int failSends = 0;  // the next sends fail as with a full transmit queue
 
 private:
     struct Pending {

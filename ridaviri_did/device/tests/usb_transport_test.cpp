@@ -3,7 +3,9 @@
 // is bounded by the transfers' time-outs, and no assertion depends on how long anything took.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -11,6 +13,8 @@
 #include "hw/kernel_attachment.h"
 #include "hw/usb.h"
 #include "platform/device.h"
+#include "platform/sjis.h"
+#include "ridaviri/calibration_dialog.h"
 #include "ridaviri/sensor_check.h"
 #include "ridaviri/wrap_dev.h"
 
@@ -31,12 +35,37 @@ public:
     uint32_t ReceiveMessage(CanHandle, CanMessage*, uint32_t*) override { return 0xC000000Au; }
 };
 
+// System ticks, or (brief) a tick that moves by what the program sleeps while each sleep
+// takes a millisecond: the 5 s time-outs of a silent unit pass in a moment. Replies of a
+// unit that answers take a fraction of a millisecond, far less than a brief sleep's step.
+class TestTicks : public TransportTicks {
+public:
+    uint32_t Tick() override { return brief ? now_.load() : system_.Tick(); }
+    void Sleep(uint32_t ms) override {
+        if (!brief) return system_.Sleep(ms);
+        now_ += ms;
+        system_.Sleep(1);
+    }
+    std::atomic<bool> brief{false};
+
+private:
+    SystemTicks system_;
+    std::atomic<uint32_t> now_{1000};
+};
+
 class RecordingUi : public CheckUi {
 public:
     void ShowOpeningDialog() override { ++openingDialogs; }
     void RunIdSettingDialog() override { ++idDialogs; }
+    void ShowText(const std::string& text, MessageBoxKind kind) override { texts.push_back({text, kind}); }
+    // The recheck restores the cursor once it has merged what it found.
+    void SetWaitCursor(bool busy) override {
+        if (!busy && afterRecheck) std::exchange(afterRecheck, nullptr)();
+    }
     int openingDialogs = 0;
     int idDialogs = 0;
+    std::vector<std::pair<std::string, MessageBoxKind>> texts;
+    std::function<void()> afterRecheck;  // once, when the next recheck has merged
 };
 
 class UsbTransportTest : public ::testing::Test {
@@ -66,14 +95,18 @@ protected:
     }
     SensorIdentity Identity(uint16_t serial) const { return SensorIdentity{'U', 0x9A, (5 << 10) | 2, serial}; }
     // A unit with the given ID number; its serial is its plug order.
-    void Plug(uint16_t id, double celsius = 25.0) {
+    void Plug(uint16_t id, double celsius = 25.0, hw::SensorFault fault = hw::SensorFault::kNone,
+              uint8_t powerFrequency = 0, uint8_t replyBytes = 8) {
         hw::SensorSettings s;
         const uint16_t serial = static_cast<uint16_t>(sensors_.size() + 1);
         s.identity = {'U', 0x9A, static_cast<uint16_t>((5 << 10) | 2), serial};
         s.id_number = id;
         s.profile = hw::TemperatureProfile::Constant(celsius);
         s.reply_delay_us = 200;
+        s.fault = fault;
+        s.power_frequency = powerFrequency;
         hw::SensorUsbIdentity identity;
+        identity.reply_bytes = replyBytes;
         sensors_.push_back(
             std::make_unique<hw::SensorUsbDevice>(std::make_shared<hw::SensorFirmware>(clock_, s), identity));
         const int port = host_.Plug(sensors_.back().get());
@@ -91,7 +124,7 @@ protected:
 
     MonitorData data;
     ScriptedMessages messages;
-    SystemTicks ticks;
+    TestTicks ticks;
     NoCan can;
     SensorTransport transport;
     RecordingUi ui;
@@ -289,6 +322,151 @@ TEST_F(UsbTransportTest, MeasurementStartRechecksPollsAndStopCloses) {
     EXPECT_EQ(data.channels[0].usbHandle, kInvalidDeviceHandle);
     EXPECT_EQ(data.channels[1].usbHandle, kInvalidDeviceHandle);
     EXPECT_FALSE(data.stateWord.Test(state::DEVICES_OPEN));
+}
+
+// A unit that sends more than the 40 bytes a read takes: the read ends with the more-data
+// error and a full buffer, which counts as done (regression: the bus turned the oversize reply
+// into a failure and the driver reported no bytes, so no such read could succeed).
+TEST_F(UsbTransportTest, AReplyLongerThanTheReadBufferCountsAsRead) {
+    Plug(31, 18.25, hw::SensorFault::kNone, 0, 64);
+    ASSERT_EQ(transport.UsbFindDevices(), 0);
+    SensorReply reply;
+    ASSERT_EQ(transport.UsbTransactFound(0, MakeReadInfo(kInfoIdNumber), &reply), 0);
+    EXPECT_EQ(reply.IdNumber(), 31);
+    data.channels[0].usbHandle = data.found[0].usbHandle;
+    data.channels[0].measureSwitch = 1;
+    ASSERT_EQ(transport.UsbTransactChannel(0, MakeReadMeasurement(), &reply), 0);
+    EXPECT_DOUBLE_EQ(ConvertRawValue(reply.MeasuredValue()).celsius, 18.25);
+    // The power-frequency dialog's own reads take the same rule.
+    data.channels[0].usbHandle = kInvalidDeviceHandle;
+    EXPECT_EQ(transport.CloseFoundSlot(0), 0);
+    EXPECT_EQ(procedures.PowerFrequencyRead(), kPowerFrequency50Hz);
+    EXPECT_TRUE(ui.texts.empty());
+}
+
+// A unit that takes no request (its bulk OUT endpoint NAKs) fails the write at its time-out;
+// one that never answers fails the read at its. Both are cancelled and the handle stays usable.
+TEST_F(UsbTransportTest, WriteAndReadTimeOuts) {
+    ticks.brief = true;
+    Plug(41, 20.0, hw::SensorFault::kBusy);
+    ASSERT_EQ(transport.UsbFindDevices(), 0);
+    transport.SetCurrentUsbHandle(data.found[0].usbHandle);
+    const WireBytes command = EncodeCommand(MakeReadInfo(kInfoIdNumber));
+    uint32_t start = ticks.Tick();
+    EXPECT_EQ(transport.UsbWriteCommand(command.data(), start, kUsbTransferTimeoutMs), -1);
+    EXPECT_GE(ticks.Tick() - start, kUsbTransferTimeoutMs);
+
+    sensors_[0]->firmware().SetFault(hw::SensorFault::kNoAnswer);
+    start = ticks.Tick();
+    EXPECT_EQ(transport.UsbWriteCommand(command.data(), start, kUsbTransferTimeoutMs), 1) << "the unit takes it";
+    uint8_t reply[12];
+    EXPECT_EQ(transport.UsbReadReply(reply, start, kUsbTransferTimeoutMs), -2);
+    EXPECT_GE(ticks.Tick() - start, kUsbTransferTimeoutMs);
+
+    sensors_[0]->firmware().SetFault(hw::SensorFault::kNone);
+    SensorReply answer;
+    ASSERT_EQ(transport.UsbTransactFound(0, MakeReadInfo(kInfoIdNumber), &answer), 0) << "the handle still works";
+    EXPECT_EQ(answer.IdNumber(), 41);
+    EXPECT_EQ(transport.CloseFoundSlot(0), 0);
+}
+
+// Units that do not answer during a check are dropped with message 48, shown once: not again
+// for the second silent unit, nor in a later check of the same program run.
+TEST_F(UsbTransportTest, Message48IsShownOnceForSilentUnits) {
+    ticks.brief = true;
+    Plug(51, 20.0);
+    Plug(52, 21.0, hw::SensorFault::kNoAnswer);
+    Plug(53, 22.0, hw::SensorFault::kNoAnswer);
+    procedures.MenuSensorCheck();
+    EXPECT_EQ(messages.Numbers(), (std::vector<int>{48, 73}));
+    EXPECT_EQ(data.channels[0].idNumber, 51);
+    EXPECT_TRUE(data.channels[1].IsEmpty()) << "the silent units are not taken";
+    EXPECT_EQ(ValidFound(), 0);
+    messages.Clear();
+    procedures.MenuSensorCheck();
+    EXPECT_EQ(messages.Numbers(), std::vector<int>{}) << "no second message 48 in this run";
+}
+
+TEST_F(UsbTransportTest, PowerFrequencyReadAndSendOverUsb) {
+    Plug(61, 20.0, hw::SensorFault::kNone, 0);
+    Plug(62, 20.0, hw::SensorFault::kNone, 1);
+    EXPECT_EQ(procedures.PowerFrequencyRead(), kPowerFrequency50Hz) << "the first unit's answer";
+    ASSERT_EQ(ui.texts.size(), 1u);
+    EXPECT_EQ(ui.texts[0].first, platform::sjis::S(kPowerFrequencyMixed));
+    EXPECT_EQ(ui.texts[0].second, MessageBoxKind::Information);
+    EXPECT_EQ(ValidFound(), 0) << "every unit closed again";
+
+    ui.texts.clear();
+    EXPECT_EQ(procedures.PowerFrequencySend(kPowerFrequency60Hz), 0);
+    EXPECT_EQ(sensors_[0]->firmware().settings().power_frequency, 1);
+    EXPECT_EQ(sensors_[1]->firmware().settings().power_frequency, 1);
+    EXPECT_EQ(procedures.PowerFrequencyRead(), kPowerFrequency60Hz);
+    EXPECT_TRUE(ui.texts.empty()) << "both alike now";
+    EXPECT_EQ(ValidFound(), 0);
+    EXPECT_FALSE(data.stateWord.Test(state::DEVICES_OPEN));
+
+    // A unit that takes no request: the send fails with its box and the dialog stays open.
+    ticks.brief = true;
+    sensors_[1]->firmware().SetFault(hw::SensorFault::kBusy);
+    EXPECT_EQ(procedures.PowerFrequencySend(kPowerFrequency50Hz), -1);
+    ASSERT_EQ(ui.texts.size(), 1u);
+    EXPECT_EQ(ui.texts[0].first, platform::sjis::S(kPowerFrequencySendFailed));
+    EXPECT_EQ(ValidFound(), 0);
+}
+
+// The calibration dialog on units that hold known temperatures: pass 1 against 0 °C with the
+// units at 0.5 and 20.2 °C, pass 2 against 100 °C with them at 100.3 and 120.6 °C.
+TEST_F(UsbTransportTest, CalibrationPassesComputeTheFactorsOfEveryUnit) {
+    Plug(71, 0.5);
+    Plug(72, 20.2);
+    data.stateWord.Set(state::STARTUP_CHECK);
+    ASSERT_EQ(procedures.SensorCheck(), 0);
+    ASSERT_EQ(transport.CloseDevices(), 0);
+    data.stateWord.Clear(state::STARTUP_CHECK);
+    ASSERT_EQ(data.channels[0].channelNumber, 1);
+    ASSERT_EQ(data.channels[1].channelNumber, 2);
+
+    CalibrationDialogModel dialog(data, transport, procedures, messages);
+    EXPECT_EQ(dialog.Title(), platform::sjis::S("校正機能（標準型）"));
+    ASSERT_EQ(dialog.Measure(1, "0"), 0);
+    EXPECT_EQ(dialog.ReferenceText(1), "0.00");
+    EXPECT_EQ(dialog.FieldText(1, 1), "-0.50");
+    EXPECT_EQ(dialog.FieldText(1, 2), "-20.20");
+    EXPECT_EQ(dialog.FieldText(1, 3), "");
+    EXPECT_FALSE(dialog.ComputeEnabled());
+    EXPECT_FALSE(data.stateWord.Test(state::DEVICES_OPEN)) << "closed after the pass";
+
+    sensors_[0]->firmware().SetProfile(hw::TemperatureProfile::Constant(100.3));
+    sensors_[1]->firmware().SetProfile(hw::TemperatureProfile::Constant(120.6));
+    ASSERT_EQ(dialog.Measure(2, "100"), 0);
+    EXPECT_EQ(dialog.ReferenceText(2), "100.00");
+    EXPECT_EQ(dialog.FieldText(2, 1), "-0.30");
+    EXPECT_EQ(dialog.FieldText(2, 2), "-20.60");
+    ASSERT_TRUE(dialog.ComputeEnabled());
+    ASSERT_EQ(dialog.Compute(), 0);
+    EXPECT_NEAR(data.channels[0].factorA, 0.998, 1e-5);
+    EXPECT_NEAR(data.channels[0].factorB, 0.5, 1e-5);
+    EXPECT_NEAR(data.channels[1].factorA, 1.004, 1e-5);
+    EXPECT_NEAR(data.channels[1].factorB, 20.2, 1e-5);
+    EXPECT_TRUE(messages.Numbers().empty()) << ::testing::PrintToString(messages.Numbers());
+
+    // A unit that stops answering after the recheck fails pass 2 with message 16 through the
+    // check's error report: the units are closed and computing is off until the pass is
+    // measured again.
+    ticks.brief = true;
+    ui.afterRecheck = [&] { sensors_[1]->firmware().SetFault(hw::SensorFault::kNoAnswer); };
+    EXPECT_EQ(dialog.Measure(2, "100"), -1);
+    EXPECT_EQ(messages.Numbers(), std::vector<int>{16});
+    EXPECT_FALSE(dialog.ComputeEnabled());
+    EXPECT_FALSE(data.stateWord.Test(state::DEVICES_OPEN));
+    EXPECT_EQ(ValidFound(), 0);
+
+    // A unit that does not answer the recheck abandons it: devices closed, both tables reset.
+    messages.Clear();
+    EXPECT_EQ(dialog.Measure(1, "0"), -1);
+    EXPECT_TRUE(messages.Numbers().empty()) << "a recheck reports nothing";
+    EXPECT_TRUE(data.channels[0].IsEmpty());
+    EXPECT_EQ(ValidFound(), 0);
 }
 
 }  // namespace

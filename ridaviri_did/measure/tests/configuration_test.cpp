@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <limits>
 #include <unistd.h>
 
 #include "platform/hostfile.h"
+#include "ridaviri/calibration.h"
 
 namespace ridaviri {
 namespace {
@@ -330,6 +333,53 @@ TEST_F(ConfigurationTest, TheShippedDefaultIsWhatAFreshProgramWrites) {
         shipped += c;
     }
     EXPECT_EQ(shipped, Text());
+}
+
+// Regression: a unit whose year byte is a line feed or a carriage return (years 10 and 13) made
+// the file unwritable, and year 48 ("0") read back as 0. Every byte a unit can report as type
+// letter or year comes back; the bytes that survived being written as themselves are still
+// written so.
+TEST_F(ConfigurationTest, EveryIdentityByteRoundTrips) {
+    const std::string asNumber[] = {"10", "13", "48", "61"};  // LF, CR, "0", "="
+    for (int first = 1; first <= 255; first += kChannelCount) {
+        fs::remove(File());
+        MonitorData data(1);
+        for (int i = 0; i < kChannelCount; ++i) {
+            const uint8_t b = static_cast<uint8_t>(std::min(first + i, 255));
+            data.channels[i].identity = {static_cast<char>(b), b, static_cast<uint16_t>(i), 7};
+            data.channels[i].idNumber = static_cast<uint16_t>(i + 1);
+        }
+        ASSERT_EQ(WriteConfiguration(data, folder_, writer_), 0) << "bytes from " << first << ": " << writer_.Error();
+        const std::string text = Text();
+        MonitorData back(1);
+        ReadConfiguration(back, File());
+        EXPECT_FALSE(back.stateWord.Test(state::INI_INCOMPLETE)) << "bytes from " << first;
+        for (int i = 0; i < kChannelCount; ++i) {
+            const uint8_t b = static_cast<uint8_t>(std::min(first + i, 255));
+            EXPECT_EQ(back.channels[i].identity, data.channels[i].identity) << "byte " << int(b);
+            const std::string number = std::to_string(b);
+            const bool written = std::find(std::begin(asNumber), std::end(asNumber), number) != std::end(asNumber);
+            const std::string stored = written ? number : std::string(1, static_cast<char>(b));
+            EXPECT_NE(text.find("PRODUCT_YEAR=" + stored + "\r\n"), std::string::npos) << "byte " << int(b);
+        }
+    }
+}
+
+// Regression: a factor of nan or inf in the file went into the measured values and the CSV log.
+TEST_F(ConfigurationTest, NonFiniteCalibrationFactorsCountAsMissing) {
+    WriteSample();
+    Replace("KOSEI_A=0.9980", "KOSEI_A=nan");
+    Replace("KOSEI_B=0.5000", "KOSEI_B=-inf");
+    MonitorData data(4);
+    ReadConfiguration(data, File());
+    const ChannelRecord& r = data.channels[1];
+    EXPECT_EQ(r.calibrationSwitch, 1);
+    EXPECT_EQ(r.factorA, 0.0f);
+    EXPECT_EQ(r.factorB, 0.0f);
+    ChannelRecord infinite = r;
+    infinite.factorA = std::numeric_limits<float>::infinity();
+    EXPECT_EQ(ApplyCalibration(21.5, r), 21.5) << "uncorrected, as without factors";
+    EXPECT_EQ(ApplyCalibration(21.5, infinite), 21.5);
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 #include <vector>
 
@@ -242,6 +244,46 @@ TEST(MeasurementLog, AFailedWriteShowsMessage31AndKeepsUnsaved) {
     EXPECT_EQ(SaveMeasurementLog(data, file, messages), -1);
     platform::SetWriteFailureAfterBytesForTesting(-1);
     EXPECT_EQ(*platform::ReadHostFile(file), "old");  // the earlier file is left whole
+}
+
+// Regression: the save renamed its new file over whatever the path named: a device node, a
+// FIFO or a symbolic link was replaced by a regular file. A link is followed to its target; a
+// path that is no regular file is refused with message 31 and left as it was.
+TEST(MeasurementLog, SaveReplacesOnlyRegularFiles) {
+    TempFolder folder;
+    const fs::path dir = folder.path();
+    ASSERT_TRUE(platform::WriteHostFileAtomic(dir / "target.csv", "old"));
+    fs::create_symlink("target.csv", dir / "link.csv");
+    fs::create_symlink(dir / "made_by_save.csv", dir / "dangling.csv");
+    ASSERT_EQ(mkfifo((dir / "fifo.csv").c_str(), 0600), 0);
+    fs::create_symlink("fifo.csv", dir / "link_to_fifo.csv");
+    fs::create_directory(dir / "folder.csv");
+    fs::create_symlink("loop_b.csv", dir / "loop_a.csv");
+    fs::create_symlink("loop_a.csv", dir / "loop_b.csv");
+    // A character device like /dev/full, made here only where the test may make device nodes.
+    const bool device = mknod((dir / "full.csv").c_str(), S_IFCHR | 0600, makedev(1, 7)) == 0;
+
+    MonitorData data(10);
+    Measure(data, Time(2026, 1, 1, 0, 0, 0, 0), 500, 2);
+    struct {
+        const char* name;
+        bool saved;
+    } cases[] = {{"link.csv", true},     {"dangling.csv", true}, {"fifo.csv", false}, {"link_to_fifo.csv", false},
+                 {"folder.csv", false}, {"loop_a.csv", false},  {"full.csv", false}};
+    for (const auto& c : cases) {
+        if (std::string(c.name) == "full.csv" && !device) continue;
+        ScriptedMessages messages;
+        const fs::file_status before = fs::symlink_status(dir / c.name);
+        EXPECT_EQ(SaveMeasurementLog(data, dir / c.name, messages), c.saved ? 0 : -1) << c.name;
+        EXPECT_EQ(messages.Numbers(), c.saved ? std::vector<int>{} : std::vector<int>{31}) << c.name;
+        EXPECT_EQ(fs::symlink_status(dir / c.name).type(), before.type()) << c.name << " itself was replaced";
+    }
+    const std::string saved = *platform::ReadHostFile(dir / "target.csv");
+    EXPECT_EQ(saved.rfind(S("測定ログヘッダー"), 0), 0u) << "the link's target holds the log";
+    EXPECT_TRUE(fs::is_regular_file(dir / "made_by_save.csv"));
+    if (device) {
+        EXPECT_TRUE(fs::is_character_file(dir / "full.csv"));
+    }
 }
 
 TEST(UnsavedData, Question115SavesOrDrops) {

@@ -168,8 +168,18 @@ void TEditorDialogFrame::Ok() {
     if (AcceptOk()) accept();
 }
 
+bool TEditorDialogFrame::Changed() const {
+    if (frame_.changed()) return true;
+    for (const ItemList* list : lists_) {
+        if (list->changed()) return true;
+    }
+    return false;
+}
+
 void TEditorDialogFrame::reject() {
-    if (!frame_.ConfirmDiscard(ui_)) return;
+    DialogFrameModel state = frame_;
+    if (Changed()) state.MarkChanged();
+    if (!state.ConfirmDiscard(ui_)) return;
     QDialog::reject();
 }
 

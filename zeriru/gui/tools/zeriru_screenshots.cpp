@@ -8,15 +8,26 @@
 #include "qtsupport/dialog_runner.h"
 #include "qtsupport/sjis_text.h"
 #include "zeriru/command_line.h"
+#include "zeriru/editors/widgets/condition_editor.h"
+#include "zeriru/editors/widgets/dialog_frame.h"
+#include "zeriru/editors/widgets/editor_toolkit.h"
+#include "zeriru/editors/widgets/shared_dialogs.h"
+#include "zeriru/editors/installed_files.h"
+#include "zeriru/file_services.h"
 #include "zeriru/gui/dialogs.h"
 #include "zeriru/gui/main_form.h"
+#include "zeriru/gui/property_dialogs.h"
 #include "zeriru/gui/qt_ui.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QTabWidget>
+#include <QVBoxLayout>
 #include <QThread>
 
 #include <cstdio>
@@ -53,6 +64,118 @@ void Shot(QDialog& dialog, const char* name, const std::function<void(QDialog&)>
     dialog.adjustSize();
     Save(dialog, name);
     dialog.hide();
+}
+
+// The dialogs of the project properties: both forms of the property dialog on each page and
+// create type, read-only, the create-option dialog and the output name composer.
+void PropertyDialogs(EditorEnvironment& env, ScriptedUi& ui, qtsupport::DialogRunner& runner, QWidget& form,
+                     const std::string& sample) {
+    ProjectPropertiesDialogModel::Services services{ui, env.settings(), env.machine(), env.modules(),
+                                                    env.hostEditorFolder(), {}, {}};
+    {
+        ProjectProperties initial;
+        const NewProjectDefaults d = env.settings().ReadNewProjectDefaults();
+        initial.createFolder = d.folder;
+        initial.moduleName = env.modules().front().moduleName;
+        initial.outputFolders = env.settings().OutputFolders();
+        ProjectPropertiesDialogModel model(services, initial);
+        TfrmProjectDialog dialog(model, ui, runner, &form);
+        Shot(dialog, "project_new");
+    }
+    const TIniDocument project = TIniDocument::OpenWindowsPath(sample);
+    const TProjectInfo info = ReadProjectInfo(project, false);
+    {
+        ProjectPropertiesDialogModel model(services, project, info, false);
+        TfrmProjectDialog dialog(model, ui, runner, &form);
+        const char* names[] = {"project_install_file", "project_module", "project_publisher"};
+        for (int page = 0; page < 3; ++page)
+            Shot(dialog, names[page], [page](QDialog& d) { d.findChild<QTabWidget*>("PageControl")->setCurrentIndex(page); });
+        Shot(dialog, "project_copy_to_folder", [](QDialog& d) {
+            d.findChild<QTabWidget*>("PageControl")->setCurrentIndex(0);
+            d.findChild<QComboBox*>("cmbFileType")->setCurrentIndex(1);
+        });
+        Shot(dialog, "project_choose_at_build", [](QDialog& d) { d.findChild<QComboBox*>("cmbFileType")->setCurrentIndex(0); });
+    }
+    {
+        ProjectPropertiesDialogModel model(services, project, info, true);
+        TfrmProjectDialog dialog(model, ui, runner, &form);
+        Shot(dialog, "project_read_only");
+    }
+    {
+        CreateOptionChoice initial{info.createFolder, info.createFileName, info.installSource, 0, false};
+        CreateOptionDialogModel model(initial, false, env.settings(), env.machine());
+        TfrmCreateOptionDialog dialog(model, ui, runner, &form);
+        Shot(dialog, "create_option_dialog");
+        Shot(dialog, "create_option_dialog_archive",
+             [](QDialog& d) { d.findChild<QComboBox*>("cmbFileType")->setCurrentIndex(4); });
+    }
+    {
+        CreateFileNameDialogModel model("Setup_%ver_major%_%CDATE%", false, false);
+        TfrmCreateFileNameDialog dialog(model, ui, runner, &form);
+        Shot(dialog, "create_file_name_dialog");
+        CreateFileNameItemDialogModel item(OutputNameRow{"%CDATE%", "%CDATE%"});
+        TfrmCreateFileNameItemDialog itemDialog(item, ui, &form);
+        Shot(itemDialog, "create_file_name_item_dialog");
+    }
+}
+
+// The shared dialogs of the setting editors and the condition editor.
+void SharedDialogs(EditorEnvironment& env, ScriptedUi& ui, qtsupport::DialogRunner& runner, QWidget& form,
+                   const std::string& sample) {
+    EditorData data(env.settings(), env.machine(), env.hostEditorFolder());
+    const TIniDocument project = TIniDocument::OpenWindowsPath(sample);
+    data.SetProject(&project);
+    EditorToolkit kit(ui, runner, &form, data);
+    {
+        OsDialogModel model(OsTarget{288, {0, 0, 2, 0, 0, 1}}, 0x1F0, false);
+        TfrmOSDialog dialog(model, &form);
+        Shot(dialog, "os_dialog");
+        Shot(dialog, "os_dialog_service_packs", [](QDialog& d) { d.findChild<QTabWidget*>("PageControl")->setCurrentIndex(1); });
+        OsDialogModel several(OsTarget{}, 65535, true);
+        TfrmOSDialog severalDialog(several, &form);
+        Shot(severalDialog, "os_dialog_several_items");
+    }
+    {
+        FileSelectDialogModel model(ReadInstalledFiles(project), platform::sjis::S("実行ファイルを指定してください。"),
+                                    platform::sjis::S("実行ファイル"), ".EXE;.COM");
+        TfrmFileSelectDialog dialog(model, ui, &form);
+        Shot(dialog, "file_select_dialog", [](QDialog& d) { d.findChild<QListWidget*>("lstFiles")->setCurrentRow(0); });
+    }
+    {
+        DefineBuilderDialogModel model(data.defineCategories(), data.defineParams(), kMaskAny, "%InstallDir%\\bin");
+        TfrmDefineBuilderDialog dialog(model, kit, &form);
+        Shot(dialog, "define_builder_dialog", [](QDialog& d) {
+            d.findChild<QListWidget*>("lstCategory")->setCurrentRow(5);
+            d.findChild<QListWidget*>("lstDefine")->setCurrentRow(0);
+        });
+    }
+    {
+        std::optional<DefineParamDialogModel> model =
+            OpenDefineParameters(ui, data.defineParams(), "%Registry%", "HKEY_LOCAL_MACHINE,Software\\Zuzoruve,Path",
+                                 DefineParamDialogModel::Origin::SettingEditor);
+        if (model) {
+            TfrmDefineParamDialog dialog(*model, kit, &form);
+            Shot(dialog, "define_param_dialog");
+        }
+    }
+    {
+        TEditorDialogFrame dialog(ui, "frmCondition", QString::fromUtf8("条件の指定"), &form);
+        auto* editor = new TConditionEditor(kit, {"%InstallDir%", "%WindowsDirectory%", "%AbsoluteDir%"},
+                                            data.DefineList("DFNLIST_FILESITEM"));
+        dialog.body()->addWidget(editor);
+        const struct {
+            int type;
+            const char* name;
+        } shots[] = {{kConditionValueEquals, "condition_registry"}, {kConditionFileExists, "condition_file"},
+                     {kConditionIniValueEquals, "condition_ini"}};
+        for (const auto& shot : shots) {
+            ConditionRecord record;
+            record.timing = kConditionInstall;
+            record.type = shot.type;
+            editor->Load(record);
+            Shot(dialog, shot.name);
+        }
+    }
 }
 
 }  // namespace
@@ -168,6 +291,8 @@ int main(int argc, char** argv) {
         Save(box, "message_box");
         box.hide();
     }
+    PropertyDialogs(env, ui, runner, form, sample);
+    SharedDialogs(env, ui, runner, form, sample);
     std::printf("%d pictures in %s\n", g_count, g_folder.toLocal8Bit().constData());
     return 0;
 }

@@ -15,8 +15,8 @@
 namespace ridaviri {
 
 // Corrected temperature, °C: (measured - B) / A when the record's calibration switch is 1.
-// A record whose factor A is 0 (switched on but never calibrated) is left uncorrected
-// instead of dividing by zero.
+// A record whose factor A is 0 (switched on but never calibrated) or whose factors are not
+// finite is left uncorrected instead of dividing by zero or giving nan.
 double ApplyCalibration(double measured, const ChannelRecord& record);
 
 // Reference temperature range of both models, °C.

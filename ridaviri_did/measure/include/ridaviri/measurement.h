@@ -38,6 +38,9 @@ public:
     // The display thread copied sample `index` into MonitorData::currentValues: refresh the
     // views. Called on the display thread.
     virtual void RefreshViews(std::size_t index) {}
+    // The measurement thread has ended (after a stop that did not wait for its poll: once that
+    // poll came back and the devices were closed). Called on the measurement thread.
+    virtual void MeasurementEnded() {}
 };
 
 // One item per channel-table record: node, measurement kind, identity; SEND for the records
@@ -58,14 +61,20 @@ public:
     Measurement& operator=(const Measurement&) = delete;
 
     // Menu "計測開始". -1 when a USB recheck failed (tables reset, nothing started) or a
-    // measurement is already running.
+    // measurement is still running (also the tail of one stopped during its poll).
     int Start();
     // Menu "計測終了", and the measurement thread's own end: sets STOP_REQUEST and UNSAVED,
-    // mode 0, lets the measurement thread end, closes the devices.
+    // mode 0, lets the measurement thread end and closes the devices. Returns within about a
+    // second whatever the transports do: a poll still in flight then ends on its own, and the
+    // measurement thread closes the devices after it (Running() stays true until then, and the
+    // transports stay the measurement thread's).
     void Stop();
-    // Communication failed beyond repair (code 0 from the transports, 52 from closing).
+    // Communication failed beyond repair (code 0 from the transports, 52 from closing). Bounded
+    // like Stop; may be called on the measurement thread (from inside its poll) while the
+    // window's thread stops the measurement.
     void Abort(int code);
-    // Waits until both threads have ended (they end soon after STOP_REQUEST).
+    // Waits until the threads have ended (they end soon after STOP_REQUEST, the measurement
+    // thread once its poll has come back).
     void Join();
     bool Running() const;
 
@@ -76,7 +85,17 @@ private:
     void Resume();
     // false when the thread is to end.
     bool Suspend(bool first);
-    void StopSteps1And2();
+    // Stop step 1: STOP_REQUEST and UNSAVED, mode 0 (with `onlyWhileMeasuring`, only in mode 1
+    // or 2). True when this call ended a measurement in mode 1 or 2.
+    bool RequestStop(bool onlyWhileMeasuring);
+    // Stop step 2: resumes the measurement thread and waits for its end at most kStopWait.
+    void LetMeasurementThreadEnd();
+    // Closes the devices now, or, while the measurement thread still runs (its poll in
+    // flight), lets that thread close them as it ends.
+    void CloseDevicesAfterMeasurementThread();
+    // Marks the channels that did not answer a poll; true when any measured one did not.
+    bool MarkSilentChannels(const PollItems& items);
+    void EndMeasurementThread();
     bool OnMeasurementThread() const;
 
     MonitorData& data_;
@@ -89,13 +108,12 @@ private:
     std::thread displayThread_;
     std::atomic<std::thread::id> measurementId_{};
 
-    std::mutex stopMutex_;  // one stop procedure at a time
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     bool resumePending_ = false;
     bool suspended_ = false;  // the measurement thread waits for a resume
     bool measurementEnded_ = true;
-    std::atomic<bool> polling_{false};
+    bool closeOnEnd_ = false;  // a stop left closing the devices to the measurement thread
 };
 
 }  // namespace ridaviri

@@ -35,9 +35,14 @@ std::filesystem::path LogFolder(const std::filesystem::path& programFolder);
 // nullopt when the start-time text fails its check.
 std::optional<std::string> BuildMeasurementLog(MonitorData& data);
 
+// The file a save replaces for `file`: the path itself when it names a regular file or
+// nothing, a symbolic link followed to its target; nullopt when that is a device, a FIFO, a
+// folder or a link loop.
+std::optional<std::filesystem::path> SaveTarget(const std::filesystem::path& file);
+
 // Saves the log to `file` (a host path, name already through CsvFileName), replacing the file
-// as a whole so that a failed write leaves any earlier file intact. Clears UNSAVED. On
-// failure message 31 and -1.
+// (through SaveTarget) as a whole so that a failed write leaves any earlier file intact. Clears
+// UNSAVED. On failure (a target that is no regular file included) message 31 and -1.
 int SaveMeasurementLog(MonitorData& data, const std::filesystem::path& file, MessageFunction& messages);
 
 // Before data are dropped (start, open, sensor check): with UNSAVED set, question 115; yes runs

@@ -35,6 +35,25 @@ enum InterfaceKind : uint8_t {
     kInterfaceViewer = 2,
 };
 
+// A per-channel switch that the window changes while the measurement thread reads it (measure,
+// graph display, list display) or the other way round (no-response mark): each read and write
+// is one atomic byte, so a record can be copied and assigned like plain data.
+class ChannelSwitch {
+public:
+    ChannelSwitch(uint8_t value = 0) : value_(value) {}
+    ChannelSwitch(const ChannelSwitch& other) : value_(other.Load()) {}
+    ChannelSwitch& operator=(const ChannelSwitch& other) { return *this = other.Load(); }
+    ChannelSwitch& operator=(uint8_t value) {
+        value_.store(value, std::memory_order_relaxed);
+        return *this;
+    }
+    operator uint8_t() const { return Load(); }
+    uint8_t Load() const { return value_.load(std::memory_order_relaxed); }
+
+private:
+    std::atomic<uint8_t> value_;
+};
+
 // One record of the channel table and of the found table.
 struct ChannelRecord {
     SensorIdentity identity;            // type letter 0 = empty record
@@ -42,7 +61,7 @@ struct ChannelRecord {
     uint16_t idNumber = 0;              // ID stored in the unit; 0 = none
     DeviceHandle usbHandle = kInvalidDeviceHandle;
     uint32_t canNode = 0;               // node number; 0 = none
-    uint8_t measureSwitch = 0;          // 1 = measured
+    ChannelSwitch measureSwitch = 0;    // 1 = measured
     uint8_t inputMode = 0;              // read from the unit
     uint32_t interval = kDefaultIntervalMs;  // ms; the same for all channels
     uint8_t calibrationSwitch = 0;      // 1 = apply factors A and B
@@ -50,9 +69,9 @@ struct ChannelRecord {
     float factorB = 0.0f;               // calibration offset, °C
     uint8_t precisionModel = 0;         // 0 standard, else high precision; same for all
     uint8_t spare = 0;
-    uint8_t graphDisplay = 0;           // shown in the graph view
-    uint8_t listDisplay = 0;            // shown in the list view
-    uint8_t noResponse = 0;             // 1 = did not answer a poll
+    ChannelSwitch graphDisplay = 0;     // shown in the graph view
+    ChannelSwitch listDisplay = 0;      // shown in the list view
+    ChannelSwitch noResponse = 0;       // 1 = did not answer a poll
 
     bool IsEmpty() const { return identity.typeLetter == 0; }
 };

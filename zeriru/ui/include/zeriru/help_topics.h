@@ -16,6 +16,10 @@ inline constexpr int kInitialize = 212;
 inline constexpr int kLanguageTexts = 213;
 inline constexpr int kCopyToFolder = 220;
 inline constexpr int kUpdateCheck = 221;
+// The pages of the project property dialog.
+inline constexpr int kProjectInstallFile = 10;
+inline constexpr int kProjectModule = 16;
+inline constexpr int kProjectPublisher = 110;
 
 // The application information dialog's pages.
 inline constexpr int kAppInfoBasic = 420;

@@ -21,6 +21,7 @@
 #include "zeriru/editor_settings.h"
 #include "zeriru/editors/check_result.h"
 #include "zeriru/editors/dialog_frame_model.h"
+#include "zeriru/editors/item_list.h"
 
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -80,7 +81,11 @@ public:
     // Every later change of an edit, combo, check box, radio button, spin box or check-list
     // line of the dialog marks it changed. Call after the controls are filled.
     void TrackChanges();
+    // A list of the dialog whose changes count as the dialog's (ItemList::changed()).
+    void TrackList(const ItemList& list) { lists_.push_back(&list); }
     void MarkChanged() { frame_.MarkChanged(); }
+    // Whether anything tracked was changed.
+    bool Changed() const;
 
     // A read-only project: every edit, combo, check box, list and button disabled, OK and
     // `hidden` hidden, Cancel, Help and `keep` usable. The page controls still switch.
@@ -116,6 +121,7 @@ private:
     EditorSettings* settings_ = nullptr;
     std::string lastTabKey_;
     int helpTopic_ = 0;
+    std::vector<const ItemList*> lists_;
 };
 
 }  // namespace zeriru::gui
