@@ -8,6 +8,7 @@
 #include "zeriru/editors/widgets/define_widgets.h"
 #include "zeriru/editors/widgets/editor_controls.h"
 #include "zeriru/editors/widgets/editor_toolkit.h"
+#include "zeriru/editors/widgets/page_setting_editor.h"
 #include "zeriru/help_topics.h"
 #include "zeriru/project_file.h"
 #include "zeriru/ui.h"
@@ -460,36 +461,17 @@ bool TfrmAppInfoDialog::AcceptOk() {
 
 // ---- the setting editor ----
 
-namespace {
-
-class AppInfoEditor : public SettingEditor {
-public:
-    AppInfoEditor(SettingEditorContext& context, qtsupport::DialogRunner& runner, QWidget* parent)
-        : kit_(EditorToolkit::ForSettingEditor(context, runner, parent)), projectType_(context.project.projectType) {}
-
-    void Fill(const TIniDocument& project, bool readOnly) override {
-        kit_->data().SetProject(&project);
-        model_ = std::make_unique<AppInfoDialogModel>(readOnly, projectType_, kit_->data().DefineList("DFNLIST_APPINFOMAINPATH"),
-                                                      kit_->data().DefineList("DFNLIST_APPINFOSUBPATH"));
-        model_->Fill(project);
-    }
-    bool ShowModal() override {
-        TfrmAppInfoDialog dialog(*kit_, *model_);
-        return kit_->Run(dialog) == QDialog::Accepted;
-    }
-    void Write(TIniDocument& project) override { model_->Write(project); }
-
-private:
-    std::unique_ptr<EditorToolkit> kit_;
-    int projectType_;
-    std::unique_ptr<AppInfoDialogModel> model_;
-};
-
-}  // namespace
-
 std::unique_ptr<SettingEditor> MakeAppInfoEditor(SettingEditorContext& context, qtsupport::DialogRunner& runner,
                                                  QWidget* parent) {
-    return std::make_unique<AppInfoEditor>(context, runner, parent);
+    const int projectType = context.project.projectType;
+    return std::make_unique<PageSettingEditor<AppInfoDialogModel, TfrmAppInfoDialog>>(
+        context, runner, parent,
+        [projectType](EditorToolkit& kit, bool readOnly) {
+            return std::make_unique<AppInfoDialogModel>(readOnly, projectType,
+                                                        kit.data().DefineList("DFNLIST_APPINFOMAINPATH"),
+                                                        kit.data().DefineList("DFNLIST_APPINFOSUBPATH"));
+        },
+        [](AppInfoDialogModel& model, TIniDocument& project, EditorToolkit&) { model.Write(project); });
 }
 
 }  // namespace zeriru::gui

@@ -6,6 +6,7 @@
 #include "zeriru/editors/widgets/define_widgets.h"
 #include "zeriru/editors/widgets/editor_controls.h"
 #include "zeriru/editors/widgets/editor_toolkit.h"
+#include "zeriru/editors/widgets/page_setting_editor.h"
 #include "zeriru/editors/widgets/item_list_panel.h"
 #include "zeriru/editors/widgets/program_dialogs.h"
 #include "zeriru/help_topics.h"
@@ -548,34 +549,14 @@ void TfrmInstallerOptionDialog::EditRelation(int row) {
 
 // ---- the setting editor ----
 
-namespace {
-
-class InstallerOptionEditor : public SettingEditor {
-public:
-    InstallerOptionEditor(SettingEditorContext& context, qtsupport::DialogRunner& runner, QWidget* parent)
-        : kit_(EditorToolkit::ForSettingEditor(context, runner, parent)) {}
-
-    void Fill(const TIniDocument& project, bool readOnly) override {
-        kit_->data().SetProject(&project);
-        model_ = std::make_unique<InstallerOptionDialogModel>(kit_->advancedMode(), readOnly);
-        model_->Fill(project);
-    }
-    bool ShowModal() override {
-        TfrmInstallerOptionDialog dialog(*kit_, *model_);
-        return kit_->Run(dialog) == QDialog::Accepted;
-    }
-    void Write(TIniDocument& project) override { model_->Write(project, kit_->ui()); }
-
-private:
-    std::unique_ptr<EditorToolkit> kit_;
-    std::unique_ptr<InstallerOptionDialogModel> model_;
-};
-
-}  // namespace
-
 std::unique_ptr<SettingEditor> MakeInstallerOptionEditor(SettingEditorContext& context,
                                                          qtsupport::DialogRunner& runner, QWidget* parent) {
-    return std::make_unique<InstallerOptionEditor>(context, runner, parent);
+    return std::make_unique<PageSettingEditor<InstallerOptionDialogModel, TfrmInstallerOptionDialog>>(
+        context, runner, parent,
+        [](EditorToolkit& kit, bool readOnly) {
+            return std::make_unique<InstallerOptionDialogModel>(kit.advancedMode(), readOnly);
+        },
+        [](InstallerOptionDialogModel& model, TIniDocument& project, EditorToolkit& kit) { model.Write(project, kit.ui()); });
 }
 
 }  // namespace zeriru::gui

@@ -6,6 +6,7 @@
 #include "zeriru/editors/widgets/define_widgets.h"
 #include "zeriru/editors/widgets/editor_controls.h"
 #include "zeriru/editors/widgets/editor_toolkit.h"
+#include "zeriru/editors/widgets/page_setting_editor.h"
 #include "zeriru/editors/widgets/item_list_panel.h"
 #include "zeriru/help_topics.h"
 #include "zeriru/ui.h"
@@ -482,34 +483,12 @@ void TfrmUnInstallOptionDialog::EditItem(UninstallListKind kind, int row) {
 
 // ---- the setting editor ----
 
-namespace {
-
-class UninstallEditor : public SettingEditor {
-public:
-    UninstallEditor(SettingEditorContext& context, qtsupport::DialogRunner& runner, QWidget* parent)
-        : kit_(EditorToolkit::ForSettingEditor(context, runner, parent)) {}
-
-    void Fill(const TIniDocument& project, bool readOnly) override {
-        kit_->data().SetProject(&project);
-        model_ = std::make_unique<UnInstallOptionDialogModel>(readOnly);
-        model_->Fill(project);
-    }
-    bool ShowModal() override {
-        TfrmUnInstallOptionDialog dialog(*kit_, *model_);
-        return kit_->Run(dialog) == QDialog::Accepted;
-    }
-    void Write(TIniDocument& project) override { model_->Write(project); }
-
-private:
-    std::unique_ptr<EditorToolkit> kit_;
-    std::unique_ptr<UnInstallOptionDialogModel> model_;
-};
-
-}  // namespace
-
 std::unique_ptr<SettingEditor> MakeUninstallEditor(SettingEditorContext& context, qtsupport::DialogRunner& runner,
                                                    QWidget* parent) {
-    return std::make_unique<UninstallEditor>(context, runner, parent);
+    return std::make_unique<PageSettingEditor<UnInstallOptionDialogModel, TfrmUnInstallOptionDialog>>(
+        context, runner, parent,
+        [](EditorToolkit&, bool readOnly) { return std::make_unique<UnInstallOptionDialogModel>(readOnly); },
+        [](UnInstallOptionDialogModel& model, TIniDocument& project, EditorToolkit&) { model.Write(project); });
 }
 
 }  // namespace zeriru::gui

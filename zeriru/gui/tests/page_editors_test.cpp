@@ -5,6 +5,7 @@
 #include "gui_fixture.h"
 #include "pe_builder.h"
 #include "qtsupport/item_list.h"
+#include "zeriru/editor_files.h"
 #include "zeriru/ini_document.h"
 #include "zeriru/main_window_model.h"
 
@@ -286,4 +287,56 @@ TEST_F(PageEditorsTest, AProjectEditedInAllFourDialogsBuildsWithWhatWasSet) {
     EXPECT_EQ(dat.ReadString("Installer", "EnableProgramSetting"), "1");
     EXPECT_EQ(Items(dat, "ProgramItems"), Items(project, "ProgramItems"));
     EXPECT_EQ(Items(dat, "RegistryItems"), Items(project, "RegistryItems")) << "with the OS change";
+}
+
+TEST_F(PageEditorsTest, AReadOnlyProjectOpensEachDialogForViewingWithThePagesHelp) {
+    OpenSample();
+    ASSERT_EQ(Run(SettingEditorKind::InstallerOption, {[](QDialog& d) {
+                                                          Page(d, "tsProgram");
+                                                          Find<QCheckBox>(d, "chkProgram")->setChecked(true);
+                                                          ClickButton(d, "btnProgramAdd");
+                                                          ClickButton(d, "btnOk");
+                                                      },
+                                                      OutsideProgram("a.exe")}),
+              EditOutcome::Confirmed);
+    ASSERT_TRUE(SetReadOnlyFile(Host(path), true));
+    const std::string before = Bytes();
+    struct Case {
+        SettingEditorKind kind;
+        const char* page;
+        const char* field;  // disabled for viewing
+        int help;
+    } cases[] = {
+        {SettingEditorKind::AppInfo, "tsVersionInfo", "btnGetVersion", 422},
+        {SettingEditorKind::Uninstall, "tsInformation", "cmbInfoFileMethod", 428},
+        {SettingEditorKind::InstallerOption, "tsOs", "clbOs", 434},
+    };
+    for (const Case& c : cases) {
+        ASSERT_EQ(Run(c.kind, {[&c](QDialog& d) {
+                      EXPECT_FALSE(Find<QPushButton>(d, "btnOk")->isVisible());
+                      Page(d, c.page);
+                      EXPECT_FALSE(Find<QWidget>(d, c.field)->isEnabled()) << c.field;
+                      ClickButton(d, "btnHelp");
+                      ClickButton(d, "btnCancel");
+                  }}),
+                  EditOutcome::Cancelled)
+            << c.page;
+        EXPECT_EQ(ui.helpTopics().back(), c.help) << c.page;
+    }
+    // The program list's items can still be looked at, not changed.
+    ASSERT_EQ(Run(SettingEditorKind::InstallerOption, {[](QDialog& d) {
+                                                          Page(d, "tsProgram");
+                                                          EXPECT_FALSE(Find<QPushButton>(d, "btnProgramAdd")->isEnabled());
+                                                          Find<qtsupport::ItemListView>(d, "lvProgram")->selectRowOnly(0);
+                                                          EXPECT_TRUE(ClickButton(d, "btnProgramEdit"));
+                                                          ClickButton(d, "btnCancel");
+                                                      },
+                                                      [](QDialog& d) {
+                                                          EXPECT_EQ(d.objectName(), QStringLiteral("frmProgramFileSelectDialog"));
+                                                          EXPECT_FALSE(Find<QWidget>(d, "edtFileName")->isEnabled());
+                                                          ClickButton(d, "btnCancel");
+                                                      }}),
+              EditOutcome::Cancelled);
+    EXPECT_EQ(Bytes(), before);
+    SetReadOnlyFile(Host(path), false);
 }
