@@ -6,12 +6,14 @@
 #include "pe_builder.h"
 #include "qtsupport/item_list.h"
 #include "zeriru/editor_files.h"
+#include "zeriru/editors/installer_option_dialog_model.h"
 #include "zeriru/ini_document.h"
 #include "zeriru/main_window_model.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -339,4 +341,31 @@ TEST_F(PageEditorsTest, AReadOnlyProjectOpensEachDialogForViewingWithThePagesHel
               EditOutcome::Cancelled);
     EXPECT_EQ(Bytes(), before);
     SetReadOnlyFile(Host(path), false);
+}
+
+TEST_F(PageEditorsTest, TheCustomUninstallerGivesItsHintsThroughTheMainWindowAndGetsItsExtension) {
+    EditorOptions options = env->settings().ReadOptions();
+    options.mode = 1;  // advanced: the uninstaller page shows
+    env->settings().WriteOptions(options);
+    OpenSample();
+    std::vector<QString> hints;
+    auto hint = [&hints](QDialog& d) {
+        EXPECT_EQ(d.objectName(), QStringLiteral("frmHintDialog"));
+        hints.push_back(Find<QLabel>(d, "lblHint")->text());
+        ClickButton(d, "btnOk");
+    };
+    ASSERT_EQ(Run(SettingEditorKind::InstallerOption, {[](QDialog& d) {
+                                                          Page(d, "tsUninstaller");
+                                                          Find<QRadioButton>(d, "rbUninstallerCustom")->setChecked(true);
+                                                          Find<QLineEdit>(d, "edtUninstallerFileName")->setText(QStringLiteral("myuninst"));
+                                                          ClickButton(d, "btnOk");
+                                                      },
+                                                      hint, hint}),
+              EditOutcome::Confirmed);
+    ASSERT_EQ(hints.size(), 2u);
+    EXPECT_EQ(hints[0], qtsupport::ToDisplayText(HintText(installer_hint::kCustomUninstaller)));
+    EXPECT_EQ(hints[1], qtsupport::ToDisplayText(HintText(installer_hint::kExeAppended)));
+    const TIniDocument doc = Project();
+    EXPECT_FALSE(doc.ReadBool("Installer", "UnInstallerAutoSetting", true));
+    EXPECT_EQ(doc.ReadString("Installer", "UnInstallerFileName"), "myuninst.exe");
 }
