@@ -5,6 +5,7 @@
 #include "zeriru/editors/widgets/app_info_dialog.h"
 #include "zeriru/editors/widgets/installer_option_dialog.h"
 #include "zeriru/editors/widgets/uninstall_dialogs.h"
+#include "zeriru/frmFiles/widgets/files_editor.h"
 #include "zeriru/gui/property_dialogs.h"
 #include "zeriru/ui.h"
 
@@ -44,14 +45,14 @@ std::unique_ptr<SettingEditor> MakeSettingEditor(SettingEditorKind kind, Setting
     //   case SettingEditorKind::Files: return std::make_unique<FilesEditor>(context, runner, parent);
     // Until an editor exists, the placeholder stands in for it.
     switch (kind) {
+    case SettingEditorKind::Files: return std::make_unique<FilesEditor>(context, runner, parent);
     case SettingEditorKind::AppInfo:
         return MakeAppInfoEditor(context, runner, parent);
     case SettingEditorKind::Uninstall:
         return MakeUninstallEditor(context, runner, parent);
     case SettingEditorKind::InstallerOption:
         return MakeInstallerOptionEditor(context, runner, parent);
-    default:
-        return std::make_unique<PlaceholderEditor>(context.ui, kind);
+    default: return std::make_unique<PlaceholderEditor>(context.ui, kind);
     }
 }
 
