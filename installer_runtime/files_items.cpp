@@ -1,6 +1,9 @@
 #include "files_items.h"
 
 #include "conditions.h"
+#include "overwrite.h"
+#include "self_registration.h"
+#include "shared_files.h"
 #include "platform/pathtext.h"
 #include "platform/sjis.h"
 #include "platform/winfile.h"
@@ -149,28 +152,97 @@ private:
     std::set<std::string> open_;
 };
 
-bool Copy(const FileStep& step, const Context& context, Transaction& changes, InstallRecord& record) {
+const InstalledFile* EarlierFile(const CopySetting& setting, const std::string& path) {
+    if (!setting.earlier) return nullptr;
+    for (const InstalledFile& f : setting.earlier->files) {
+        if (sj::EqualsNoCase(f.path, path)) return &f;
+    }
+    return nullptr;
+}
+
+// Whether a file that is there is replaced: options and questions decide, a newer one stays.
+bool Replaces(const FileStep& step, const Context& context) {
+    const bool newer = ExistingIsNewer(step.source, step.target, step.options);
+    if (step.options & kOptionAskOverwrite) return context.Ask(context.texts.Text(text_id::kOverwrite, {step.target}), !newer);
+    if (newer) {
+        context.Say(text_id::kNewerKept, {step.target});
+        return false;
+    }
+    if (wp::GetFileAttributes(step.target) & wp::kAttrReadOnly)
+        return context.Ask(context.texts.Text(text_id::kOverwriteReadOnly, {step.target}), true);
+    return true;
+}
+
+// Copies one file as its options say. A shared file is counted also when the file there
+// stays: the application uses it all the same.
+bool Copy(const FileStep& step, const CopySetting& setting, const Context& context, Transaction& changes,
+          InstallRecord& record) {
     if (step.options & kOptionDoNotCopy) return true;
     const bool exists = wp::FileExists(step.target);
     if (exists && wp::DirectoryExists(step.target)) {
         context.Say(text_id::kCannotCopy, {step.target});
         return false;
     }
-    if (exists && (step.options & kOptionSkipExisting)) return true;
-    if (exists && (step.options & kOptionAskOverwrite) &&
-        !context.Ask(context.texts.Text(text_id::kOverwrite, {step.target}), true))
-        return true;
-    if (exists && (wp::GetFileAttributes(step.target) & wp::kAttrReadOnly) &&
-        !context.Ask(context.texts.Text(text_id::kOverwriteReadOnly, {step.target}), true))
-        return true;
-    context.Say(text_id::kCopying, {step.target});
-    const std::uint32_t attributes =
-        step.attributes == 0 ? zeriru::kKeepSourceAttributes : WindowsAttributes(step.attributes);
-    if (!changes.CopyFile(step.source, step.target, attributes)) {
-        context.Say(text_id::kCannotCopy, {step.target});
-        return false;
+    const InstalledFile* earlier = EarlierFile(setting, step.target);
+    InstalledFile made = RecordedFile(step.target, exists, step.options, 'F');
+    bool copy = !exists;
+    if (exists && (step.options & kOptionDatedName)) {
+        made = RecordedFile(DatedName(step.target), false, step.options, 'F');
+        copy = true;
+    } else if (exists && !(step.options & kOptionSkipExisting)) {
+        copy = Replaces(step, context);
     }
-    record.files.push_back({step.target, exists, step.options, 'F'});
+    if (copy && made.existed && (step.options & kOptionBackup) && !setting.backupFolder.empty() && !earlier) {
+        made.backup = BackupName(setting.backupFolder, step.target);
+        if (!changes.CopyFile(step.target, made.backup, zeriru::kKeepSourceAttributes)) {
+            context.Say(text_id::kCannotCopy, {made.backup});
+            return false;
+        }
+    }
+    if (copy) {
+        context.Say(text_id::kCopying, {made.path});
+        const std::uint32_t attributes =
+            step.attributes == 0 ? zeriru::kKeepSourceAttributes : WindowsAttributes(step.attributes);
+        if (!changes.CopyFile(step.source, made.path, attributes)) {
+            context.Say(text_id::kCannotCopy, {made.path});
+            return false;
+        }
+    }
+    if ((step.options & kOptionShared) && !(earlier && earlier->shared)) {
+        if (!RaiseSharedCount(made.path, made.existed, context.registry, changes)) {
+            context.Say(text_id::kCannotWriteRegistry, {std::string(kSharedFilesKey) + "\\" + made.path});
+            return false;
+        }
+        made.shared = true;
+    }
+    if (copy || made.shared) record.files.push_back(made);
+    return true;
+}
+
+// Registers the files copied by this run that register themselves, each once.
+bool RegisterCopied(std::size_t firstCopied, const Context& context, Transaction& changes, InstallRecord& record) {
+    std::optional<std::string> program;
+    bool looked = false;
+    for (std::size_t i = firstCopied; i < record.files.size(); ++i) {
+        InstalledFile& f = record.files[i];
+        if (!(f.options & kOptionSelfRegister) || !NeedsRegistration(f.path)) continue;
+        if (!looked) {
+            program = RegistrationProgram(context);
+            looked = true;
+        }
+        if (!program) {
+            context.Say(text_id::kCannotRegister, {f.path});
+            continue;
+        }
+        context.Say(text_id::kRegistering, {f.path});
+        int code = 0;
+        if (!changes.RunProgram(RegistrationLaunch(*program, f.path, false), RegistrationLaunch(*program, f.path, true),
+                                &code)) {
+            context.Say(text_id::kProgramFailed, {*program, std::to_string(code)});
+            return false;
+        }
+        f.registrar = *program;
+    }
     return true;
 }
 
@@ -199,8 +271,9 @@ std::vector<FileStep> PlanFiles(const Context& context, Problems& problems) {
     return std::move(planner.steps);
 }
 
-bool RunFileSteps(const std::vector<FileStep>& steps, bool deletions, const Context& context, Transaction& changes,
-                  InstallRecord& record) {
+bool RunFileSteps(const std::vector<FileStep>& steps, bool deletions, const CopySetting& setting,
+                  const Context& context, Transaction& changes, InstallRecord& record) {
+    const std::size_t firstCopied = record.files.size();
     for (const FileStep& step : steps) {
         const bool isDeletion = step.kind >= kKindDeleteFile;
         if (isDeletion != deletions) continue;
@@ -210,13 +283,13 @@ bool RunFileSteps(const std::vector<FileStep>& steps, bool deletions, const Cont
             ok = changes.MakeFolder(step.target);
             if (!ok) context.Say(text_id::kCannotCreateFolder, {step.target});
         } else if (step.kind == kKindFile) {
-            ok = Copy(step, context, changes, record);
+            ok = Copy(step, setting, context, changes, record);
         } else {
             ok = Delete(step, context, changes);
         }
         if (!ok) return false;
     }
-    return true;
+    return deletions || RegisterCopied(firstCopied, context, changes, record);
 }
 
 }  // namespace installer

@@ -6,10 +6,16 @@
 #include "context.h"
 #include "files_items.h"
 #include "ini_items.h"
+#include "journal_folders.h"
+#include "install_limits.h"
+#include "install_state.h"
+#include "installed_apps.h"
+#include "process_order.h"
 #include "program_items.h"
 #include "record.h"
 #include "registration.h"
 #include "registry_items.h"
+#include "related_apps.h"
 #include "screens.h"
 #include "shortcut_items.h"
 #include "transaction.h"
@@ -20,11 +26,7 @@
 #include "platform/winpath.h"
 #include "zeriru/project_file.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
 #include <unistd.h>
-
-#include <cstdio>
 
 namespace installer {
 
@@ -33,58 +35,6 @@ namespace sj = platform::sjis;
 using zeriru::DecodeProjectText;
 
 namespace {
-
-// Steps of the process order ([InstallProcessOrderSetting] items, field 2).
-enum : int {
-    kStepFiles = 0,
-    kStepShortcuts = 1,
-    kStepRegistry = 2,
-    kStepIni = 3,
-    kStepDeleteFiles = 4,
-    kStepDeleteRegistry = 5,
-    kStepProgramsBeforeCopy = 6,
-    kStepProgramsAfterCopy = 7,
-};
-constexpr int kDefaultOrder[] = {kStepProgramsBeforeCopy, kStepFiles,       kStepShortcuts,     kStepRegistry,
-                                 kStepIni,                kStepDeleteFiles, kStepDeleteRegistry, kStepProgramsAfterCopy};
-
-std::vector<int> ProcessOrder(const zeriru::TIniDocument& data) {
-    if (!data.ReadBool("Installer", "EnableInstallProcessOrderSetting", false))
-        return {std::begin(kDefaultOrder), std::end(kDefaultOrder)};
-    Problems ignored;
-    std::vector<int> order;
-    for (const std::string& r : ReadList(data, "InstallProcessOrderSetting", "InstallProcessOrderItems", ignored)) {
-        if (zeriru::GetItemFieldBool(r, 1, true)) order.push_back(zeriru::GetItemFieldInt(r, 2, kStepFiles));
-    }
-    return order;
-}
-
-// The journal folder of an uninstall key in the machine's temporary folder.
-std::string JournalFolder(zeriru::TBuildMachine& machine, const std::string& key) {
-    std::uint64_t hash = 1469598103934665603ULL;
-    for (unsigned char c : sj::ToUpper(key)) hash = (hash ^ c) * 1099511628211ULL;
-    char name[40];
-    std::snprintf(name, sizeof name, "ZU_VAZUZA-%016llx", static_cast<unsigned long long>(hash));
-    return wp::JoinPath(machine.TempFolder(), name);
-}
-
-// One installation at a time in a machine: a lock on its temporary folder.
-class RunLock {
-public:
-    explicit RunLock(const std::string& folder) {
-        const auto host = wp::ToHostPath(folder);
-        if (host) fd_ = ::open(host->c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        held_ = fd_ >= 0 && ::flock(fd_, LOCK_EX | LOCK_NB) == 0;
-    }
-    ~RunLock() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    bool held() const { return held_; }
-
-private:
-    int fd_ = -1;
-    bool held_ = false;
-};
 
 struct Plan {
     std::vector<FileStep> files;
@@ -117,15 +67,28 @@ void Report(const Context& context, const Problems& problems, const std::string&
     }
 }
 
+// The copies keep the files they replace (when an item asks) in a folder named after the
+// uninstall record, beside it.
+CopySetting CopySettingOf(const Registration& registration) {
+    CopySetting setting;
+    if (registration.enabled && !registration.recordPath.empty()) {
+        setting.backupFolder = wp::ChangeExtension(registration.recordPath, ".bak");
+        if (sj::EqualsNoCase(setting.backupFolder, registration.recordPath)) setting.backupFolder += "_";
+    }
+    if (registration.earlier) setting.earlier = &*registration.earlier;
+    return setting;
+}
+
 bool RunStep(int step, const Plan& plan, const Context& context, Transaction& changes, InstallRecord& record) {
+    const CopySetting setting = CopySettingOf(plan.registration);
     switch (step) {
-        case kStepFiles: return RunFileSteps(plan.files, false, context, changes, record);
+        case kStepFiles: return RunFileSteps(plan.files, false, setting, context, changes, record);
         case kStepShortcuts: return RunShortcuts(plan.shortcuts, context, changes, record);
         case kStepRegistry: return RunRegistry(plan.registry, context, &changes, &record);
         case kStepIni: return RunIni(plan.ini, context, &changes, &record);
-        case kStepDeleteFiles: return RunFileSteps(plan.files, true, context, changes, record);
-        case kStepProgramsBeforeCopy: return RunPrograms(plan.programs, kRunBeforeCopy, context);
-        case kStepProgramsAfterCopy: return RunPrograms(plan.programs, kRunAfterCopy, context);
+        case kStepDeleteFiles: return RunFileSteps(plan.files, true, setting, context, changes, record);
+        case kStepProgramsBefore: return RunPrograms(plan.programs, kRunBeforeCopy, context);
+        case kStepProgramsAfter: return RunPrograms(plan.programs, kRunAfterCopy, context);
         default: return true;  // registry deletions belong to the uninstall lists
     }
 }
@@ -139,7 +102,7 @@ bool WriteRecord(const Plan& plan, InstallRecord& record, const Context& context
     if (r.earlier) {
         whole = MergeRecords(*r.earlier, record);
         if (!sj::EqualsNoCase(r.earlierRecordPath, r.recordPath))
-            whole.files.push_back({r.earlierRecordPath, false, 0, 'R'});
+            whole.files.push_back(RecordedFile(r.earlierRecordPath, false, 0, 'R'));
     }
     if (!changes.WriteFile(r.recordPath, EncodeRecord(whole, context.data))) {
         context.Say(text_id::kCannotCopy, {r.recordPath});
@@ -162,15 +125,182 @@ Plan MakePlan(const Context& context, const ShortcutChoices& choices, Problems& 
     return plan;
 }
 
+// The files the installation replaces or deletes (those that are there).
+std::vector<std::string> FilesToReplace(const Plan& plan) {
+    std::vector<std::string> files;
+    for (const FileStep& step : plan.files) {
+        if ((step.kind == kKindFile || step.kind == kKindDeleteFile) && wp::FileExists(step.target)) files.push_back(step.target);
+    }
+    return files;
+}
+
 // The changes in the process order, then the uninstall registration; false at the first
 // step that failed.
 bool Apply(const Plan& plan, const Context& context, Transaction& changes, InstallRecord& record) {
-    for (int step : ProcessOrder(context.data)) {
+    for (int step : ProcessOrder(context.data, Phase::Install)) {
         if (!RunStep(step, plan, context, changes, record)) return false;
     }
     return !plan.registration.enabled ||
            (Register(plan.registration, record, context, changes) && WriteRecord(plan, record, context, changes));
 }
+
+// One installation, from the data file to the last change, in named steps; each step is
+// kExitInstalled to go on or the exit code it stops with (told).
+class Installation {
+public:
+    Installation(std::string runtime, const InstallOptions& options, Console& console, zeriru::TBuildMachine& machine,
+                 platform::registry::Registry& registry)
+        : runtime_(std::move(runtime)),
+          dataPath_(wp::JoinPath(runtime_, kDataFileName)),
+          data_(zeriru::TIniDocument::OpenWindowsPath(dataPath_)),
+          texts_(data_),
+          options_(Effective(options, data_, runtime_)),
+          targets_(data_, machine, runtime_),
+          context_{data_, texts_, console, machine, registry, options_, targets_, Phase::Install, runtime_},
+          softName_(DecodeProjectText(data_.ReadString("Software", "SoftName"))) {}
+
+    InstallResult Run() {
+        if (!wp::FileExists(dataPath_) || data_.LoadFailed() || !data_.SectionExists("Software")) {
+            context_.Say(text_id::kCannotReadData, {dataPath_});
+            result_.exitCode = kExitBadData;
+            return result_;
+        }
+        const std::string title = DecodeProjectText(data_.ReadString("Software", "InstallerTitle"));
+        // The installer's title is its window caption; text 0 makes one from the name when it is empty.
+        context_.console.Line(title.empty() ? texts_.Text(text_id::kTitle, {softName_}) : title);
+        for (int (Installation::*step)() : {&Installation::CheckMachine, &Installation::AskScreens, &Installation::Prepare,
+                                            &Installation::UninstallFirst, &Installation::Make}) {
+            if (const int code = (this->*step)(); code != kExitInstalled) {
+                context_.Say(text_id::kStopped, {softName_});
+                result_ = {};
+                result_.exitCode = code;
+                return result_;
+            }
+        }
+        const bool programsOk = RunChosenPrograms(plan_.programs, context_);
+        context_.Say(text_id::kFinished, {softName_});
+        if (!programsOk) result_.exitCode = kExitProgramFailed;
+        return result_;
+    }
+
+private:
+    static InstallOptions Effective(const InstallOptions& options, const zeriru::TIniDocument& data,
+                                    const std::string& runtime) {
+        InstallOptions effective = options;
+        effective.silent = options.silent || data.ReadBool("Installer", "EnableSilentInstall", false);
+        if (effective.moduleProgram.empty()) effective.moduleProgram = wp::JoinPath(runtime, kProgramFileName);
+        return effective;
+    }
+
+    // The system, the memory, the user, an installation of this project that is there, and
+    // the related applications.
+    int CheckMachine() {
+        if (!CheckRequirements(context_) || !CheckUserLimit(context_)) return kExitRequirements;
+        Problems problems;
+        related_ = RelatedApps(context_, problems);
+        if (!problems.empty()) {
+            Report(context_, problems, dataPath_);
+            return kExitBadData;
+        }
+        if (const int code = CheckInstalledState(context_, related_, uninstallFirst_); code != kExitInstalled) return code;
+        return ApplyRelatedRules(related_, context_, uninstallFirst_) ? kExitInstalled : kExitRequirements;
+    }
+
+    int AskScreens() {
+        if (const int code = ShowOpeningScreens(context_); code != kExitInstalled) return code;
+        AskInstallFolder(context_);
+        choices_ = AskShortcutChoices(context_);
+        return kExitInstalled;
+    }
+
+    // Every item planned and checked; nothing is changed before this.
+    int PlanAll() {
+        Problems problems;
+        plan_ = MakePlan(context_, choices_, problems);
+        if (!problems.empty()) {
+            Report(context_, problems, dataPath_);
+            return kExitBadData;
+        }
+        if (plan_.Empty()) {
+            context_.Say(text_id::kNothingToInstall);
+            return kExitBadData;
+        }
+        targets_.SetOwnFiles(plan_.registration.uninstaller, plan_.registration.recordPath);
+        return kExitInstalled;
+    }
+
+    int Prepare() {
+        if (const int code = PlanAll(); code != kExitInstalled) return code;
+        if (!CheckPendingOperations(context_, JournalFolderOf(context_.machine, plan_.registration.key)) ||
+            !CheckFilesInUse(context_, FilesToReplace(plan_)))
+            return kExitRequirements;
+        context_.Say(text_id::kDestination, {targets_.installFolder()});
+        if (!plan_.shortcuts.empty()) context_.Say(text_id::kGroup, {choices_.group});
+        return AskReady(context_) ? kExitInstalled : kExitCancelled;
+    }
+
+    // The uninstallers the project runs before it installs; what they removed is planned anew.
+    int UninstallFirst() {
+        if (uninstallFirst_.empty()) return kExitInstalled;
+        if (!RunUninstallers(uninstallFirst_, context_)) return kExitFailed;
+        return PlanAll();
+    }
+
+    // The changes, journaled: all of them, or (rolled back) none.
+    int Make() {
+        const RunLock lock(context_.machine);
+        if (!lock.held()) {
+            context_.Say(text_id::kAlreadyRunning);
+            return kExitFailed;
+        }
+        Transaction changes(JournalFolderOf(context_.machine, plan_.registration.key), context_.registry,
+                            options_.beforeChange);
+        if (changes.Pending()) {
+            context_.Say(text_id::kRecovering);
+            std::vector<std::string> leftovers;
+            changes.Recover(&leftovers);
+            for (const std::string& l : leftovers) context_.console.Line("  " + l);
+        }
+        std::string error;
+        if (!changes.Begin(&error, plan_.registration.recordPath)) {
+            context_.Say(text_id::kCannotCreateFolder, {error});
+            return kExitFailed;
+        }
+        context_.Say(text_id::kInstalling, {softName_});
+        InstallRecord record;
+        record.softName = softName_;
+        record.projectName = DecodeProjectText(data_.ReadString("Project", "ProjectName"));
+        record.installFolder = targets_.installFolder();
+        if (!Apply(plan_, context_, changes, record) || !changes.Commit()) {
+            context_.Say(text_id::kRollingBack);
+            std::vector<std::string> leftovers;
+            changes.Rollback(&leftovers);
+            for (const std::string& l : leftovers) context_.console.Line("  " + l);
+            return kExitFailed;
+        }
+        if (plan_.registration.enabled) {
+            result_.record = plan_.registration.recordPath;
+            result_.uninstallKey = plan_.registration.key;
+        }
+        for (const InstalledFile& f : record.files) result_.files.push_back(f.path);
+        result_.folders = changes.madeFolders();
+        return kExitInstalled;
+    }
+
+    const std::string runtime_;
+    const std::string dataPath_;
+    const zeriru::TIniDocument data_;
+    const LanguageTexts texts_;
+    const InstallOptions options_;
+    Targets targets_;
+    Context context_;
+    const std::string softName_;
+    InstallResult result_;
+    ShortcutChoices choices_;
+    Plan plan_;
+    std::vector<RelatedApp> related_;
+    std::vector<UninstallRun> uninstallFirst_;
+};
 
 }  // namespace
 
@@ -184,93 +314,7 @@ MachineFacts ThisMachine() {
 
 InstallResult Install(std::string_view runtimeFolder, const InstallOptions& options, Console& console,
                       zeriru::TBuildMachine& machine, platform::registry::Registry& registry) {
-    InstallResult result;
-    const std::string runtime(runtimeFolder);
-    const std::string dataPath = wp::JoinPath(runtime, kDataFileName);
-    const zeriru::TIniDocument data = zeriru::TIniDocument::OpenWindowsPath(dataPath);
-    const LanguageTexts texts(data);
-    if (!wp::FileExists(dataPath) || data.LoadFailed() || !data.SectionExists("Software")) {
-        console.Line(texts.Text(text_id::kCannotReadData, {dataPath}));
-        result.exitCode = kExitBadData;
-        return result;
-    }
-    InstallOptions effective = options;
-    effective.silent = options.silent || data.ReadBool("Installer", "EnableSilentInstall", false);
-    if (effective.moduleProgram.empty()) effective.moduleProgram = wp::JoinPath(runtime, kProgramFileName);
-    Targets targets(data, machine, runtime);
-    Context context{data, texts, console, machine, registry, effective, targets, Phase::Install, runtime};
-
-    const std::string softName = DecodeProjectText(data.ReadString("Software", "SoftName"));
-    const std::string title = DecodeProjectText(data.ReadString("Software", "InstallerTitle"));
-    // The installer's title is its window caption; text 0 makes one from the name when it is empty.
-    console.Line(title.empty() ? texts.Text(text_id::kTitle, {softName}) : title);
-    auto stop = [&](int code) {
-        context.Say(text_id::kStopped, {softName});
-        result.exitCode = code;
-        return result;
-    };
-    if (!CheckRequirements(context)) return stop(kExitRequirements);
-    if (const int screens = ShowOpeningScreens(context); screens != kExitInstalled) return stop(screens);
-    AskInstallFolder(context);
-    const ShortcutChoices choices = AskShortcutChoices(context);
-
-    Problems problems;
-    const Plan plan = MakePlan(context, choices, problems);
-    if (!problems.empty()) {
-        Report(context, problems, dataPath);
-        return stop(kExitBadData);
-    }
-    if (plan.Empty()) {
-        context.Say(text_id::kNothingToInstall);
-        return stop(kExitBadData);
-    }
-    targets.SetOwnFiles(plan.registration.uninstaller, plan.registration.recordPath);
-    context.Say(text_id::kDestination, {targets.installFolder()});
-    if (!plan.shortcuts.empty()) context.Say(text_id::kGroup, {choices.group});
-    if (!AskReady(context)) return stop(kExitCancelled);
-
-    const RunLock lock(machine.TempFolder());
-    if (!lock.held()) {
-        context.Say(text_id::kAlreadyRunning);
-        return stop(kExitFailed);
-    }
-    Transaction changes(JournalFolder(machine, plan.registration.key), registry, effective.beforeChange);
-    if (changes.Pending()) {
-        context.Say(text_id::kRecovering);
-        std::vector<std::string> leftovers;
-        changes.Recover(&leftovers);
-        for (const std::string& l : leftovers) console.Line("  " + l);
-    }
-    std::string error;
-    if (!changes.Begin(&error)) {
-        context.Say(text_id::kCannotCreateFolder, {error});
-        return stop(kExitFailed);
-    }
-
-    context.Say(text_id::kInstalling, {softName});
-    InstallRecord record;
-    record.softName = softName;
-    record.projectName = DecodeProjectText(data.ReadString("Project", "ProjectName"));
-    record.installFolder = targets.installFolder();
-    if (!Apply(plan, context, changes, record) || !changes.Commit()) {
-        context.Say(text_id::kRollingBack);
-        std::vector<std::string> leftovers;
-        changes.Rollback(&leftovers);
-        for (const std::string& l : leftovers) console.Line("  " + l);
-        result = {};
-        return stop(kExitFailed);
-    }
-    if (plan.registration.enabled) {
-        result.record = plan.registration.recordPath;
-        result.uninstallKey = plan.registration.key;
-    }
-    for (const InstalledFile& f : record.files) result.files.push_back(f.path);
-    result.folders = changes.madeFolders();
-
-    const bool programsOk = RunChosenPrograms(plan.programs, context);
-    context.Say(text_id::kFinished, {softName});
-    if (!programsOk) result.exitCode = kExitProgramFailed;
-    return result;
+    return Installation(std::string(runtimeFolder), options, console, machine, registry).Run();
 }
 
 }  // namespace installer

@@ -1,7 +1,8 @@
 #include "program_items.h"
 
+#include "launch.h"
+
 #include "platform/pathtext.h"
-#include "platform/shell.h"
 #include "platform/sjis.h"
 #include "platform/winfile.h"
 #include "zeriru/project_file.h"
@@ -13,6 +14,7 @@ namespace wp = platform::winpath;
 namespace {
 
 constexpr int kWait = 1;
+constexpr int kDirect = 2;
 constexpr int kConfirm = 4;
 
 bool Run(const ProgramStep& step, bool wait, const Context& context) {
@@ -23,8 +25,14 @@ bool Run(const ProgramStep& step, bool wait, const Context& context) {
         context.Say(text_id::kCannotRunProgram, {step.program});
         return false;
     }
-    const auto result =
-        platform::shell::RunProgram(step.program, context.targets.ExpandValue(step.arguments), step.folder, wait);
+    Launch launch;
+    launch.program = step.program;
+    launch.arguments = context.targets.ExpandValue(step.arguments);
+    launch.folder = step.folder;
+    launch.direct = (step.options & kDirect) != 0;
+    launch.showCommand = ShowCommandOfWindow(step.window);
+    launch.wait = wait;
+    const auto result = Start(launch);
     if (!result.started) {
         context.Say(text_id::kCannotRunProgram, {step.program});
         return false;
@@ -56,6 +64,7 @@ std::vector<ProgramStep> PlanPrograms(const Context& context, Problems& problems
         step.folder = *folder;
         step.program = wp::JoinPath(*folder, name);
         step.arguments = Field(r, 4);
+        step.window = zeriru::GetItemFieldInt(r, 5, 0);
         step.timing = zeriru::GetItemFieldInt(r, 6, kRunWhenChosen);
         step.options = zeriru::GetItemFieldInt(r, 7, 0);
         const std::string condition = zeriru::GetItemField(r, 8);

@@ -23,7 +23,8 @@ struct ProgramStep {
     std::string folder;
     std::string arguments;  // as the item gives them; defines are expanded when it runs
     int timing = kRunWhenChosen;
-    int options = 0;        // bit 0 wait for the end, bit 2 ask first
+    int options = 0;        // bit 0 wait for the end, bit 1 a direct start (not through the shell), bit 2 ask first
+    int window = 0;         // 0 normal, 1 minimized, 2 maximized
     bool conditional = false;
     bool reverse = false;
     Condition condition;

@@ -56,7 +56,8 @@ std::string EncodeRecord(const InstallRecord& r, const TIniDocument& data) {
     for (std::size_t i = 0; i < r.files.size(); ++i) {
         const InstalledFile& f = r.files[i];
         doc.WriteString("Files", std::to_string(i),
-                        Join({f.path, f.existed ? "1" : "0", std::to_string(f.options), std::string(1, f.kind)}));
+                        Join({f.path, f.existed ? "1" : "0", std::to_string(f.options), std::string(1, f.kind),
+                              f.shared ? "1" : "0", f.backup, f.registrar}));
     }
     for (std::size_t i = 0; i < r.folders.size(); ++i)
         doc.WriteString("Folders", std::to_string(i), EncodeProjectText(r.folders[i]));
@@ -103,6 +104,9 @@ std::optional<InstallRecord> ReadRecord(const std::string& path, TIniDocument* d
         f.options = std::atoi(F(e, 3).c_str());
         const std::string kind = F(e, 4);
         f.kind = kind.empty() ? 'F' : kind[0];
+        f.shared = F(e, 5) == "1";
+        f.backup = F(e, 6);
+        f.registrar = F(e, 7);
         if (!f.path.empty()) r.files.push_back(f);
     }
     for (const std::string& e : Entries(doc, "Folders")) r.folders.push_back(DecodeProjectText(e));
@@ -142,9 +146,14 @@ InstallRecord MergeRecords(const InstallRecord& earlier, const InstallRecord& no
     // What both touched keeps the earlier record's view of the time before.
     r.files = earlier.files;
     AddMissing(r.files, now.files, [](const InstalledFile& a, const InstalledFile& b) { return SamePath(a.path, b.path); });
+    // A later installation may count, keep or register a file the earlier one did not.
     for (InstalledFile& f : r.files) {
         for (const InstalledFile& n : now.files) {
-            if (SamePath(f.path, n.path)) f.options = n.options;
+            if (!SamePath(f.path, n.path)) continue;
+            f.options = n.options;
+            f.shared = f.shared || n.shared;
+            if (f.backup.empty()) f.backup = n.backup;
+            if (f.registrar.empty()) f.registrar = n.registrar;
         }
     }
     r.folders = earlier.folders;

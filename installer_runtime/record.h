@@ -4,6 +4,8 @@
 //   [Install]       SoftName, ProjectName, UninstallKey, InstallDir, Uninstaller,
 //                   UninstallerMade, InstallDateTime
 //   [Files]         n = path|1 when a file of that name was there before|file options|kind|
+//                   1 when its shared count was raised|the copy of the file it replaced|
+//                   the program that registered it|
 //                   (kind F a file, S a shortcut, R a record of an earlier run)
 //   [Folders]       n = a folder the installation made (parents first)
 //   [Registry]      n = root|key|name|value before ("-": none)|registry item options|
@@ -27,7 +29,20 @@ struct InstalledFile {
     bool existed = false;  // a file of that name was there before the first installation
     int options = 0;       // the item's file option bits
     char kind = 'F';       // 'F' file, 'S' shortcut, 'R' record of an earlier run
+    bool shared = false;   // the installation raised its shared count
+    std::string backup;    // the copy of the file it replaced, put back at uninstall
+    std::string registrar; // the program that registered it, which unregisters it
 };
+
+// A file of the record with no count, copy or registration (yet).
+inline InstalledFile RecordedFile(std::string path, bool existed, int options, char kind) {
+    InstalledFile f;
+    f.path = std::move(path);
+    f.existed = existed;
+    f.options = options;
+    f.kind = kind;
+    return f;
+}
 
 struct InstalledValue {
     platform::registry::Root root = platform::registry::Root::CurrentUser;

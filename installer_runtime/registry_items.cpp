@@ -59,7 +59,11 @@ std::vector<RegistryStep> PlanRegistry(const Context& context, Problems& problem
         const auto root = reg::RootFromName(Field(r, 1));
         step.key = Field(r, 2);
         step.name = Field(r, 3);
-        const auto value = ItemValue(zeriru::GetItemFieldInt(r, 5, kTypeString), context.targets.ExpandValue(Field(r, 4)));
+        const int type = zeriru::GetItemFieldInt(r, 5, kTypeString);
+        // An expandable string keeps its environment references for the reader to expand.
+        const std::string text = type == kTypeExpandString ? context.targets.ExpandValueKeepingEnvironment(Field(r, 4))
+                                                           : context.targets.ExpandValue(Field(r, 4));
+        const auto value = ItemValue(type, text);
         if (!root || !IsKeyPath(step.key) || !value) {
             problems.damaged.push_back(Field(r, 1) + "\\" + step.key + " " + step.name);
             continue;

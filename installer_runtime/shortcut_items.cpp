@@ -1,5 +1,7 @@
 #include "shortcut_items.h"
 
+#include "launch.h"
+
 #include "platform/pathtext.h"
 #include "platform/sjis.h"
 #include "platform/winfile.h"
@@ -39,10 +41,6 @@ bool IsSafeName(const std::string& name) {
         if (!wp::IsValidElement(e)) return false;
     }
     return true;
-}
-
-std::uint32_t ShowCommand(int window) {
-    return window == 1 ? kShowMinimized : window == 2 ? kShowMaximized : kShowNormal;
 }
 
 }  // namespace
@@ -89,7 +87,7 @@ std::vector<ShortcutStep> PlanShortcuts(const Context& context, const ShortcutCh
             const std::string work = Field(r, 4);
             step.link.workingFolder = work.empty() ? wp::FolderOf(step.link.target) : context.targets.ExpandValue(work);
             step.link.description = Field(r, 7);
-            step.link.showCommand = ShowCommand(zeriru::GetItemFieldInt(r, 8, 0));
+            step.link.showCommand = ShowCommandOfWindow(zeriru::GetItemFieldInt(r, 8, 0));
         }
         const std::string extension = step.internet ? ".url" : ".lnk";
         for (const Place& place : kPlaces) {
@@ -136,7 +134,7 @@ bool RunShortcuts(const std::vector<ShortcutStep>& steps, const Context& context
             context.Say(text_id::kCannotCreateShortcut, {step.file});
             return false;
         }
-        record.files.push_back({step.file, existed, 0, 'S'});
+        record.files.push_back(RecordedFile(step.file, existed, 0, 'S'));
     }
     return true;
 }

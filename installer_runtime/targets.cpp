@@ -34,6 +34,37 @@ std::string ReplaceAllNoCase(std::string text, std::string_view what, std::strin
     return text;
 }
 
+// The machine as it is, but without an environment: references to environment variables
+// stay in the text.
+class WithoutEnvironment : public zeriru::TBuildMachine {
+public:
+    explicit WithoutEnvironment(zeriru::TBuildMachine& machine) : m_(machine) {}
+    std::string WindowsFolder() override { return m_.WindowsFolder(); }
+    std::string SystemFolder() override { return m_.SystemFolder(); }
+    std::string TempFolder() override { return m_.TempFolder(); }
+    std::string ProgramFilesFolder() override { return m_.ProgramFilesFolder(); }
+    std::string DosCommandFolder() override { return m_.DosCommandFolder(); }
+    std::string ShellFolder(int kind, bool allUsers) override { return m_.ShellFolder(kind, allUsers); }
+    std::string ComputerName() override { return m_.ComputerName(); }
+    std::string UserName() override { return m_.UserName(); }
+    std::optional<std::string> Environment(std::string_view) override { return std::nullopt; }
+    std::optional<zeriru::RegistryValue> ReadRegistry(std::string_view root, std::string_view key,
+                                                      std::string_view name) override {
+        return m_.ReadRegistry(root, key, name);
+    }
+    std::optional<std::string> ReadIni(std::string_view path, std::string_view section, std::string_view key) override {
+        return m_.ReadIni(path, section, key);
+    }
+    bool DriveExists(char letter) override { return m_.DriveExists(letter); }
+    bool IsCdromDrive(char letter) override { return m_.IsCdromDrive(letter); }
+    bool FileExists(std::string_view path) override { return m_.FileExists(path); }
+    std::string CurrentDate() override { return m_.CurrentDate(); }
+    std::string CurrentTime() override { return m_.CurrentTime(); }
+
+private:
+    zeriru::TBuildMachine& m_;
+};
+
 }  // namespace
 
 Targets::Targets(const zeriru::TIniDocument& data, zeriru::TBuildMachine& machine, std::string runtimeFolder)
@@ -62,7 +93,14 @@ bool Targets::Admissible(std::string_view path) {
     return drive->hostFolder.lexically_normal() != drive->hostFolder.root_path();
 }
 
-std::string Targets::ExpandValue(std::string_view text) const {
+std::string Targets::ExpandValue(std::string_view text) const { return Expand(text, machine_); }
+
+std::string Targets::ExpandValueKeepingEnvironment(std::string_view text) const {
+    WithoutEnvironment machine(machine_);
+    return Expand(text, machine);
+}
+
+std::string Targets::Expand(std::string_view text, zeriru::TBuildMachine& machine) const {
     std::string out(text);
     struct Own {
         const char* name;
@@ -79,7 +117,7 @@ std::string Targets::ExpandValue(std::string_view text) const {
     };
     for (const Own& o : own) out = ReplaceAllNoCase(out, o.name, o.value);
     if (zeriru::FindDefineId(out) == 0 && sj::FindChar(out, '%') == sj::npos) return out;
-    return zeriru::ExpandDefineValue(out, machine_);
+    return zeriru::ExpandDefineValue(out, machine);
 }
 
 std::optional<std::string> Targets::Folder(std::string_view define, std::string_view sub, Refusal* why) const {

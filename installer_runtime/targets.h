@@ -48,6 +48,9 @@ public:
     // replaced, then the others as the machine expands them. No rule applies: a value is not
     // written anywhere by itself.
     std::string ExpandValue(std::string_view text) const;
+    // The same without environment references ("%SystemRoot%", "%PATH%"): they stay as they
+    // are, for the reader of the value to expand (expandable registry strings).
+    std::string ExpandValueKeepingEnvironment(std::string_view text) const;
 
     // Whether a Windows path is one the rule admits: full, on a drive of the prefix, no "..".
     static bool Admissible(std::string_view path);
@@ -55,6 +58,8 @@ public:
     static bool IsSafeSubPath(std::string_view sub);
 
 private:
+    std::string Expand(std::string_view text, zeriru::TBuildMachine& machine) const;
+
     const zeriru::TIniDocument& data_;
     zeriru::TBuildMachine& machine_;
     std::string runtimeFolder_;

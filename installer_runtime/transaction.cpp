@@ -1,5 +1,7 @@
 #include "transaction.h"
 
+#include "journal_folders.h"
+
 #include "platform/pathtext.h"
 #include "platform/sjis.h"
 #include "platform/winfile.h"
@@ -22,8 +24,6 @@ namespace sj = platform::sjis;
 namespace reg = platform::registry;
 
 namespace {
-
-constexpr const char* kJournalName = "journal.txt";
 
 std::string Hex(std::string_view bytes) {
     static const char digits[] = "0123456789ABCDEF";
@@ -138,22 +138,29 @@ Transaction::~Transaction() {
     if (fd_ >= 0) ::close(fd_);
 }
 
-std::string Transaction::JournalPath() const { return wp::JoinPath(folder_, kJournalName); }
+std::string Transaction::JournalPath() const { return wp::JoinPath(folder_, kJournalFileName); }
 
 bool Transaction::Pending() const { return wp::FileExists(JournalPath()); }
 
-bool Transaction::Begin(std::string* error) {
+bool Transaction::Begin(std::string* error, std::string_view owner) {
     if (!wp::CreateDirectoryTree(folder_)) {
         if (error) *error = folder_;
         return false;
     }
     const auto host = wp::ToHostPath(JournalPath());
     if (host) fd_ = ::open(host->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd_ < 0) {
+    const std::string line = "O|" + zeriru::EncodeProjectText(owner) + "\n";
+    if (fd_ < 0 || ::write(fd_, line.data(), line.size()) != static_cast<ssize_t>(line.size()) || ::fdatasync(fd_) != 0) {
         if (error) *error = JournalPath();
         return false;
     }
     return true;
+}
+
+std::string Transaction::OwnerOf(const std::string& folder) {
+    const std::string text = wp::ReadWholeFile(wp::JoinPath(folder, kJournalFileName)).value_or("");
+    if (text.rfind("O|", 0) != 0 || text.find('\n') == std::string::npos) return {};
+    return zeriru::DecodeProjectText(text.substr(2, text.find('\n') - 2));
 }
 
 bool Transaction::Log(const std::vector<std::string>& fields) {
@@ -273,6 +280,40 @@ bool Transaction::SetRegistryValue(reg::Root root, const std::string& key, const
     return done == reg::Status::Ok;
 }
 
+bool Transaction::DeleteRegistryKey(reg::Root root, const std::string& key) {
+    if (registry_.KeyExists(root, key) != reg::Status::Ok) return true;
+    // Every key of the tree, parents first, and every value: logged values first, so that
+    // undoing (newest first) makes the keys again before it puts the values back.
+    std::vector<std::string> keys{key};
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        std::vector<std::string> subs;
+        if (registry_.EnumSubKeys(root, keys[i], &subs) != reg::Status::Ok) return false;
+        for (const std::string& sub : subs) keys.push_back(keys[i] + "\\" + sub);
+    }
+    for (const std::string& k : keys) {
+        std::vector<reg::NamedValue> values;
+        if (registry_.EnumValues(root, k, &values) != reg::Status::Ok) return false;
+        for (const reg::NamedValue& v : values) {
+            if (!Log({"V", reg::RootName(root), k, v.name, EncodeRegistryValue(v.value)})) return false;
+        }
+    }
+    for (const std::string& k : keys) {
+        if (!Log({"X", reg::RootName(root), k})) return false;
+    }
+    return registry_.DeleteKeyTree(root, key) == reg::Status::Ok;
+}
+
+bool Transaction::RunProgram(const Launch& run, const Launch& undo, int* exitCode) {
+    if (exitCode) *exitCode = -1;
+    if (!Log({"P", undo.program, undo.arguments, undo.folder, undo.direct ? "1" : "0"})) return false;
+    Launch waited = run;
+    waited.wait = true;
+    const platform::shell::StartResult result = Start(waited);
+    if (!result.started) return false;
+    if (exitCode) *exitCode = result.exitCode;
+    return result.exitCode == 0;
+}
+
 void Transaction::Undo(const std::string& line, std::vector<std::string>* leftovers) {
     std::vector<std::string> f;
     for (const std::string& part : sj::SplitSjis(line, '|')) f.push_back(zeriru::DecodeProjectText(part));
@@ -298,6 +339,18 @@ void Transaction::Undo(const std::string& line, std::vector<std::string>* leftov
             if (!RegistryKeyIsEmpty(registry_, *root, f[2]) || registry_.DeleteKeyTree(*root, f[2]) != reg::Status::Ok)
                 left(f[1] + "\\" + f[2]);
         }
+    } else if (f[0] == "X" && f.size() == 3) {
+        const auto root = reg::RootFromName(f[1]);
+        if (root && registry_.CreateKey(*root, f[2]) != reg::Status::Ok) left(f[1] + "\\" + f[2]);
+    } else if (f[0] == "P" && f.size() == 5) {
+        Launch undo;
+        undo.program = f[1];
+        undo.arguments = f[2];
+        undo.folder = f[3];
+        undo.direct = f[4] == "1";
+        undo.wait = true;
+        const platform::shell::StartResult result = Start(undo);
+        if (!result.started || result.exitCode != 0) left(f[1] + " " + f[2]);
     } else if (f[0] == "V" && f.size() == 5) {
         const auto root = reg::RootFromName(f[1]);
         if (!root) return;
@@ -329,7 +382,7 @@ void Transaction::UndoAll(std::vector<std::string>* leftovers) {
     const auto host = wp::ToHostPath(folder_);
     std::error_code ec;
     if (host) {
-        std::filesystem::remove(*host / kJournalName, ec);
+        std::filesystem::remove(*host / kJournalFileName, ec);
         std::filesystem::remove_all(*host, ec);
     }
 }
@@ -351,7 +404,7 @@ bool Transaction::Commit() {
     if (!host) return false;
     std::error_code ec;
     // Removing the journal is the moment the changes are kept; the copies go after it.
-    if (!std::filesystem::remove(*host / kJournalName, ec) && ec) return false;
+    if (!std::filesystem::remove(*host / kJournalFileName, ec) && ec) return false;
     std::filesystem::remove_all(*host, ec);
     return true;
 }

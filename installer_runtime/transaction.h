@@ -10,10 +10,15 @@
 //   M|<folder>|<moved>  a folder tree is about to be removed: it is moved to <moved> first
 //   K|<root>|<key>      a registry key is about to be made
 //   V|<root>|<key>|<name>|<old value>   a registry value is about to change ("-": none)
-// A line is on the disk before its change starts; undoing a change that never happened does
-// nothing.
+//   X|<root>|<key>      a registry key is about to be deleted (its values have V lines before)
+//   E|<folder>          an empty folder is about to be removed
+//   P|<program>|<arguments>|<folder>|<1: direct>   a program is about to change the machine;
+//                       this one undoes it
+// The first line, O|<uninstall record>, names the installation the journal belongs to. A line
+// is on the disk before its change starts; undoing a change that never happened does nothing.
 #pragma once
 
+#include "launch.h"
 #include "platform/registry.h"
 
 #include <functional>
@@ -48,8 +53,11 @@ public:
     bool Pending() const;
     // Undoes an earlier run's journal and removes it. What could not be undone is listed.
     void Recover(std::vector<std::string>* leftovers);
-    // Starts the journal. False with *error when the folder cannot be made.
-    bool Begin(std::string* error);
+    // Starts the journal of the installation whose uninstall record is `owner`. False with
+    // *error when the folder cannot be made.
+    bool Begin(std::string* error, std::string_view owner = {});
+    // The uninstall record a journal folder's journal belongs to; empty when none.
+    static std::string OwnerOf(const std::string& folder);
 
     // The changes. Each returns false when the change (or its journal line) failed; the
     // caller then rolls back.
@@ -66,8 +74,14 @@ public:
     // Sets (a value) or deletes (nullopt) a registry value; the key is made when missing.
     bool SetRegistryValue(platform::registry::Root root, const std::string& key, const std::string& name,
                           const std::optional<platform::registry::Value>& value);
+    // Deletes a registry key with its sub-keys and values.
+    bool DeleteRegistryKey(platform::registry::Root root, const std::string& key);
     // Saves a copy of a file (an INI file) before a change that the platform makes in place.
     bool GuardFile(const std::string& path);
+    // Runs a program that changes the machine (and is waited for); `undo` is run, waited for,
+    // when the change is undone. False when `run` could not start or ended with a code other
+    // than 0 (*exitCode: its code, -1 when it did not start).
+    bool RunProgram(const Launch& run, const Launch& undo, int* exitCode = nullptr);
 
     // What this run made: folders (parents first) and registry keys (parents first).
     const std::vector<std::string>& madeFolders() const { return madeFolders_; }

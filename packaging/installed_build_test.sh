@@ -31,6 +31,9 @@ for entry in zeriru ridaviri_did; do
   [ -f "$file" ] || fail "missing desktop entry $entry"
   if command -v desktop-file-validate >/dev/null; then desktop-file-validate "$file" || fail "$entry.desktop"; fi
 done
+# The monitor's entry names its icon, which the package carries.
+grep -qx 'Icon=ridaviri_did' "$root/usr/share/applications/ridaviri_did.desktop" || fail "ridaviri_did.desktop names no icon"
+[ -f "$root/usr/share/icons/hicolor/scalable/apps/ridaviri_did.svg" ] || fail "missing the icon of ridaviri_did"
 [ -f "$root/usr/lib/libdized.so" ] && [ -f "$root/usr/include/dized.h" ] || fail "DiZed not in /usr/lib, /usr/include"
 # An application's C or C++ source compiles against the installed header alone.
 printf '#include <dized.h>\nint main(void) { return CanClosePort(0) == 0; }\n' >"$work/app.c"

@@ -305,13 +305,17 @@ TEST(CabOptionDialog, LaidOutForTheHelperAndCancelFails) {
     char text[256] = {};
     int result = -1;
     std::thread maker([&] { result = Cab(nullptr, ("-f " + Q(dir / "setup.cab") + " " + QF(dir.path())).c_str(), text, 256); });
-    // The dialog is visible while it still adds its controls: wait until all are there.
+    // The dialog is visible while it still adds its controls: wait until the last of them, the
+    // cancel button, is there. A loaded machine may take long to show it; the dialog itself gives
+    // up after 60 s, so waiting up to 50 s never outlives it.
     w::Hwnd dialog = 0;
     std::vector<w::Hwnd> children;
-    for (int i = 0; i < 2000 && children.size() < 13; ++i) {
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(50);
+    while (std::chrono::steady_clock::now() < giveUp) {
         dialog = w::FindWindow(platform::sjis::S("自己解凍形式書庫の作成"));
         children = w::EnumChildWindows(dialog);
-        if (children.size() < 13) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        if (children.size() > 10 && w::FindChildByCaption(dialog, platform::sjis::S("キャンセル")) != 0) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     ASSERT_NE(dialog, 0u);
     ASSERT_GE(children.size(), 12u);

@@ -3,15 +3,19 @@
 // fine; crashing, hanging, or planning a target the folder rule refuses is not:
 //  - every file, folder, shortcut, INI file, program, record and uninstaller planned is a
 //    full path on a drive of the prefix without "..";
-//  - registry values survive the journal's text form.
+//  - registry values survive the journal's text form;
+//  - a related application's key is one plain name below the uninstall key (the uninstallers
+//    the rules ask for are collected, never run).
 // Build: cmake -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang -DINSTALLER_RUNTIME_FUZZ=ON
 //        -DSUITE_SANITIZE=ON; run: installer_runtime/fuzz/run_fuzz.sh [seconds]
 #include "context.h"
 #include "files_items.h"
 #include "ini_items.h"
+#include "install_state.h"
 #include "program_items.h"
 #include "registration.h"
 #include "registry_items.h"
+#include "related_apps.h"
 #include "screens.h"
 #include "shortcut_items.h"
 #include "transaction.h"
@@ -85,6 +89,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const auto back = DecodeRegistryValue(EncodeRegistryValue(step.value));
         Check(back && *back == step.value);
     }
+    const std::vector<RelatedApp> related = RelatedApps(context, problems);
+    for (const RelatedApp& app : related) Check(IsApplicationKey(app.key));
+    std::vector<UninstallRun> runs;
+    (void)ApplyRelatedRules(related, context, runs);
+    (void)CheckInstalledState(context, related, runs);
+    for (const UninstallRun& run : runs) Check(IsApplicationKey(run.key));
     const Registration registration = PlanRegistration(context, problems);
     CheckPath(registration.recordPath);
     CheckPath(registration.uninstaller);

@@ -93,13 +93,32 @@ protected:
         ASSERT_TRUE(wp::WriteWholeFile(path, bytes));
     }
     static std::string Get(const std::string& path) { return wp::ReadWholeFile(path).value_or("<missing>"); }
+    // A file of long ago (2001), older than every staged file: one an earlier version left.
+    static void PutOld(const std::string& path, const std::string& bytes) {
+        Put(path, bytes);
+        ASSERT_TRUE(wp::SetLastWriteTime(path, 126227808000000000ULL));
+    }
 
     // INSTALL.DAT from the parts below, and the module program beside it.
     void WriteData() {
-        std::string text = "[Project]\r\nProjectName=mihon\r\n" + project + software + S(kLanguage) + "[Files]\r\n";
+        std::string text = "[Project]\r\nProjectName=" + projectName + "\r\n" + project + software + S(kLanguage) + "[Files]\r\n";
         for (std::size_t i = 0; i < items.size(); ++i) text += std::to_string(i) + "=" + items[i] + "\r\n";
         Put(wp::JoinPath(runtime, "INSTALL.DAT"), text + extra);
         Put(wp::JoinPath(runtime, "INSTALL.EXE"), kModuleProgram);
+    }
+    // The machine's registration program: "/s <file>" adds the file to the list
+    // C:\windows\registered.list, "/u /s <file>" takes it out (the list goes when empty); each
+    // call is noted in `log` (a host file) when one is given. It ends with `code`.
+    void PutRegistrationProgram(int code, const std::filesystem::path& log = {}) {
+        const std::string list = wp::ToHostPath("C:\\windows\\registered.list")->string();
+        const std::string note = log.empty() ? "" : "printf '%s\\n' \"$*\" >> '" + log.string() + "'\n";
+        Put("C:\\windows\\system32\\regsvr32.exe",
+            "#!/bin/sh\nlist='" + list + "'\n" + note +
+                "if [ \"$1\" = /u ]; then grep -vxF \"$3\" \"$list\" > \"$list.new\"; mv \"$list.new\" \"$list\";"
+                " [ -s \"$list\" ] || rm -f \"$list\"; else printf '%s\\n' \"$2\" >> \"$list\"; fi\nexit " +
+                std::to_string(code) + "\n");
+        std::filesystem::permissions(wp::ToHostPath("C:\\windows\\system32\\regsvr32.exe").value(),
+                                     std::filesystem::perms::owner_all);
     }
     InstallResult Run(bool silent = true) {
         options.silent = silent;
@@ -155,6 +174,7 @@ protected:
     InstallOptions options;
     std::string runtime = S("C:\\展開");
     std::string software = S("[Software]\r\nInstallerTitle=見本\r\nSoftName=見本アプリ\r\nFolder=%ProgramFilesDir%|見本|\r\n");
+    std::string projectName = "mihon";  // the uninstall key
     std::string project;  // more [Project] lines
     std::vector<std::string> items;
     std::string extra;    // more sections

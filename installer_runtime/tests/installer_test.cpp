@@ -151,7 +151,7 @@ TEST_F(InstallerTest, QuestionsOnlyWithoutSilentMode) {
     EXPECT_FALSE(wp::FileExists(Dir("")));
 
     // Existing files: b asks (answered No: kept), c is skipped, d is never copied.
-    for (const char* n : {"b", "c"}) Put(Dir("\\") + n + ".txt", "old");
+    for (const char* n : {"b", "c"}) PutOld(Dir("\\") + n + ".txt", "old");
     console = {};
     console.answers = {true, false};
     const InstallResult r = Run(false);
@@ -175,7 +175,7 @@ TEST_F(InstallerTest, ReadOnlyTargetIsReplacedAndAttributesApplied) {
     items = {"1|0|%InstallDir%||a.txt||||2|"};  // attribute bit 2: read-only
     WriteData();
     Put(runtime + "\\a.txt", "new");
-    Put(Dir("\\a.txt"), "old");
+    PutOld(Dir("\\a.txt"), "old");
     ASSERT_TRUE(wp::SetFileAttributes(Dir("\\a.txt"), wp::kAttrReadOnly));
     const InstallResult r = Run(true);
     ASSERT_EQ(r.exitCode, kExitInstalled) << console.All();

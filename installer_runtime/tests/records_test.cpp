@@ -131,9 +131,12 @@ TEST_F(RecordsTest, MissingShortcutTargetFailsTheInstallationUnlessUnchecked) {
 
 TEST_F(RecordsTest, RegistryValuesOfEveryTypeAtTheirTimings) {
     ASSERT_EQ(registry->SetString(reg::Root::CurrentUser, "Software\\Mihon", "Kept", "old"), reg::Status::Ok);
+    // An environment variable this process has: a plain string takes its value, an
+    // expandable one keeps the reference (and still gets the installer's own folders).
+    ::setenv("MIHON_ROOT", "C:\\expanded", 1);
     extra = S("[Installer]\r\nEnableRegistrySetting=1\r\n[RegistryItems]\r\n"
               "0=HKEY_LOCAL_MACHINE|Software\\Mihon|Path|%InstallDir%|0|||\r\n"
-              "1=HKEY_LOCAL_MACHINE|Software\\Mihon|Expand|%SystemRoot%\\x|1|||\r\n"
+              "1=HKEY_LOCAL_MACHINE|Software\\Mihon|Expand|%MIHON_ROOT%\\x|1|||\r\n"
               "2=HKEY_LOCAL_MACHINE|Software\\Mihon|Count|4294967295|2|||\r\n"
               "3=HKEY_LOCAL_MACHINE|Software\\Mihon|Bytes|0A,FF,00|3|||\r\n"
               "4=HKEY_CURRENT_USER|Software\\Mihon||既定値|0|||\r\n"
@@ -145,7 +148,9 @@ TEST_F(RecordsTest, RegistryValuesOfEveryTypeAtTheirTimings) {
               // only when a key exists (condition at install)
               "8=HKEY_CURRENT_USER|Software\\Mihon|IfKey|1|0|1,0,HKEY_CURRENT_USER,Software\\Nothing,,,0,,,0|\r\n"
               // only for Windows XP (OS mask 32)
-              "9=HKEY_CURRENT_USER|Software\\Mihon|XpOnly|1|0||32|\r\n");
+              "9=HKEY_CURRENT_USER|Software\\Mihon|XpOnly|1|0||32|\r\n"
+              "10=HKEY_LOCAL_MACHINE|Software\\Mihon|Plain|%MIHON_ROOT%\\x|0|||\r\n"
+              "11=HKEY_LOCAL_MACHINE|Software\\Mihon|ExpandDir|%InstallDir%\\%MIHON_ROOT%|1|||\r\n");
     WriteData();
     const auto before = Snapshot();
     const InstallResult r = Run();
@@ -154,7 +159,12 @@ TEST_F(RecordsTest, RegistryValuesOfEveryTypeAtTheirTimings) {
     EXPECT_EQ(zeriru::RegReadString(R, "HKEY_LOCAL_MACHINE", "Software\\Mihon", "Path"), Dir(""));
     reg::Value v;
     ASSERT_EQ(R.GetValue(reg::Root::LocalMachine, "Software\\Mihon", "Expand", &v), reg::Status::Ok);
-    EXPECT_EQ(v, reg::Value::ExpandString("%SystemRoot%\\x"));
+    EXPECT_EQ(v.type, reg::ValueType::ExpandSz);
+    EXPECT_EQ(v.bytes, "%MIHON_ROOT%\\x") << "stored unexpanded";
+    EXPECT_EQ(R.GetString(reg::Root::LocalMachine, "Software\\Mihon", "Plain"), "C:\\expanded\\x");
+    ASSERT_EQ(R.GetValue(reg::Root::LocalMachine, "Software\\Mihon", "ExpandDir", &v), reg::Status::Ok);
+    EXPECT_EQ(sj::ToUtf8(v.bytes), sj::ToUtf8(Dir("\\%MIHON_ROOT%")));
+    ::unsetenv("MIHON_ROOT");
     EXPECT_EQ(R.GetDword(reg::Root::LocalMachine, "Software\\Mihon", "Count"), 4294967295u);
     EXPECT_EQ(zeriru::RegReadBinaryText(R, "HKEY_LOCAL_MACHINE", "Software\\Mihon", "Bytes"), "0A,FF,00");
     EXPECT_EQ(R.GetString(reg::Root::CurrentUser, "Software\\Mihon", ""), S("既定値"));

@@ -19,10 +19,13 @@ protected:
     void SetUp() override {
         InstallerTest::SetUp();
         // Every kind of change: new folders and files, a file replaced, a shortcut, registry
-        // keys and values, an INI file, a folder deleted, the uninstaller and the record.
+        // keys and values, an INI file, a folder deleted, a registration, a shared count, a
+        // replaced file kept, the uninstaller and the record.
         items = {S("1|0|%InstallDir%||a.txt|||0|0|"), S("1|0|%InstallDir%|sub|b.txt|||0|0|"),
                  S("1|1|%InstallDir%|empty||||0|0|"), S("1|0|%WindowsDirectory%||shared.txt|||0|0|"),
-                 S("1|4|%WindowsDirectory%|old||||0|0|")};
+                 S("1|4|%WindowsDirectory%|old||||0|0|"),
+                 // registered and counted as shared; a replaced file kept for the uninstall
+                 S("1|0|%InstallDir%||comp.ocx|||6|0|"), S("1|0|%WindowsDirectory%||kept.txt|||128|0|")};
         extra = S("[Installer]\r\nEnableShortCutSetting=1\r\nEnableRegistrySetting=1\r\nEnableIniFileSetting=1\r\n"
                   "UnInstallerOptions=0\r\n"
                   "[ShortCutItems]\r\n0=a|%InstallDir%\\a.txt||||0||0|2|0|\r\n"
@@ -34,6 +37,10 @@ protected:
         Put(runtime + "\\a.txt", "a");
         Put(runtime + "\\b.txt", "b");
         Put(runtime + "\\shared.txt", "new shared");
+        Put(runtime + "\\comp.ocx", "component");
+        Put(runtime + "\\kept.txt", "new kept");
+        PutOld("C:\\windows\\kept.txt", "old kept");
+        PutRegistrationProgram(0);
         Put("C:\\windows\\win.ini", "[S]\r\nK=old\r\n");
         ASSERT_EQ(registry->SetString(platform::registry::Root::CurrentUser, "Software\\Existing", "V", "old"),
                   platform::registry::Status::Ok);
@@ -56,6 +63,7 @@ protected:
         };
         const auto before = Snapshot();
         EXPECT_EQ(Run().exitCode, kExitInstalled) << console.All();
+        options.beforeChange = {};
         installed_ = Normalized(Snapshot());
         EXPECT_EQ(RunUninstall(Dir("\\Install.dat")).exitCode, kExitInstalled) << console.All();
         PutBack();
@@ -118,6 +126,80 @@ TEST_F(RollbackTest, KilledAtEachChangeTheNextRunUndoesAndCompletes) {
         ASSERT_EQ(RunUninstall(again.record).exitCode, kExitInstalled) << console.All();
         PutBack();
         EXPECT_EQ(Differences(before, Snapshot()), "") << console.All();
+    }
+}
+
+// The uninstallation is journaled the same way: a failure at any of its changes leaves the
+// installation as it was, and a run killed at any of them is undone by the next one, which
+// then uninstalls.
+class UninstallRollbackTest : public RollbackTest {
+protected:
+    // The number of changes a whole uninstallation makes; the project is installed afterwards.
+    int CountUninstallChanges() {
+        CountChanges();
+        before_ = Snapshot();
+        EXPECT_EQ(Run().exitCode, kExitInstalled) << console.All();
+        int count = 0;
+        options.beforeChange = [&count](int) {
+            ++count;
+            return true;
+        };
+        EXPECT_EQ(RunUninstall(Dir("\\Install.dat")).exitCode, kExitInstalled) << console.All();
+        options.beforeChange = {};
+        PutBack();
+        EXPECT_EQ(Differences(before_, Snapshot()), "");
+        EXPECT_EQ(Run().exitCode, kExitInstalled) << console.All();
+        return count;
+    }
+    std::map<std::string, std::string> before_;
+};
+
+TEST_F(UninstallRollbackTest, FailureAtEachChangeLeavesTheInstallation) {
+    const int changes = CountUninstallChanges();
+    ASSERT_GT(changes, 15);
+    RecordProperty("changes", changes);
+    const auto installed = Normalized(Snapshot());
+    for (int failAt = 1; failAt <= changes; ++failAt) {
+        SCOPED_TRACE("failure at change " + std::to_string(failAt));
+        console = {};
+        options.beforeChange = [failAt](int n) { return n != failAt; };
+        const UninstallResult u = RunUninstall(Dir("\\Install.dat"));
+        EXPECT_EQ(u.exitCode, kExitFailed) << console.All();
+        EXPECT_TRUE(console.Has("変更を元に戻しています。")) << console.All();
+        EXPECT_EQ(Differences(installed, Normalized(Snapshot())), "") << console.All();
+    }
+    options.beforeChange = {};
+    ASSERT_EQ(RunUninstall(Dir("\\Install.dat")).exitCode, kExitInstalled) << console.All();
+    PutBack();
+    EXPECT_EQ(Differences(before_, Snapshot()), "");
+}
+
+TEST_F(UninstallRollbackTest, KilledAtEachChangeTheNextRunUndoesAndUninstalls) {
+    const int changes = CountUninstallChanges();
+    const auto installed = Normalized(Snapshot());
+    for (int killAt = 1; killAt <= changes; ++killAt) {
+        SCOPED_TRACE("killed at change " + std::to_string(killAt));
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            options.beforeChange = [killAt](int n) {
+                if (n == killAt) ::raise(SIGKILL);
+                return true;
+            };
+            RunUninstall(Dir("\\Install.dat"));
+            ::_exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+        EXPECT_NE(Differences(installed, Normalized(Snapshot())), "") << "the killed run left its journal";
+
+        console = {};
+        ASSERT_EQ(RunUninstall(Dir("\\Install.dat")).exitCode, kExitInstalled) << console.All();
+        EXPECT_TRUE(console.Has("前回中断された処理を元に戻しています。")) << console.All();
+        PutBack();
+        EXPECT_EQ(Differences(before_, Snapshot()), "") << console.All();
+        ASSERT_EQ(Run().exitCode, kExitInstalled) << console.All();
     }
 }
 

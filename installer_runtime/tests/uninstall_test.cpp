@@ -6,6 +6,8 @@
 #include "platform/shell.h"
 #include "zeriru/registry_access.h"
 
+#include <fstream>
+
 using namespace installer;
 using namespace installer::testing;
 namespace reg = platform::registry;
@@ -77,7 +79,7 @@ TEST_F(UninstallTest, InstallingTwiceAndUninstallingOnceLeavesNoTrace) {
 TEST_F(UninstallTest, WhatWasThereBeforeStaysOrIsRestored) {
     // A file of the same name, a registry value and an INI entry the installation overwrites.
     Put(Dir("\\readme.txt"), "the user's");  // not in 資料: no clash
-    Put(Dir("\\資料\\readme.txt"), "old readme");
+    PutOld(Dir("\\資料\\readme.txt"), "old readme");
     ASSERT_EQ(registry->SetString(reg::Root::CurrentUser, "Software\\Mihon\\Settings", "Folder", "old"), reg::Status::Ok);
     Put("C:\\windows\\win.ini", "[Mihon]\r\nPath=old\r\nOther=1\r\n");
     WriteData();
@@ -170,6 +172,65 @@ TEST_F(UninstallTest, MissingRecordIsToldInTheModulesOwnWords) {
     const UninstallResult u = RunUninstall(Dir("\\Install.dat"));
     EXPECT_EQ(u.exitCode, kExitBadData);
     EXPECT_TRUE(console.Has("アンインストール情報が見つからないため、アンインストールを続けられません。")) << console.All();
+}
+
+}  // namespace
+
+namespace {
+
+// A program that notes whether the installed readme is there, in a log beside the prefix.
+class ProcessOrderTest : public UninstallTest {
+protected:
+    void SetUp() override {
+        UninstallTest::SetUp();
+        log_ = root_ / "order.log";
+        Put("C:\\windows\\note.sh", "#!/bin/sh\nif [ -e \"$2\" ]; then s=present; else s=absent; fi\necho \"$1 $s\" >> \"" +
+                                        log_.string() + "\"\n");
+        std::filesystem::permissions(wp::ToHostPath("C:\\windows\\note.sh").value(), std::filesystem::perms::owner_all);
+    }
+    std::string Program(const std::string& name, int timing) const {
+        const std::string readme = wp::ToHostPath(Dir("\\資料\\readme.txt"))->string();
+        return "1|%WindowsDirectory%\\|note.sh|" + zeriru::EncodeProjectText(name + " \"" + sj::FromUtf8(readme) + "\"") +
+               "|0|" + std::to_string(timing) + "|1||65535||1,1,|";
+    }
+    std::string Log() const {
+        std::ifstream in(log_);
+        std::ostringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+    // An order list: "1|<step>|" per step, off steps with field 1 = 0.
+    static std::string Order(const char* section, std::initializer_list<std::pair<int, bool>> steps) {
+        std::string out = std::string("[") + section + "]\r\n";
+        int i = 0;
+        for (const auto& [step, on] : steps)
+            out += std::to_string(i++) + "=" + (on ? "1" : "0") + "|" + std::to_string(step) + "|||||65535|\r\n";
+        return out;
+    }
+    std::filesystem::path log_;
+};
+
+TEST_F(ProcessOrderTest, TheProjectsOrdersAndTheStepsItSwitchesOff) {
+    // Installation: the program "after the copy" first, the shortcuts off. Uninstallation: the
+    // files before the program, the shortcuts and the registry off.
+    extra.insert(extra.find("UnInstallerOptions=0"), "EnableProgramSetting=1\r\nEnableInstallProcessOrderSetting=1\r\n"
+                                                      "EnableUnInstallProcessOrderSetting=1\r\n");
+    extra += "[ProgramItems]\r\n0=" + Program("after-copy", 4) + "\r\n1=" + Program("before-uninstall", 2) + "\r\n";
+    extra += Order("InstallProcessOrderItems", {{7, true}, {0, true}, {1, false}, {2, true}, {3, true}, {6, true}});
+    extra += Order("UnInstallProcessOrderItems", {{0, true}, {6, true}, {1, false}, {2, false}, {3, true}, {4, true}});
+    WriteData();
+    const InstallResult r = Run();
+    ASSERT_EQ(r.exitCode, kExitInstalled) << console.All();
+    EXPECT_EQ(Log(), "after-copy absent\n") << "run before the files, as the order says";
+    const std::string shortcut = wp::JoinPath(machine->ShellFolder(1, false), S("見本\\見本.lnk"));
+    EXPECT_FALSE(wp::FileExists(shortcut)) << "the shortcut step is off";
+    EXPECT_EQ(registry->GetString(reg::Root::CurrentUser, "Software\\Mihon\\Settings", "Folder"), Dir(""));
+
+    ASSERT_EQ(RunUninstall(r.record).exitCode, kExitInstalled) << console.All();
+    EXPECT_EQ(Log(), "after-copy absent\nbefore-uninstall absent\n") << "the files went first";
+    EXPECT_FALSE(wp::FileExists(Dir("\\見本.exe")));
+    EXPECT_EQ(registry->GetString(reg::Root::CurrentUser, "Software\\Mihon\\Settings", "Folder"), Dir(""))
+        << "the registry step is off";
 }
 
 }  // namespace

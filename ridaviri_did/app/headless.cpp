@@ -143,7 +143,8 @@ std::optional<HeadlessOptions> ParseCommandLine(const std::vector<std::string>& 
 std::string HelpText() {
     return "使い方: ridaviri_did [--headless --interface can|usb --interval MS --samples N --csv FILE]\n"
            "\n"
-           "温度計測プログラムです。ウィンドウ版はまだありません。\n"
+           "温度計測プログラムです。引数なしで起動するとウィンドウを開きます (接続の選択、\n"
+           "センサ確認、計測、グラフ、CSV の保存と表示)。\n"
            "--headless を付けると、ウィンドウなしで次を行います:\n"
            "  1. 指定したインタフェースで接続センサ確認を行います (Zuzodavu.INI の構成と照合)。\n"
            "  2. MS ミリ秒間隔で N 回計測し、各サンプルの温度を表示します。\n"
@@ -157,6 +158,7 @@ std::string HelpText() {
            "  --help               この説明\n"
            "\n"
            "例:\n"
+           "  ridaviri_did\n"
            "  ridaviri_did --headless --interface can --interval 1000 --samples 10 --csv can.csv\n"
            "  ridaviri_did --headless --interface usb --interval 500 --samples 20 --csv /tmp/usb.csv\n"
            "\n"

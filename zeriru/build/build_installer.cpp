@@ -12,6 +12,7 @@
 #include "zeriru/file_version.h"
 #include "zeriru/system_services.h"
 #include "zeriru/help_topics.h"
+#include "zeriru/main_file_version.h"
 #include "zeriru/ui.h"
 
 #include <cstdio>
@@ -60,13 +61,7 @@ std::tm BuildClock() {
 
 }  // namespace
 
-std::string ItemTarget(std::string_view record) {
-    const std::string define = DecodeProjectText(GetItemField(record, 3));
-    const std::string sub = DecodeProjectText(GetItemField(record, 4));
-    const std::string name = wp::FileNameOf(DecodeProjectText(GetItemField(record, 5)));
-    if (!sub.empty()) return define + "\\" + sub + "\\" + name;
-    return define + "\\" + name;
-}
+std::string ItemTarget(std::string_view record) { return FileItemTarget(record); }
 
 std::string TimeStampText(const std::tm& now) { return DateText(now) + "_" + ClockText(now); }
 
@@ -275,35 +270,17 @@ bool TBuilder::UpdateVersionFromMainFile(const std::string& projectFile) {
     Progress(S("メインファイルのバージョンを取得しています。"));
     TIniDocument project = TIniDocument::OpenWindowsPath(projectFile);
     const std::string mainFile = DecodeProjectText(project.ReadString("Software", "MainFileName"));
-    const std::string section = ItemsSectionName(project, "FilesSetting", "Files");
-    std::string source;
-    bool found = false;
-    for (int i = 0; i < kMaxFileItems && !mainFile.empty(); ++i) {
-        const std::string key = std::to_string(i);
-        if (!project.ValueExists(section, key)) break;
-        const std::string record = project.ReadString(section, key);
-        if (GetItemFieldInt(record, 2, -1) != 0 || ItemTarget(record) != mainFile) continue;
-        source = DecodeProjectText(GetItemField(record, 5));
-        found = true;
-        break;
-    }
-    if (!found) {
-        Progress(S("メインファイル名が指定されていません。"));
+    std::vector<std::string> items = ReadItemsUntilGap(project, ItemsSectionName(project, "FilesSetting", "Files"));
+    if (items.size() > static_cast<std::size_t>(kMaxFileItems)) items.resize(static_cast<std::size_t>(kMaxFileItems));
+    const MainFileVersion found = FindMainFileVersion(items, mainFile, NameComparison::Exact);
+    if (found.result != MainFileVersionResult::Found) {
+        Progress(MainFileVersionMessage(found.result));
         return false;
     }
-    if (!wp::FileExists(source) || wp::DirectoryExists(source)) {
-        Progress(S("ファイルが存在しません。"));
-        return false;
-    }
-    TFileVersion version;
-    if (!GetFileVersion(source, version)) {
-        Progress(S("バージョン情報を取得できませんでした。"));
-        return false;
-    }
-    project.WriteInteger("Software", "MajorVersion", version.major);
-    project.WriteInteger("Software", "MinorVersion", version.minor);
-    project.WriteInteger("Software", "ReleaseVersion", version.release);
-    project.WriteInteger("Software", "BuildVersion", version.build);
+    project.WriteInteger("Software", "MajorVersion", found.version.major);
+    project.WriteInteger("Software", "MinorVersion", found.version.minor);
+    project.WriteInteger("Software", "ReleaseVersion", found.version.release);
+    project.WriteInteger("Software", "BuildVersion", found.version.build);
     return project.UpdateFile();
 }
 

@@ -32,7 +32,8 @@ inline constexpr int kExitInstalled = 0;
 inline constexpr int kExitCancelled = 1;      // the user said No or declined the licence; nothing changed
 inline constexpr int kExitBadData = 2;        // INSTALL.DAT or a staged file damaged, missing or unsafe; nothing changed
 inline constexpr int kExitFailed = 3;         // a step failed; everything done was undone
-inline constexpr int kExitRequirements = 4;   // this machine's system or memory is refused; nothing changed
+inline constexpr int kExitRequirements = 4;   // a requirement is not met (system, memory, user, pending work,
+                                              // files in use, an installed or missing application); nothing changed
 inline constexpr int kExitProgramFailed = 5;  // installed, but a program run after it failed
 inline constexpr int kExitIncomplete = 6;     // uninstall: something could not be removed
 
@@ -56,6 +57,9 @@ struct MachineFacts {
     int servicePack = 1;            // of that system
     bool server = false;            // a server system (product type)
     std::uint64_t memoryMb = 0;     // physical memory, MB
+    // What the user may change: 0 a limited user, 1 a power user, 2 an administrator;
+    // -1: found out on this machine when a project limits its users.
+    int userLevel = -1;
 };
 // This machine: the newest system of the table with its last service pack, a client, and the
 // host's physical memory.

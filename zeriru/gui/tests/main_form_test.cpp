@@ -227,14 +227,14 @@ TEST_F(MainFormTest, TheWindowSizeAndLastProjectComeBackAtTheNextStart) {
     EXPECT_EQ(form->size(), QSize(700, 500));
 }
 
-TEST_F(MainFormTest, SettingButtonsOpenTheirEditorWhichSaysWhenItComesLater) {
+TEST_F(MainFormTest, SettingButtonsAndKeysOpenTheirEditors) {
     form->StartUp({Host(Sample()).string()});
     QTest::mouseClick(Widget<QPushButton>("lblRegistry"), Qt::LeftButton);
+    QApplication::setActiveWindow(form.get());  // back from the editor's dialog
     QTest::keyClick(form.get(), Qt::Key_F7);
-    const std::vector<std::string> messages = ui.messages();
-    ASSERT_EQ(messages.size(), 2u);
-    EXPECT_EQ(messages[0], NotYetAvailableText(S("レジストリの設定")));
-    EXPECT_EQ(messages[1], NotYetAvailableText(S("アンインストールの設定")));
+    EXPECT_EQ(runner.shown(),
+              (std::vector<QString>{QStringLiteral("frmRegistryDialog"), QStringLiteral("frmUnInstallOptionDialog")}));
+    EXPECT_TRUE(ui.messages().empty()) << ui.messages().front();
     EXPECT_EQ(Widget<QPushButton>("btnRegistry")->text(), QString()) << "nothing confirmed, no mark";
 }
 

@@ -130,10 +130,14 @@ public:
     void RefreshViews(std::size_t index) override {
         if (refreshViews) refreshViews(index);
     }
+    void MeasurementEnded() override {
+        if (measurementEnded) measurementEnded();
+    }
 
     std::function<int()> save;
     std::function<void()> closeMainWindow;
     std::function<void(std::size_t)> refreshViews;
+    std::function<void()> measurementEnded;
 
 private:
     SensorTransport& transport_;

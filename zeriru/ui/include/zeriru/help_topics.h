@@ -20,8 +20,42 @@ inline constexpr int kUpdateCheck = 221;
 inline constexpr int kProjectInstallFile = 10;
 inline constexpr int kProjectModule = 16;
 inline constexpr int kProjectPublisher = 110;
+// The shortcut, registry and INI file editors.
+inline constexpr int kShortCutList = 4200;
+inline constexpr int kShortCutItem = 4201;
+inline constexpr int kShortCutFile = 4202;
+inline constexpr int kRegistryList = 4300;
+inline constexpr int kRegistryItem = 4301;
+inline constexpr int kRegistryImport = 4302;
+inline constexpr int kIniList = 4400;
+inline constexpr int kIniItem = 4401;
+
+// The application information dialog's pages.
+inline constexpr int kAppInfoBasic = 420;
+inline constexpr int kAppInfoFolder = 421;
+inline constexpr int kAppInfoVersion = 422;
+inline constexpr int kAppInfoLogo = 423;
+// The uninstall settings dialog's pages.
+inline constexpr int kUninstallBasic = 425;
+inline constexpr int kUninstallFiles = 426;
+inline constexpr int kUninstallRegistry = 427;
+inline constexpr int kUninstallInformation = 428;
+// The installer options dialog's pages (the uninstaller page last: advanced mode only).
+inline constexpr int kInstallerDetail = 430;
+inline constexpr int kInstallerRelation = 431;
+inline constexpr int kInstallerScreen = 432;
+inline constexpr int kInstallerProgram = 433;
+inline constexpr int kInstallerOs = 434;
+inline constexpr int kInstallerLimit = 435;
+inline constexpr int kInstallerUninstaller = 436;
 
 // The options dialog's help per page.
 inline constexpr int kOptionsPages[4] = {kOptionsBasic, kOptionsInstallFile, kOptionsSystem, kOptionsAutoUpdate};
+// The setting editors' help per page.
+inline constexpr int kAppInfoPages[4] = {kAppInfoBasic, kAppInfoFolder, kAppInfoVersion, kAppInfoLogo};
+inline constexpr int kUninstallPages[4] = {kUninstallBasic, kUninstallFiles, kUninstallRegistry, kUninstallInformation};
+inline constexpr int kInstallerOptionPages[7] = {kInstallerDetail, kInstallerRelation, kInstallerScreen,
+                                                 kInstallerProgram, kInstallerOs, kInstallerLimit,
+                                                 kInstallerUninstaller};
 
 }  // namespace zeriru::help_topic

@@ -33,14 +33,11 @@ struct EditorWindows {
     std::function<bool(CreateOptionDialogModel&)> createOptionDialog;
 };
 
-// What exists today, shown over `parent` through `runner`.
+// The editor's windows, shown over `parent` through `runner`.
 EditorWindows DefaultEditorWindows(Ui& ui, qtsupport::DialogRunner& runner, QWidget* parent);
 
 // One setting editor for one run; `runner` and `parent` show its dialog.
 std::unique_ptr<SettingEditor> MakeSettingEditor(SettingEditorKind kind, SettingEditorContext& context,
                                                  qtsupport::DialogRunner& runner, QWidget* parent);
-
-// The message of a window that comes with a later version (Shift-JIS).
-std::string NotYetAvailableText(std::string_view windowName);
 
 }  // namespace zeriru::gui
