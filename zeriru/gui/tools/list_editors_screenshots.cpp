@@ -11,6 +11,7 @@
 #include "qtsupport/item_list.h"
 #include "qtsupport/sjis_text.h"
 #include "zeriru/command_line.h"
+#include "zeriru/gui/screenshot_tool.h"
 #include "zeriru/gui/main_form.h"
 #include "zeriru/main_window_model.h"
 
@@ -140,25 +141,10 @@ void QueueIniShots(qtsupport::ScriptedDialogRunner& runner) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::cerr << "usage: zeriru_list_screenshots <output folder>\n"
-                     "example: PLATFORM_ROOT=/tmp/p ZUZORUVE_SHARE=build/share/zuzoruve zeriru_list_screenshots shots\n";
-        return 2;
-    }
+    if (!ScreenshotArgumentsOk(argc, "zeriru_list_screenshots")) return 2;
     QApplication app(argc, argv);
-    g_folder = QString::fromLocal8Bit(argv[1]);
-    qtsupport::UseJapaneseFont();
-    QDir().mkpath(g_folder);
-    std::string error;
-    if (!platform::shell::ProvisionPrefix(&error)) {
-        std::cerr << error << '\n';
-        return 1;
-    }
-    const std::string editor = ProvisionEditorFolder(platform::shell::SuiteShareFolder(), {}, &error);
-    if (editor.empty()) {
-        std::cerr << error << '\n';
-        return 1;
-    }
+    const std::string editor = StartScreenshots(argv[1], &g_folder);
+    if (editor.empty()) return 1;
     EditorEnvironment env({editor, {}, {}});
     EditorOptions options = env.settings().ReadOptions();
     options.mode = 1;  // advanced: every page shows

@@ -8,6 +8,7 @@
 #include "qtsupport/dialog_runner.h"
 #include "qtsupport/sjis_text.h"
 #include "zeriru/command_line.h"
+#include "zeriru/gui/screenshot_tool.h"
 #include "zeriru/editors/widgets/condition_editor.h"
 #include "zeriru/editors/widgets/dialog_frame.h"
 #include "zeriru/editors/widgets/editor_toolkit.h"
@@ -181,25 +182,10 @@ void SharedDialogs(EditorEnvironment& env, ScriptedUi& ui, qtsupport::DialogRunn
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::cerr << "usage: zeriru_screenshots <output folder>\n"
-                     "example: PLATFORM_ROOT=/tmp/p ZUZORUVE_SHARE=build/share/zuzoruve zeriru_screenshots shots\n";
-        return 2;
-    }
+    if (!ScreenshotArgumentsOk(argc, "zeriru_screenshots")) return 2;
     QApplication app(argc, argv);
-    g_folder = QString::fromLocal8Bit(argv[1]);
-    qtsupport::UseJapaneseFont();
-    QDir().mkpath(g_folder);
-    std::string error;
-    if (!platform::shell::ProvisionPrefix(&error)) {
-        std::cerr << error << '\n';
-        return 1;
-    }
-    const std::string editor = ProvisionEditorFolder(platform::shell::SuiteShareFolder(), {}, &error);
-    if (editor.empty()) {
-        std::cerr << error << '\n';
-        return 1;
-    }
+    const std::string editor = StartScreenshots(argv[1], &g_folder);
+    if (editor.empty()) return 1;
     EditorEnvironment env({editor, {}, {}});
     ScriptedUi ui;  // the pictures need no answers
     ui.onProcessMessages = [] { QApplication::processEvents(); };

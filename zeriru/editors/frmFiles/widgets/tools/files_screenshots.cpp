@@ -9,6 +9,7 @@
 #include "qtsupport/dialog_runner.h"
 #include "qtsupport/sjis_text.h"
 #include "zeriru/command_line.h"
+#include "zeriru/gui/screenshot_tool.h"
 #include "zeriru/editor_environment.h"
 #include "zeriru/editors/widgets/editor_toolkit.h"
 #include "zeriru/frmFiles/files_lists.h"
@@ -160,25 +161,10 @@ void SmallDialogs(FilesDialogModel& list, EditorToolkit& kit, const std::string&
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::cerr << "usage: files_screenshots <output folder>\n"
-                     "example: PLATFORM_ROOT=/tmp/p ZUZORUVE_SHARE=build/share/zuzoruve files_screenshots shots\n";
-        return 2;
-    }
+    if (!ScreenshotArgumentsOk(argc, "files_screenshots")) return 2;
     QApplication app(argc, argv);
-    g_folder = QString::fromLocal8Bit(argv[1]);
-    qtsupport::UseJapaneseFont();
-    QDir().mkpath(g_folder);
-    std::string error;
-    if (!platform::shell::ProvisionPrefix(&error)) {
-        std::cerr << error << '\n';
-        return 1;
-    }
-    const std::string editor = ProvisionEditorFolder(platform::shell::SuiteShareFolder(), {}, &error);
-    if (editor.empty()) {
-        std::cerr << error << '\n';
-        return 1;
-    }
+    const std::string editor = StartScreenshots(argv[1], &g_folder);
+    if (editor.empty()) return 1;
     EditorEnvironment env({editor, {}, {}});
     ScriptedUi ui;  // the pictures need no answers
     qtsupport::ScriptedDialogRunner runner;
