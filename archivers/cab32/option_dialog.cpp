@@ -31,7 +31,19 @@ bool AskSfxOptions(const std::string& cabinetName, const std::string& exeName, s
         if (error) *error = "option dialog cannot be shown: " + why;
         return false;
     }
+    std::mutex mutex;
+    std::condition_variable closed;
+    enum class Outcome { Open, Ok, Cancel } outcome = Outcome::Open;
+    auto close = [&](Outcome how) {
+        std::lock_guard lock(mutex);
+        if (outcome == Outcome::Open) outcome = how;
+        closed.notify_all();
+    };
+
     using Kind = winmsg::ControlKind;
+    // Other programs find the dialog while its controls are still being added and act as soon
+    // as they see a control: each one gets its state and its click handler before the next is
+    // added, so a box ticked or a button clicked early is never lost or overwritten.
     // Creation order is the order other programs enumerate: the folder edit must be the
     // seventh child and the command edit the eleventh.
     dialog->AddChild(Kind::Static, S("書庫ファイル"));
@@ -42,23 +54,14 @@ bool AskSfxOptions(const std::string& cabinetName, const std::string& exeName, s
     dialog->AddChild(Kind::Button, S("参照..."));
     winmsg::Hwnd folder = dialog->AddChild(Kind::Edit, options.extractDir);
     winmsg::Hwnd noAsk = dialog->AddChild(Kind::CheckBox, S("解凍時に解凍先フォルダを問い合わせない"));
+    dialog->SetCheck(noAsk, options.askFolder ? 0 : 1);
     winmsg::Hwnd deleteAfter = dialog->AddChild(Kind::CheckBox, S("プログラム終了後、解凍されたファイルを削除する"));
+    dialog->SetCheck(deleteAfter, options.deleteAfterRun ? 1 : 0);
     dialog->AddChild(Kind::Static, S("解凍後に実行するプログラム"));
     winmsg::Hwnd command = dialog->AddChild(Kind::Edit, options.command);
     winmsg::Hwnd ok = dialog->AddChild(Kind::Button, "OK");
-    winmsg::Hwnd cancel = dialog->AddChild(Kind::Button, S("キャンセル"));
-    dialog->SetCheck(noAsk, options.askFolder ? 0 : 1);
-    dialog->SetCheck(deleteAfter, options.deleteAfterRun ? 1 : 0);
-
-    std::mutex mutex;
-    std::condition_variable closed;
-    enum class Outcome { Open, Ok, Cancel } outcome = Outcome::Open;
-    auto close = [&](Outcome how) {
-        std::lock_guard lock(mutex);
-        if (outcome == Outcome::Open) outcome = how;
-        closed.notify_all();
-    };
     dialog->OnClick(ok, [&] { close(Outcome::Ok); });
+    winmsg::Hwnd cancel = dialog->AddChild(Kind::Button, S("キャンセル"));
     dialog->OnClick(cancel, [&] { close(Outcome::Cancel); });
 
     std::unique_lock lock(mutex);
