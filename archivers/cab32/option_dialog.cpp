@@ -42,8 +42,8 @@ bool AskSfxOptions(const std::string& cabinetName, const std::string& exeName, s
 
     using Kind = winmsg::ControlKind;
     // Other programs find the dialog while its controls are still being added and act as soon
-    // as they see a control: each one gets its state and its click handler before the next is
-    // added, so a box ticked or a button clicked early is never lost or overwritten.
+    // as they see a control: each one is added with its state and its click handler, so a box
+    // ticked or a button clicked early is never lost or overwritten.
     // Creation order is the order other programs enumerate: the folder edit must be the
     // seventh child and the command edit the eleventh.
     dialog->AddChild(Kind::Static, S("書庫ファイル"));
@@ -53,16 +53,14 @@ bool AskSfxOptions(const std::string& cabinetName, const std::string& exeName, s
     dialog->AddChild(Kind::Static, S("解凍先フォルダ (%temp% はテンポラリフォルダ)"));
     dialog->AddChild(Kind::Button, S("参照..."));
     winmsg::Hwnd folder = dialog->AddChild(Kind::Edit, options.extractDir);
-    winmsg::Hwnd noAsk = dialog->AddChild(Kind::CheckBox, S("解凍時に解凍先フォルダを問い合わせない"));
-    dialog->SetCheck(noAsk, options.askFolder ? 0 : 1);
-    winmsg::Hwnd deleteAfter = dialog->AddChild(Kind::CheckBox, S("プログラム終了後、解凍されたファイルを削除する"));
-    dialog->SetCheck(deleteAfter, options.deleteAfterRun ? 1 : 0);
+    winmsg::Hwnd noAsk = dialog->AddChild(Kind::CheckBox, S("解凍時に解凍先フォルダを問い合わせない"),
+                                          {.check = options.askFolder ? 0 : 1, .onClick = {}});
+    winmsg::Hwnd deleteAfter = dialog->AddChild(Kind::CheckBox, S("プログラム終了後、解凍されたファイルを削除する"),
+                                                {.check = options.deleteAfterRun ? 1 : 0, .onClick = {}});
     dialog->AddChild(Kind::Static, S("解凍後に実行するプログラム"));
     winmsg::Hwnd command = dialog->AddChild(Kind::Edit, options.command);
-    winmsg::Hwnd ok = dialog->AddChild(Kind::Button, "OK");
-    dialog->OnClick(ok, [&] { close(Outcome::Ok); });
-    winmsg::Hwnd cancel = dialog->AddChild(Kind::Button, S("キャンセル"));
-    dialog->OnClick(cancel, [&] { close(Outcome::Cancel); });
+    dialog->AddChild(Kind::Button, "OK", {.check = 0, .onClick = [&] { close(Outcome::Ok); }});
+    dialog->AddChild(Kind::Button, S("キャンセル"), {.check = 0, .onClick = [&] { close(Outcome::Cancel); }});
 
     std::unique_lock lock(mutex);
     closed.wait_for(lock, timeout, [&] { return outcome != Outcome::Open; });

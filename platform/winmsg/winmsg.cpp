@@ -231,7 +231,7 @@ public:
     uint32_t Pid() const { return pid_; }
     bool Serving() const { return listenFd_ >= 0; }
 
-    uint32_t Add(uint32_t parent, ControlKind kind, std::string_view text) {
+    uint32_t Add(uint32_t parent, ControlKind kind, std::string_view text, ControlSetup setup = {}) {
         std::lock_guard lock(mutex_);
         uint32_t id = ++lastId_;
         Control c;
@@ -239,6 +239,8 @@ public:
         c.parent = parent;
         c.kind = kind;
         c.text = text;
+        c.check = setup.check;
+        c.onClick = std::move(setup.onClick);
         if (parent == 0) {
             c.top = id;
             tops_[id];
@@ -623,8 +625,12 @@ Window::~Window() { impl_->host->RemoveTop(impl_->id); }
 Hwnd Window::Handle() const { return MakeHandle(impl_->host->Pid(), impl_->id); }
 
 Hwnd Window::AddChild(ControlKind kind, std::string_view text, Hwnd parent) {
+    return AddChild(kind, text, ControlSetup{}, parent);
+}
+
+Hwnd Window::AddChild(ControlKind kind, std::string_view text, ControlSetup setup, Hwnd parent) {
     uint32_t p = parent == 0 ? impl_->id : LocalId(parent);
-    return MakeHandle(impl_->host->Pid(), impl_->host->Add(p, kind, text));
+    return MakeHandle(impl_->host->Pid(), impl_->host->Add(p, kind, text, std::move(setup)));
 }
 
 std::string Window::Text(Hwnd control) const {

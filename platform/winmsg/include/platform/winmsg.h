@@ -52,6 +52,12 @@ bool BringToFront(Hwnd window);
 
 // A registered top-level window and its child controls, without widgets. A GUI binds real
 // widgets to it through the callbacks; a headless owner uses it as it is.
+// How a control starts: its check state and what a completed click does.
+struct ControlSetup {
+    int check = 0;
+    std::function<void()> onClick;
+};
+
 class Window {
 public:
     // Registers a top-level window. Null (and *error) when the socket cannot be served.
@@ -64,6 +70,10 @@ public:
     // Adds a child control below `parent` (0: the window itself). Children are enumerated in
     // the order they were added.
     Hwnd AddChild(ControlKind kind, std::string_view text, Hwnd parent = 0);
+    // The same with its check state and click handler set from the start: other programs may
+    // find the window while controls are being added, and one added bare and set afterwards
+    // can be seen, ticked or clicked in between.
+    Hwnd AddChild(ControlKind kind, std::string_view text, ControlSetup setup, Hwnd parent = 0);
 
     std::string Text(Hwnd control) const;
     int Check(Hwnd control) const;
