@@ -15,15 +15,15 @@ namespace zeriru::gui {
 
 namespace {
 
-struct CommandSpec {
+struct CommandEntry {
     ListCommand command;
     const char* name;
     const char* caption;
     QKeySequence shortcut;
 };
 
-const std::vector<CommandSpec>& CommandSpecs() {
-    static const std::vector<CommandSpec> specs = {
+const std::vector<CommandEntry>& CommandEntries() {
+    static const std::vector<CommandEntry> specs = {
         {ListCommand::Add, "actAdd", "追加(&A)...", QKeySequence(Qt::Key_Insert)},
         {ListCommand::Edit, "actEdit", "編集(&E)...", QKeySequence(Qt::CTRL | Qt::Key_E)},
         {ListCommand::Delete, "actDelete", "削除(&D)", QKeySequence(Qt::Key_Delete)},
@@ -100,15 +100,15 @@ TItemListPanel::TItemListPanel(Ui& ui, ItemList& list, qtsupport::ItemRecordForm
 TItemListPanel::~TItemListPanel() = default;
 
 void TItemListPanel::MakeActions() {
-    for (const CommandSpec& spec : CommandSpecs()) {
-        if (std::find(options_.commands.begin(), options_.commands.end(), spec.command) == options_.commands.end())
+    for (const CommandEntry& entry : CommandEntries()) {
+        if (std::find(options_.commands.begin(), options_.commands.end(), entry.command) == options_.commands.end())
             continue;
-        auto* a = new QAction(QString::fromUtf8(spec.caption), this);
-        a->setObjectName(QString::fromLatin1(spec.name));
-        a->setShortcut(spec.shortcut);
+        auto* a = new QAction(QString::fromUtf8(entry.caption), this);
+        a->setObjectName(QString::fromLatin1(entry.name));
+        a->setShortcut(entry.shortcut);
         a->setShortcutContext(Qt::WindowShortcut);
         addAction(a);
-        const ListCommand command = spec.command;
+        const ListCommand command = entry.command;
         connect(a, &QAction::triggered, this, [this, command] { Run(command); });
         actions_[command] = a;
     }

@@ -22,15 +22,15 @@ using qtsupport::ToQString;
 
 namespace {
 
-struct CommandSpec {
+struct CommandEntry {
     FilesCommand command;
     const char* name;
     const char* caption;
     QKeySequence shortcut;
 };
 
-const std::vector<CommandSpec>& CommandSpecs() {
-    static const std::vector<CommandSpec> specs = {
+const std::vector<CommandEntry>& CommandEntries() {
+    static const std::vector<CommandEntry> specs = {
         {FilesCommand::Open, "actOpen", "開く(&O)", QKeySequence(Qt::CTRL | Qt::Key_O)},
         {FilesCommand::ItemCheck, "actItemCheck", "項目のチェック(&C)", QKeySequence(Qt::Key_F3)},
         {FilesCommand::TotalSize, "actTotalSize", "必要容量の確認(&S)", {}},
@@ -126,16 +126,16 @@ TfrmFilesDialog::TfrmFilesDialog(FilesDialogModel& model, EditorToolkit& kit, QW
 TfrmFilesDialog::~TfrmFilesDialog() { model_.SetObserver(nullptr); }
 
 void TfrmFilesDialog::MakeActions() {
-    for (const CommandSpec& spec : CommandSpecs()) {
-        auto* a = new QAction(QString::fromUtf8(spec.caption), this);
-        a->setObjectName(QString::fromLatin1(spec.name));
-        if (!spec.shortcut.isEmpty()) {
-            a->setShortcut(spec.shortcut);
+    for (const CommandEntry& entry : CommandEntries()) {
+        auto* a = new QAction(QString::fromUtf8(entry.caption), this);
+        a->setObjectName(QString::fromLatin1(entry.name));
+        if (!entry.shortcut.isEmpty()) {
+            a->setShortcut(entry.shortcut);
             a->setShortcutContext(Qt::WindowShortcut);
         }
         addAction(a);
-        actions_[spec.command] = a;
-        const FilesCommand command = spec.command;
+        actions_[entry.command] = a;
+        const FilesCommand command = entry.command;
         connect(a, &QAction::triggered, this, [this, command] {
             switch (command) {
             case FilesCommand::Ok: okButton()->click(); return;
