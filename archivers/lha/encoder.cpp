@@ -90,6 +90,7 @@ struct Encoder::State {
     // Pending block: literal/length codes and, for each match, its position code value.
     std::vector<std::uint16_t> codes;
     std::vector<std::uint16_t> positions;
+    std::uint64_t codesMade = 0;  // literals and matches of this stream so far
     std::uint32_t codeFreq[kCodeCount];
     std::uint32_t posFreq[32];
 
@@ -168,12 +169,14 @@ struct Encoder::State {
     }
 
     void Literal(std::uint8_t b) {
+        ++codesMade;
         codes.push_back(b);
         codeFreq[b]++;
     }
     void Match(int length, int distance) {
         const std::uint16_t c = static_cast<std::uint16_t>(256 + length - kMinMatch);
         const unsigned p = static_cast<unsigned>(distance - 1);
+        ++codesMade;
         codes.push_back(c);
         positions.push_back(static_cast<std::uint16_t>(p));
         codeFreq[c]++;
@@ -350,6 +353,7 @@ CodingResult Encoder::Encode(const ByteSource& in, const ByteSink& outSink) {
     s.out.clear();
     s.written = 0;
     s.sinkFailed = false;
+    s.codesMade = 0;
 
     std::uint8_t* const buf = s.buf.data();
     std::int32_t* const head = s.head.data();
@@ -358,10 +362,9 @@ CodingResult Encoder::Encode(const ByteSource& in, const ByteSink& outSink) {
     const int windowMask = s.windowSize - 1;
     const int hashBits = s.hashBits;
     const int maxDistance = s.maxDistance;
-    const int maxChain = s.traits.maxChain;
-    const int niceLength = s.traits.niceLength;
+    const MatchSearch& costSearch = s.traits.costSearch;
+    const MatchSearch& lazySearch = s.traits.lazySearch;
     const int lazyLimit = s.traits.lazyLimit;
-    const int goodLength = s.traits.goodLength;
 
     BitWriter bw(s.out);
     int pos = 0;
@@ -391,11 +394,19 @@ CodingResult Encoder::Encode(const ByteSource& in, const ByteSink& outSink) {
         head[h] = at;
         return old;
     };
+    // Hands a finished block to the sink once enough codes are gathered; false once the sink
+    // failed.
+    auto emitted = [&]() -> bool {
+        if (static_cast<int>(s.codes.size()) < kBlockCodes) return true;
+        s.FlushBlock(bw);
+        return s.Drain(outSink);
+    };
+
     // Longest match at `at` among the chain starting with `cand`, longer than `best`.
     auto longest = [&](int at, std::int32_t cand, int best, int* distance) -> int {
         const int maxLen = std::min(kMaxMatch, end - at);
         if (best >= maxLen) return best;
-        int chain = best >= goodLength ? maxChain >> 2 : maxChain;
+        int chain = best >= lazySearch.goodLength ? lazySearch.maxChain >> 2 : lazySearch.maxChain;
         const std::uint8_t* const scan = buf + at;
         const int limit = at - maxDistance;
         while (cand >= limit && chain-- > 0) {
@@ -405,7 +416,7 @@ CodingResult Encoder::Encode(const ByteSource& in, const ByteSink& outSink) {
                 if (len > best) {
                     best = len;
                     *distance = at - cand;
-                    if (len >= niceLength) break;
+                    if (len >= lazySearch.niceLength) break;
                 }
             }
             cand = prev[cand & windowMask];
@@ -413,20 +424,67 @@ CodingResult Encoder::Encode(const ByteSource& in, const ByteSink& outSink) {
         return best;
     };
 
-    int prevLength = kMinMatch - 1;
-    int prevDistance = 0;
-    bool literalPending = false;
-    std::uint8_t pendingByte = 0;
+    // Lazy parse of the positions from `pos` up to `stop`: a match is taken unless the next
+    // position starts a longer one. Its last match may run past `stop`; returns where the next
+    // chunk starts.
+    auto parseLazily = [&](int pos, const int stop) -> int {
+        int prevLength = kMinMatch - 1;
+        int prevDistance = 0;
+        bool literalPending = false;
+        std::uint8_t pendingByte = 0;
+        // The match that starts at the byte before pos is taken; pos itself is in the tables.
+        auto takePrevious = [&]() {
+            s.Match(prevLength, prevDistance);
+            const int matchEnd = pos - 1 + prevLength;
+            for (int q = pos + 1; q < matchEnd; ++q) {
+                if (end - q >= kMinMatch) insert(q);
+            }
+            pos = matchEnd;
+            literalPending = false;
+            prevLength = kMinMatch - 1;
+        };
+        while (pos < stop) {
+            std::int32_t cand = kNil;
+            if (end - pos >= kMinMatch) cand = insert(pos);
+            int length = kMinMatch - 1;
+            int distance = 0;
+            if (cand != kNil && prevLength < lazyLimit) {
+                length = longest(pos, cand, kMinMatch - 1, &distance);
+                if (length == kMinMatch && distance > kTooFarForMinMatch) length = kMinMatch - 1;
+            }
 
-    fill();
-    if (s.traits.optimalParse) {
-        // Near-optimal parse: for a chunk of positions collect, at each, the nearest match of
-        // every length the chain offers, then choose the cheapest path of literals and matches
-        // through the chunk under the last block's code lengths.
+            if (prevLength >= kMinMatch && length <= prevLength) {
+                takePrevious();
+            } else {
+                if (literalPending) s.Literal(pendingByte);
+                literalPending = true;
+                pendingByte = buf[pos];
+                prevLength = length;
+                prevDistance = distance;
+                ++pos;
+            }
+            if (!emitted()) return pos;
+        }
+        if (literalPending) {
+            if (prevLength >= kMinMatch) {
+                // pos is not in the tables yet: the match's rest starts there.
+                if (end - pos >= kMinMatch) insert(pos);
+                takePrevious();
+            } else {
+                s.Literal(pendingByte);
+            }
+            emitted();
+        }
+        return pos;
+    };
+
+    // Near-optimal parse of n positions from pos: collect, at each, the nearest match of every
+    // length the chain offers, then choose the cheapest path of literals and matches through
+    // them under the last block's code lengths.
+    auto parseByCost = [&](const int pos, const int n) {
         constexpr int kPairs = State::kPairs;
         // pairCount of a position inside a long match: one pair, to be taken at its full length.
         constexpr std::uint8_t kRestOnly = 0xFF;
-        const int chunk = s.chunk;
         std::uint32_t* const cost = s.cost.data();
         std::uint16_t* const stepLength = s.stepLength.data();
         std::uint16_t* const stepDistance = s.stepDistance.data();
@@ -434,172 +492,143 @@ CodingResult Encoder::Encode(const ByteSource& in, const ByteSink& outSink) {
         std::uint16_t* const pairDistance = s.pairDistance.data();
         std::uint8_t* const pairCount = s.pairCount.data();
         std::vector<int>& path = s.path;
-        while (!s.sinkFailed) {
-            if (!eof && end - pos < kLookahead + chunk) {
-                if (pos > s.windowSize) s.Slide(pos, end);
-                fill();
+        int skipUntil = 0;
+        int skipDistance = 0;
+        int previousBest = 0;
+        for (int i = 0; i < n; ++i) {
+            const int at = pos + i;
+            pairCount[i] = 0;
+            std::int32_t cand = kNil;
+            if (end - at >= kMinMatch) cand = insert(at);
+            const int maxLen = std::min(kMaxMatch, n - i);
+            if (i < skipUntil) {
+                // Inside a long match: its rest, at the same distance, is all that is offered.
+                const int rest = std::min(skipUntil - i, maxLen);
+                if (rest >= kMinMatch) {
+                    pairLength[static_cast<std::size_t>(i) * kPairs] = static_cast<std::uint16_t>(rest);
+                    pairDistance[static_cast<std::size_t>(i) * kPairs] = static_cast<std::uint16_t>(skipDistance);
+                    pairCount[i] = kRestOnly;
+                }
+                continue;
             }
-            if (pos >= end) break;
-            const int n = std::min(chunk, end - pos - (eof ? 0 : kLookahead));
-
-            int skipUntil = 0;
-            int skipDistance = 0;
-            int previousBest = 0;
-            for (int i = 0; i < n; ++i) {
-                const int at = pos + i;
-                pairCount[i] = 0;
-                std::int32_t cand = kNil;
-                if (end - at >= kMinMatch) cand = insert(at);
-                const int maxLen = std::min(kMaxMatch, n - i);
-                if (i < skipUntil) {
-                    // Inside a long match: its rest, at the same distance, is all that is offered.
-                    const int rest = std::min(skipUntil - i, maxLen);
-                    if (rest >= kMinMatch) {
-                        pairLength[static_cast<std::size_t>(i) * kPairs] = static_cast<std::uint16_t>(rest);
-                        pairDistance[static_cast<std::size_t>(i) * kPairs] = static_cast<std::uint16_t>(skipDistance);
-                        pairCount[i] = kRestOnly;
+            if (cand == kNil || maxLen < kMinMatch) continue;
+            const std::uint8_t* const scan = buf + at;
+            const int limit = at - maxDistance;
+            int best = kMinMatch - 1;
+            // Just after a good match the next position mostly repeats it: search less.
+            int chain = previousBest >= costSearch.goodLength ? costSearch.maxChain >> 2 : costSearch.maxChain;
+            int count = 0;
+            std::uint16_t* const pl = &pairLength[static_cast<std::size_t>(i) * kPairs];
+            std::uint16_t* const pd = &pairDistance[static_cast<std::size_t>(i) * kPairs];
+            // Only a match longer than the best so far counts: the two bytes that end such
+            // a match are compared first.
+            const std::uint8_t* ends = buf + best - 1;
+            std::uint16_t scanEnd = Load16(scan + best - 1);
+            while (cand >= limit && chain-- > 0) {
+                if (Load16(ends + cand) == scanEnd) {
+                    const int len = MatchLength(buf + cand, scan, 0, maxLen);
+                    const int d = at - cand;
+                    if (len > best && !(len == kMinMatch && d > kTooFarForMinMatch)) {
+                        if (count == kPairs) --count;  // keep the longest
+                        pl[count] = static_cast<std::uint16_t>(len);
+                        pd[count] = static_cast<std::uint16_t>(d);
+                        ++count;
+                        best = len;
+                        if (len >= costSearch.niceLength || len == maxLen) break;
+                        ends = buf + best - 1;
+                        scanEnd = Load16(scan + best - 1);
                     }
-                    continue;
                 }
-                if (cand == kNil || maxLen < kMinMatch) continue;
-                const std::uint8_t* const scan = buf + at;
-                const int limit = at - maxDistance;
-                int best = kMinMatch - 1;
-                // Just after a good match the next position mostly repeats it: search less.
-                int chain = previousBest >= goodLength ? maxChain >> 2 : maxChain;
-                int count = 0;
-                std::uint16_t* const pl = &pairLength[static_cast<std::size_t>(i) * kPairs];
-                std::uint16_t* const pd = &pairDistance[static_cast<std::size_t>(i) * kPairs];
-                // Only a match longer than the best so far counts: the two bytes that end such
-                // a match are compared first.
-                const std::uint8_t* ends = buf + best - 1;
-                std::uint16_t scanEnd = Load16(scan + best - 1);
-                while (cand >= limit && chain-- > 0) {
-                    if (Load16(ends + cand) == scanEnd) {
-                        const int len = MatchLength(buf + cand, scan, 0, maxLen);
-                        const int d = at - cand;
-                        if (len > best && !(len == kMinMatch && d > kTooFarForMinMatch)) {
-                            if (count == kPairs) --count;  // keep the longest
-                            pl[count] = static_cast<std::uint16_t>(len);
-                            pd[count] = static_cast<std::uint16_t>(d);
-                            ++count;
-                            best = len;
-                            if (len >= niceLength || len == maxLen) break;
-                            ends = buf + best - 1;
-                            scanEnd = Load16(scan + best - 1);
-                        }
-                    }
-                    cand = prev[cand & windowMask];
-                }
-                pairCount[i] = static_cast<std::uint8_t>(count);
-                previousBest = best;
-                // A long match is taken as it is: no searches inside it.
-                if (best >= niceLength) {
-                    skipUntil = i + best;
-                    skipDistance = pd[count - 1];
-                }
+                cand = prev[cand & windowMask];
             }
-
-            const std::uint16_t* const literalCost = s.literalCost;
-            const std::uint16_t* const lengthCost = s.lengthCost;
-            std::uint32_t* const c0 = cost;
-            std::uint16_t* const sl = stepLength;
-            std::uint16_t* const sd = stepDistance;
-            c0[0] = 0;
-            for (int j = 1; j <= n; ++j) c0[j] = 0xFFFFFFFFu;
-            for (int i = 0; i < n; ++i) {
-                const std::uint32_t base = c0[i];
-                const std::uint32_t lit = base + literalCost[buf[pos + i]];
-                if (lit < c0[i + 1]) {
-                    c0[i + 1] = lit;
-                    sl[i + 1] = 1;
-                }
-                int count = pairCount[i];
-                int from = kMinMatch;
-                if (count == kRestOnly) {
-                    count = 1;
-                    from = pairLength[static_cast<std::size_t>(i) * kPairs];
-                }
-                for (int k = 0; k < count; ++k) {
-                    const int len = pairLength[static_cast<std::size_t>(i) * kPairs + k];
-                    const int d = pairDistance[static_cast<std::size_t>(i) * kPairs + k];
-                    const std::uint32_t withDistance = base + static_cast<std::uint32_t>(s.DistanceCost(d));
-                    std::uint32_t* const target = c0 + i;
-                    for (int l = from; l <= len; ++l) {
-                        const std::uint32_t c = withDistance + lengthCost[l];
-                        if (c < target[l]) {
-                            target[l] = c;
-                            sl[i + l] = static_cast<std::uint16_t>(l);
-                            sd[i + l] = static_cast<std::uint16_t>(d);
-                        }
-                    }
-                    from = len + 1;
-                }
+            pairCount[i] = static_cast<std::uint8_t>(count);
+            previousBest = best;
+            // A long match is taken as it is: no searches inside it.
+            if (best >= costSearch.niceLength) {
+                skipUntil = i + best;
+                skipDistance = pd[count - 1];
             }
-
-            path.clear();
-            for (int j = n; j > 0; j -= stepLength[j]) path.push_back(j);
-            for (auto it = path.rbegin(); it != path.rend(); ++it) {
-                const int j = *it;
-                if (stepLength[j] == 1) {
-                    s.Literal(buf[pos + j - 1]);
-                } else {
-                    s.Match(stepLength[j], stepDistance[j]);
-                }
-                if (static_cast<int>(s.codes.size()) >= kBlockCodes) {
-                    s.FlushBlock(bw);
-                    if (!s.Drain(outSink)) break;
-                }
-            }
-            pos += n;
         }
-    }
-    while (!s.traits.optimalParse) {
-        if (!eof && end - pos < kLookahead) {
+
+        const std::uint16_t* const literalCost = s.literalCost;
+        const std::uint16_t* const lengthCost = s.lengthCost;
+        std::uint32_t* const c0 = cost;
+        std::uint16_t* const sl = stepLength;
+        std::uint16_t* const sd = stepDistance;
+        c0[0] = 0;
+        for (int j = 1; j <= n; ++j) c0[j] = 0xFFFFFFFFu;
+        for (int i = 0; i < n; ++i) {
+            const std::uint32_t base = c0[i];
+            const std::uint32_t lit = base + literalCost[buf[pos + i]];
+            if (lit < c0[i + 1]) {
+                c0[i + 1] = lit;
+                sl[i + 1] = 1;
+            }
+            int count = pairCount[i];
+            int from = kMinMatch;
+            if (count == kRestOnly) {
+                count = 1;
+                from = pairLength[static_cast<std::size_t>(i) * kPairs];
+            }
+            for (int k = 0; k < count; ++k) {
+                const int len = pairLength[static_cast<std::size_t>(i) * kPairs + k];
+                const int d = pairDistance[static_cast<std::size_t>(i) * kPairs + k];
+                const std::uint32_t withDistance = base + static_cast<std::uint32_t>(s.DistanceCost(d));
+                std::uint32_t* const target = c0 + i;
+                for (int l = from; l <= len; ++l) {
+                    const std::uint32_t c = withDistance + lengthCost[l];
+                    if (c < target[l]) {
+                        target[l] = c;
+                        sl[i + l] = static_cast<std::uint16_t>(l);
+                        sd[i + l] = static_cast<std::uint16_t>(d);
+                    }
+                }
+                from = len + 1;
+            }
+        }
+
+        path.clear();
+        for (int j = n; j > 0; j -= stepLength[j]) path.push_back(j);
+        for (auto it = path.rbegin(); it != path.rend(); ++it) {
+            const int j = *it;
+            if (stepLength[j] == 1) {
+                s.Literal(buf[pos + j - 1]);
+            } else {
+                s.Match(stepLength[j], stepDistance[j]);
+            }
+            if (static_cast<int>(s.codes.size()) >= kBlockCodes) {
+                s.FlushBlock(bw);
+                if (!s.Drain(outSink)) return;
+            }
+        }
+    };
+
+    // Chunks of positions, each parsed by cost unless the chunk before was made of long
+    // matches: there the chains are full of real candidates and a search at every position
+    // costs much time for little, while a deeper lazy search finds as good matches.
+    const bool byCostAtAll = s.traits.optimalParse;
+    bool lazyNext = !byCostAtAll;
+    fill();
+    while (!s.sinkFailed) {
+        if (!eof && end - pos < kLookahead + s.chunk) {
             if (pos > s.windowSize) s.Slide(pos, end);
             fill();
         }
         if (pos >= end) break;
-
-        std::int32_t cand = kNil;
-        if (end - pos >= kMinMatch) cand = insert(pos);
-        int length = kMinMatch - 1;
-        int distance = 0;
-        if (cand != kNil && prevLength < lazyLimit) {
-            length = longest(pos, cand, kMinMatch - 1, &distance);
-            if (length == kMinMatch && distance > kTooFarForMinMatch) length = kMinMatch - 1;
-        }
-
-        if (prevLength >= kMinMatch && length <= prevLength) {
-            // The match that starts at the previous byte wins.
-            s.Match(prevLength, prevDistance);
-            const int stop = pos - 1 + prevLength;
-            for (int q = pos + 1; q < stop; ++q) {
-                if (end - q >= kMinMatch) insert(q);
-            }
-            pos = stop;
-            literalPending = false;
-            prevLength = kMinMatch - 1;
-        } else if (literalPending) {
-            s.Literal(pendingByte);
-            pendingByte = buf[pos];
-            prevLength = length;
-            prevDistance = distance;
-            ++pos;
+        const int n = std::min(s.chunk, end - pos - (eof ? 0 : kLookahead));
+        const std::uint64_t codesBefore = s.codesMade;
+        const int from = pos;
+        if (lazyNext) {
+            pos = parseLazily(pos, pos + n);
         } else {
-            literalPending = true;
-            pendingByte = buf[pos];
-            prevLength = length;
-            prevDistance = distance;
-            ++pos;
+            parseByCost(pos, n);
+            pos += n;
         }
-
-        if (static_cast<int>(s.codes.size()) >= kBlockCodes) {
-            s.FlushBlock(bw);
-            if (!s.Drain(outSink)) break;
-        }
+        const std::uint64_t codes = s.codesMade - codesBefore;
+        lazyNext = !byCostAtAll ||
+                   (s.traits.lazyBytesPerCode > 0 &&
+                    static_cast<std::uint64_t>(pos - from) >= codes * static_cast<std::uint64_t>(s.traits.lazyBytesPerCode));
     }
-    if (literalPending) s.Literal(pendingByte);
     s.FlushBlock(bw);
     bw.Flush();
     s.Drain(outSink);

@@ -7,17 +7,26 @@
 
 namespace archivers::lha {
 
+// How hard the match finder looks at one position.
+struct MatchSearch {
+    int maxChain;    // candidates examined
+    int niceLength;  // a match this long ends the search, bytes
+    int goodLength;  // chain shortened to a quarter after a match this long, bytes
+};
+
 struct MethodTraits {
     const char* name;      // "-lh5-", as it stands in the header
     bool stored;           // -lh0-: bytes kept as they are
     int dictionaryBits;    // window size 2^bits bytes
     int positionTableBits; // width of the position table's length field, bits
     // Match finder tuning picked when an encoder is built for this method.
-    int maxChain;          // candidates examined per position
-    int niceLength;        // a match this long ends the search, bytes
-    int lazyLimit;         // no lazy look-ahead once a match is this long, bytes
-    int goodLength;        // chain shortened to a quarter once a match is this long, bytes
-    bool optimalParse;     // choose literals and matches by their cost instead of lazily
+    MatchSearch costSearch;  // at every position of a chunk parsed by cost
+    MatchSearch lazySearch;  // at the positions a lazy parse looks at
+    int lazyLimit;           // no lazy look-ahead once a match is this long, bytes
+    // A chunk whose codes cover this many bytes each or more on average is followed by a
+    // lazily parsed one (0: every chunk by cost).
+    int lazyBytesPerCode;
+    bool optimalParse;       // choose literals and matches by their cost; false: all lazily
 };
 
 // Number of position codes: one per possible bit length of a distance.

@@ -56,6 +56,14 @@ const DataCase kData[] = {
          return unit + unit + unit;
      }},
     {"one_symbol_blocks", [] { return std::string(100000, 'a') + RandomBytes(5000, 4) + std::string(100000, 'b'); }},
+    {"long_and_short_matches_by_turns", [] {  // the parse switches between lazy and by cost
+        std::string data;
+        for (std::uint32_t k = 0; k < 12; ++k) {
+            const std::string words = TextLike(3000 + 1700 * k, 10 + k);
+            data += words + words.substr(k * 37) + RandomBytes(900 + 613 * k, 20 + k) + std::string(k * 50, '=');
+        }
+        return data;
+    }},
 };
 
 class CoderRoundTrip : public ::testing::TestWithParam<std::tuple<const char*, DataCase>> {};
