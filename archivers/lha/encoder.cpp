@@ -409,14 +409,17 @@ CodingResult Encoder::Encode(const ByteSource& in, const ByteSink& outSink) {
         int chain = best >= lazySearch.goodLength ? lazySearch.maxChain >> 2 : lazySearch.maxChain;
         const std::uint8_t* const scan = buf + at;
         const int limit = at - maxDistance;
+        // Only a longer match counts: the two bytes that would end it are compared first.
+        std::uint16_t scanEnd = Load16(scan + best - 1);
         while (cand >= limit && chain-- > 0) {
             const std::uint8_t* m = buf + cand;
-            if (m[best] == scan[best] && m[0] == scan[0] && m[1] == scan[1]) {
+            if (Load16(m + best - 1) == scanEnd && Load16(m) == Load16(scan)) {
                 const int len = MatchLength(m, scan, 2, maxLen);
                 if (len > best) {
                     best = len;
                     *distance = at - cand;
                     if (len >= lazySearch.niceLength) break;
+                    scanEnd = Load16(scan + best - 1);
                 }
             }
             cand = prev[cand & windowMask];
@@ -449,7 +452,8 @@ CodingResult Encoder::Encode(const ByteSource& in, const ByteSink& outSink) {
             int length = kMinMatch - 1;
             int distance = 0;
             if (cand != kNil && prevLength < lazyLimit) {
-                length = longest(pos, cand, kMinMatch - 1, &distance);
+                // Only a match longer than the one of the byte before can replace it.
+                length = longest(pos, cand, std::max(prevLength, kMinMatch - 1), &distance);
                 if (length == kMinMatch && distance > kTooFarForMinMatch) length = kMinMatch - 1;
             }
 
