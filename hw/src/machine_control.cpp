@@ -19,6 +19,8 @@ namespace {
 constexpr size_t kMaxCommand = 1024;
 // Poll step of the accepting thread, ms: how soon it notices the machine ending.
 constexpr int kPollMs = 100;
+// How long a client waits for the machine's answer, s.
+constexpr int kAnswerSeconds = 10;
 }  // namespace
 
 std::filesystem::path ControlSocketPath(long pid) {
@@ -83,6 +85,40 @@ bool Machine::ServeControl(const std::filesystem::path& socket_path, std::string
         }
     });
     control_ = std::move(server);
+    return true;
+}
+
+bool SendControlCommand(const std::filesystem::path& socket_path, const std::string& command, std::string* answer,
+                        std::string* error) {
+    auto fail = [error](const std::string& what) {
+        if (error) *error = what;
+        return false;
+    };
+    sockaddr_un addr{};
+    const std::string p = socket_path.string();
+    if (p.size() >= sizeof addr.sun_path) return fail("socket path too long: " + p);
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return fail(std::string("socket: ") + std::strerror(errno));
+    // A machine that stopped answering does not hold the caller for ever.
+    timeval timeout{kAnswerSeconds, 0};
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+    addr.sun_family = AF_UNIX;
+    std::memcpy(addr.sun_path, p.c_str(), p.size() + 1);
+    if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+        const std::string why = "connect " + p + ": " + std::strerror(errno);
+        close(fd);
+        return fail(why);
+    }
+    const std::string line = command + "\n";
+    if (write(fd, line.data(), line.size()) != static_cast<ssize_t>(line.size())) {
+        const std::string why = std::string("write: ") + std::strerror(errno);
+        close(fd);
+        return fail(why);
+    }
+    answer->clear();
+    char buf[512];
+    for (ssize_t n; (n = read(fd, buf, sizeof buf)) > 0;) answer->append(buf, static_cast<size_t>(n));
+    close(fd);
     return true;
 }
 

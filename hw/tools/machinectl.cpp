@@ -1,12 +1,9 @@
 // machinectl: lists a machine and plugs or unplugs its devices while it runs.
 #include <signal.h>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <iostream>
 #include <string>
 
@@ -82,21 +79,9 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (socket_path.empty()) return Fail("which machine? give --pid or --socket");
-    sockaddr_un addr{};
-    if (socket_path.size() >= sizeof addr.sun_path) return Fail("socket path too long");
-    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return Fail(std::string("socket: ") + std::strerror(errno));
-    addr.sun_family = AF_UNIX;
-    std::memcpy(addr.sun_path, socket_path.c_str(), socket_path.size() + 1);
-    if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0)
-        return Fail("connect " + socket_path + ": " + std::strerror(errno));
-    command += "\n";
-    if (write(fd, command.data(), command.size()) != static_cast<ssize_t>(command.size()))
-        return Fail(std::string("write: ") + std::strerror(errno));
     std::string answer;
-    char buf[512];
-    for (ssize_t n; (n = read(fd, buf, sizeof buf)) > 0;) answer.append(buf, static_cast<size_t>(n));
-    close(fd);
+    std::string error;
+    if (!hw::SendControlCommand(socket_path, command, &answer, &error)) return Fail(error);
     if (answer.rfind("ok\n", 0) == 0) {
         std::cout << answer.substr(3);
         return 0;

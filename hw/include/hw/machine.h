@@ -197,4 +197,10 @@ private:
 // $XDG_RUNTIME_DIR/zuzoruve-machine-<pid>.sock (the temporary folder without a runtime folder).
 std::filesystem::path ControlSocketPath(long pid);
 
+// Sends one command line to the machine answering on socket_path and puts its answer ("ok"
+// and the result, or "error ...") in *answer. False, with *error set, when the socket cannot
+// be reached or the command not sent.
+bool SendControlCommand(const std::filesystem::path& socket_path, const std::string& command, std::string* answer,
+                        std::string* error);
+
 }  // namespace hw

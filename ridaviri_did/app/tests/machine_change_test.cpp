@@ -5,14 +5,11 @@
 // through its control socket, as machinectl does.
 #include <gtest/gtest.h>
 
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
-#include <cstring>
 #include <mutex>
 #include <sstream>
 
@@ -136,23 +133,9 @@ protected:
     static std::string Control(const std::string& command) {
         // Any device call boots the machine (and its control socket) if it is not running yet.
         SetupDiDestroyDeviceInfoList(SetupDiGetClassDevsA(nullptr, nullptr, nullptr, DIGCF_PRESENT));
-        const std::string path = hw::ControlSocketPath(::getpid()).string();
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-        const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (fd < 0) return "error socket";
-        if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-            close(fd);
-            return "error connect " + path;
-        }
-        const std::string line = command + "\n";
         std::string answer;
-        if (write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size())) {
-            char buffer[512];
-            for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;) answer.append(buffer, static_cast<std::size_t>(n));
-        }
-        close(fd);
+        std::string error;
+        if (!hw::SendControlCommand(hw::ControlSocketPath(::getpid()), command, &answer, &error)) return "error " + error;
         return answer;
     }
 

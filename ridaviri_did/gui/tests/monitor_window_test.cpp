@@ -17,13 +17,10 @@
 #include <QTest>
 
 #include <signal.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <cstring>
 #include <deque>
 
 #include "expected_configuration.h"
@@ -87,24 +84,9 @@ Profile=constant:71
 // One command to this process's machine, as machinectl sends it; the answer, or the failing
 // call's error.
 std::string MachineControl(const std::string& command) {
-    const std::string path = hw::ControlSocketPath(::getpid()).string();
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    timeval timeout{5, 0};
-    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
     std::string answer;
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        answer = "error connect " + path + ": " + std::strerror(errno);
-    } else if (::write(fd, command.data(), command.size()) != static_cast<ssize_t>(command.size())) {
-        answer = std::string("error write: ") + std::strerror(errno);
-    } else {
-        ::shutdown(fd, SHUT_WR);
-        char buffer[256];
-        for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) answer.append(buffer, std::size_t(n));
-    }
-    ::close(fd);
+    std::string error;
+    if (!hw::SendControlCommand(hw::ControlSocketPath(::getpid()), command, &answer, &error)) return "error " + error;
     return answer;
 }
 
