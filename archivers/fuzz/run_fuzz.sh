@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the archivers' fuzz targets with clang, AddressSanitizer and UBSan in build-fuzz/ and
 # runs each for a bounded time (seconds per target, default 60) on fresh seeds: the LHA reader,
-# the CAB reader, and the self-extractors' trailer, directives, options and command check.
+# the LHA encoder (round trip), the CAB reader, and the self-extractors' trailer, directives,
+# options and command check.
 # Usage: archivers/fuzz/run_fuzz.sh [seconds] [target...]
 #   e.g. archivers/fuzz/run_fuzz.sh 120
 #        archivers/fuzz/run_fuzz.sh 30 archivers_sfx_fuzz
@@ -10,7 +11,7 @@ top=$(cd "$(dirname "$0")/../.." && pwd)
 seconds=${1:-60}
 shift || true
 targets=("$@")
-((${#targets[@]})) || targets=(archivers_lha_fuzz archivers_cab_fuzz archivers_sfx_fuzz)
+((${#targets[@]})) || targets=(archivers_lha_fuzz archivers_lha_coder_fuzz archivers_cab_fuzz archivers_sfx_fuzz)
 cmake -S "$top" -B "$top/build-fuzz" -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DARCHIVERS_FUZZ=ON -DSUITE_TESTS=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$top/build-fuzz" -j2 --target "${targets[@]}" archivers_bench
@@ -29,10 +30,15 @@ printf '\002%%WORK%%\\DOZOZE\\T\\install.exe\n%%WORK%%\\DOZOZE\\T\nINSTALL.EXE\n
 { printf '\000stub'; head -c 100 /dev/zero; printf 'opts'
   printf 'ZSFX0001\004\000\000\000\000\000\000\000\144\000\000\000\000\000\000\000\004\000\000\000L\000\000\000'; } \
   >"$work/seeds/sfx/trailer"
+# Seeds of the coder target: word text and binary bytes.
+mkdir -p "$work/seeds/coder"
+head -c 3000 "$top/archivers/fuzz/run_fuzz.sh" >"$work/seeds/coder/text"
+head -c 3000 "$top/build-fuzz/bin/archivers_bench" >"$work/seeds/coder/binary"
 artifacts=$(mktemp -d)
 for t in "${targets[@]}"; do
   case $t in
     archivers_lha_fuzz) seed=lha ;;
+    archivers_lha_coder_fuzz) seed=coder ;;
     archivers_cab_fuzz) seed=cab ;;
     *) seed=sfx ;;
   esac
