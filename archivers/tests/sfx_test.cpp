@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <thread>
 
@@ -303,8 +304,10 @@ TEST(CabOptionDialog, LaidOutForTheHelperAndCancelFails) {
     TempDir dir;
     MakeStagedCabinet(dir.path());
     char text[256] = {};
-    int result = -1;
-    std::thread maker([&] { result = Cab(nullptr, ("-f " + Q(dir / "setup.cab") + " " + QF(dir.path())).c_str(), text, 256); });
+    std::atomic<int> result{-1};  // set once the build returned, after its text
+    // std::jthread: a failed assertion below ends the test with its message instead of ending
+    // the process on a thread never joined (the dialog gives up on its own after 60 s).
+    std::jthread maker([&] { result = Cab(nullptr, ("-f " + Q(dir / "setup.cab") + " " + QF(dir.path())).c_str(), text, 256); });
     // The dialog is visible while it still adds its controls: wait until the last of them, the
     // cancel button, is there. A loaded machine may take long to show it; the dialog itself gives
     // up after 60 s, so waiting up to 50 s never outlives it.
@@ -317,8 +320,8 @@ TEST(CabOptionDialog, LaidOutForTheHelperAndCancelFails) {
         if (children.size() > 10 && w::FindChildByCaption(dialog, platform::sjis::S("キャンセル")) != 0) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    ASSERT_NE(dialog, 0u);
-    ASSERT_GE(children.size(), 12u);
+    ASSERT_NE(dialog, 0u) << "no dialog after 50 s; the build " << (result != -1 ? std::string("said: ") + text : "runs");
+    ASSERT_GE(children.size(), 12u) << "controls of the dialog";
     w::WindowInfo folder, command, noAsk, remove;
     ASSERT_TRUE(w::GetWindowInfo(children[6], folder));
     ASSERT_TRUE(w::GetWindowInfo(children[10], command));
