@@ -27,9 +27,7 @@ struct HostEntry {
 // Host folder a parsed full path starts from; nullopt when its drive or share is not mapped or
 // the path is not a full one.
 std::optional<std::filesystem::path> RootFolder(const PathParts& parts);
-// ToHostPath of a parsed path: nullopt unless it is a full one on a mapped drive or share.
-std::optional<HostEntry> HostEntryOfParts(const PathParts& parts);
-// The same below its root folder, already found.
+// ToHostPath of a parsed path below its root folder.
 HostEntry HostEntryUnder(const std::filesystem::path& root, const PathParts& parts);
 // The host path of a parsed path below its root as spelled, without looking at the disk: what
 // resolving gives whenever that path is there.

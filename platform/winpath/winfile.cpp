@@ -67,28 +67,9 @@ std::uint32_t ErrorFromErrno(int err, const fs::path& host) {
 
 bool FailErrno(int err, const fs::path& host) { return Fail(ErrorFromErrno(err, host)); }
 
-// A parsed Windows path resolved, with what resolving learnt of its last element; on failure
+// The root folder of a parsed full path, found before the disk is asked anything; on failure
 // LastError says why.
-std::optional<detail::HostEntry> LocateParsed(const std::optional<PathParts>& parts) {
-    if (!parts || (parts->root != PathParts::Root::Drive && parts->root != PathParts::Root::Unc)) {
-        Fail(kErrorInvalidName);
-        return std::nullopt;
-    }
-    std::optional<detail::HostEntry> entry = detail::HostEntryOfParts(*parts);
-    if (!entry) Fail(parts->root == PathParts::Root::Drive ? kErrorInvalidDrive : kErrorBadNetPath);
-    return entry;
-}
-
-// A full Windows path resolved, with what resolving learnt of its last element.
-std::optional<detail::HostEntry> Locate(std::string_view path) { return LocateParsed(ParsePath(path)); }
-
-// The root folder of a path that names an entry inside a folder (not a drive root or share),
-// found before the disk is asked anything; on failure LastError says why.
-std::optional<fs::path> EntryRoot(const std::optional<PathParts>& parts) {
-    if (parts && parts->elements.empty()) {
-        Fail(kErrorAccessDenied);
-        return std::nullopt;
-    }
+std::optional<fs::path> RootOf(const std::optional<PathParts>& parts) {
     if (!parts || (parts->root != PathParts::Root::Drive && parts->root != PathParts::Root::Unc)) {
         Fail(kErrorInvalidName);
         return std::nullopt;
@@ -96,6 +77,23 @@ std::optional<fs::path> EntryRoot(const std::optional<PathParts>& parts) {
     std::optional<fs::path> root = detail::RootFolder(*parts);
     if (!root) Fail(parts->root == PathParts::Root::Drive ? kErrorInvalidDrive : kErrorBadNetPath);
     return root;
+}
+
+// The same for a path that names an entry inside a folder (not a drive root or share).
+std::optional<fs::path> EntryRoot(const std::optional<PathParts>& parts) {
+    if (parts && parts->elements.empty()) {
+        Fail(kErrorAccessDenied);
+        return std::nullopt;
+    }
+    return RootOf(parts);
+}
+
+// A full Windows path resolved, with what resolving learnt of its last element.
+std::optional<detail::HostEntry> Locate(std::string_view path) {
+    std::optional<PathParts> parts = ParsePath(path);
+    std::optional<fs::path> root = RootOf(parts);
+    if (!root) return std::nullopt;
+    return detail::HostEntryUnder(*root, *parts);
 }
 
 // A path that names an entry inside a folder resolved, with what resolving learnt of it.
@@ -259,12 +257,13 @@ struct CopyTarget {
     int fd = -1;
 };
 
-// What becomes of the copy's file when a step fails: closed and removed.
-bool AbandonCopy(const CopyTarget& copy, int err) {
+// What becomes of the copy's file when a step fails: closed and removed; LastError is `error`.
+bool AbandonCopy(const CopyTarget& copy, std::uint32_t error) {
     ::close(copy.fd);
     ::unlink(copy.written.c_str());
-    return FailErrno(err, copy.target);
+    return Fail(error);
 }
+bool AbandonCopyErrno(const CopyTarget& copy, int err) { return AbandonCopy(copy, ErrorFromErrno(err, copy.target)); }
 
 // Fills an open copy from the source and gives it its name, time, flags and mode. `flags`
 // are the attributes it receives (none: it is left without); a failure to store them fails the
@@ -273,17 +272,14 @@ bool CompleteCopy(int in, const struct stat& source, const CopyTarget& copy, con
                   std::optional<std::uint32_t> flags, bool flagsRequired) {
     bool stopped = false;
     if (!CopyBytes(in, copy.fd, source, options, stopped)) {
-        if (!stopped) return AbandonCopy(copy, errno);
-        ::close(copy.fd);
-        ::unlink(copy.written.c_str());
-        return Fail(1235);  // ERROR_REQUEST_ABORTED
+        return stopped ? AbandonCopy(copy, 1235) /* ERROR_REQUEST_ABORTED */ : AbandonCopyErrno(copy, errno);
     }
     if (options.keepTime) {
         struct timespec times[2];
         times[0].tv_nsec = UTIME_OMIT;
         times[0].tv_sec = 0;
         times[1] = source.st_mtim;
-        if (::futimens(copy.fd, times) != 0) return AbandonCopy(copy, errno);
+        if (::futimens(copy.fd, times) != 0) return AbandonCopyErrno(copy, errno);
     }
     // A file's READONLY is its mode; the other flags go with the file while it is open for
     // writing, before the mode may take the right to write them away.
@@ -291,9 +287,9 @@ bool CompleteCopy(int in, const struct stat& source, const CopyTarget& copy, con
     detail::FlagStore store = detail::FlagStore::Unsupported;
     if (flags) {
         store = detail::WriteFlagsOf(copy.fd, stored);
-        if (store == detail::FlagStore::Failed && flagsRequired) return AbandonCopy(copy, errno);
+        if (store == detail::FlagStore::Failed && flagsRequired) return AbandonCopyErrno(copy, errno);
     }
-    if (::fchmod(copy.fd, CopyMode(source.st_mode, flags)) != 0) return AbandonCopy(copy, errno);
+    if (::fchmod(copy.fd, CopyMode(source.st_mode, flags)) != 0) return AbandonCopyErrno(copy, errno);
     if (::close(copy.fd) != 0) {
         int err = errno;
         ::unlink(copy.written.c_str());

@@ -88,9 +88,9 @@ std::string HostNameToWindows(std::string_view hostName) {
 std::optional<fs::path> ToHostPath(std::string_view windowsPath) {
     std::optional<PathParts> parts = ParsePath(windowsPath);
     if (!parts) return std::nullopt;
-    std::optional<detail::HostEntry> entry = detail::HostEntryOfParts(*parts);
-    if (!entry) return std::nullopt;
-    return std::move(entry->host);
+    std::optional<fs::path> root = detail::RootFolder(*parts);
+    if (!root) return std::nullopt;
+    return detail::HostEntryUnder(*root, *parts).host;
 }
 
 std::optional<fs::path> detail::RootFolder(const PathParts& parts) {
@@ -117,12 +117,6 @@ fs::path detail::SpelledHostPath(const fs::path& root, const PathParts& parts) {
     std::string host = root.native();
     for (const std::string& element : parts.elements) AppendElement(host, WindowsNameToHost(element));
     return host;
-}
-
-std::optional<detail::HostEntry> detail::HostEntryOfParts(const PathParts& parts) {
-    std::optional<fs::path> root = RootFolder(parts);
-    if (!root) return std::nullopt;
-    return HostEntryUnder(*root, parts);
 }
 
 detail::HostEntry detail::HostEntryUnder(const fs::path& root, const PathParts& parts) {
