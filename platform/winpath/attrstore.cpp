@@ -116,6 +116,10 @@ bool WriteFlags(const fs::path& host, std::uint32_t flags) {
         }
         if (!Unsupported(errno)) return false;
     }
+    return WriteSidecarFlags(host, flags);
+}
+
+bool WriteSidecarFlags(const fs::path& host, std::uint32_t flags) {
     std::string name = host.filename().string();
     // The sidecar is line-based: a host name with a line break cannot be listed in it.
     if (name.find('\n') != std::string::npos) return false;
@@ -123,6 +127,13 @@ bool WriteFlags(const fs::path& host, std::uint32_t flags) {
         entries[name] = flags;
         return true;
     });
+}
+
+FlagStore WriteFlagsOf(int fd, std::uint32_t flags) {
+    if (!g_xattrEnabled.load()) return FlagStore::Unsupported;
+    const std::string text = FormatFlags(flags);
+    if (::fsetxattr(fd, kAttributeName, text.data(), text.size(), 0) == 0) return FlagStore::Written;
+    return Unsupported(errno) ? FlagStore::Unsupported : FlagStore::Failed;
 }
 
 void ForgetFlags(const fs::path& host) {

@@ -21,6 +21,14 @@ using SidecarEntries = std::map<std::string, std::uint32_t>;
 std::optional<std::uint32_t> ReadFlags(const std::filesystem::path& host, const SidecarEntries* sidecar = nullptr);
 // Stores flags for a host file.
 bool WriteFlags(const std::filesystem::path& host, std::uint32_t flags);
+// Stores flags for a host file in its folder's sidecar (where extended attributes are missing).
+bool WriteSidecarFlags(const std::filesystem::path& host, std::uint32_t flags);
+// How storing flags through an open file went.
+enum class FlagStore { Written, Unsupported, Failed };
+// Stores flags in the extended attribute of a file open for writing, without looking its name
+// up again (errno says why on Failed). Unsupported where the file system has no user extended
+// attributes: the flags then belong in the sidecar, which WriteFlags fills by name.
+FlagStore WriteFlagsOf(int fd, std::uint32_t flags);
 // Drops what the sidecar holds for a file that is gone or replaced (an extended attribute goes
 // with its file by itself).
 void ForgetFlags(const std::filesystem::path& host);

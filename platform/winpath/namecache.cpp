@@ -150,24 +150,28 @@ std::optional<FolderNames> ListFolder(const fs::path& folder, const Stamp& stamp
 
 class NameCache {
 public:
-    std::optional<std::string> Find(const fs::path& folder, std::string_view name, const std::string& hostName) {
+    FolderLookup Find(const fs::path& folder, std::string_view name, const std::string& hostName) {
         std::lock_guard<std::mutex> lock(mutex_);
         const NameKey utf8Key{true, AsciiUpper(hostName)};
         const NameKey windowsKey{false, sjis::ToUpper(name)};
+        FolderLookup found;
         for (int attempt = 0; attempt < 2; ++attempt) {
             const FolderNames* names = Current(folder, attempt > 0);
-            if (!names) return std::nullopt;
+            found.folderThere = names != nullptr;
+            if (!names) return found;
             std::optional<std::string> best = Lookup(names->utf8, utf8Key.key);
             if (std::optional<std::string> other = Lookup(names->legacy, windowsKey.key)) {
                 if (!best || *other < *best) best = other;
             }
             DropIfOverfull(folder);
-            if (!best) return std::nullopt;
+            if (!best) return found;
             // A name kept may have gone since (a change in the same tick): make sure.
-            struct stat st {};
-            if (::lstat((folder / *best).c_str(), &st) == 0) return best;
+            if (::lstat((folder / *best).c_str(), &found.st) == 0) {
+                found.name = std::move(best);
+                return found;
+            }
         }
-        return std::nullopt;
+        return found;
     }
 
     void Created(const fs::path& host) {
@@ -287,8 +291,7 @@ NameCache& Cache() {
 
 }  // namespace
 
-std::optional<std::string> FindNameIgnoringCase(const fs::path& folder, std::string_view name,
-                                                const std::string& hostName) {
+FolderLookup FindNameIgnoringCase(const fs::path& folder, std::string_view name, const std::string& hostName) {
     return Cache().Find(folder, name, hostName);
 }
 

@@ -14,6 +14,8 @@
 // listing are trusted until the folder changes.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -23,12 +25,21 @@
 
 namespace platform::winpath::detail {
 
-// Host name in `folder` that stands for the Windows name `name` ignoring the case of its
-// single-byte letters (`hostName` is `name` in UTF-8), the one sorting first byte-wise when
-// several do; nullopt when there is none or the folder cannot be read. The exact spelling is
-// the caller's to try first.
-std::optional<std::string> FindNameIgnoringCase(const std::filesystem::path& folder, std::string_view name,
-                                                const std::string& hostName);
+// What looking for a Windows name in a host folder found.
+struct FolderLookup {
+    // The folder is there and could be read: a name not found is not in it under any spelling.
+    bool folderThere = false;
+    // Host name in the folder that stands for the Windows name ignoring the case of its
+    // single-byte letters, the one sorting first byte-wise when several do; nullopt when there
+    // is none.
+    std::optional<std::string> name;
+    struct stat st {};  // lstat of `name`, when found
+};
+
+// Looks for the Windows name `name` (`hostName` is `name` in UTF-8) in `folder` ignoring case.
+// The exact spelling is the caller's to try first.
+FolderLookup FindNameIgnoringCase(const std::filesystem::path& folder, std::string_view name,
+                                  const std::string& hostName);
 
 // Our own change: the entry `host` was made (or renamed to), or removed (or renamed away).
 // A removed folder takes the names kept for it and below it along.

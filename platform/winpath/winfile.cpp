@@ -67,34 +67,67 @@ std::uint32_t ErrorFromErrno(int err, const fs::path& host) {
 
 bool FailErrno(int err, const fs::path& host) { return Fail(ErrorFromErrno(err, host)); }
 
-// Host path of a parsed Windows path; on failure LastError says why.
-std::optional<fs::path> ResolveParsed(const std::optional<PathParts>& parts) {
+// The root folder of a parsed full path, found before the disk is asked anything; on failure
+// LastError says why.
+std::optional<fs::path> RootOf(const std::optional<PathParts>& parts) {
     if (!parts || (parts->root != PathParts::Root::Drive && parts->root != PathParts::Root::Unc)) {
         Fail(kErrorInvalidName);
         return std::nullopt;
     }
-    std::optional<fs::path> host = detail::HostPathOfParts(*parts);
-    if (!host) Fail(parts->root == PathParts::Root::Drive ? kErrorInvalidDrive : kErrorBadNetPath);
-    return host;
+    std::optional<fs::path> root = detail::RootFolder(*parts);
+    if (!root) Fail(parts->root == PathParts::Root::Drive ? kErrorInvalidDrive : kErrorBadNetPath);
+    return root;
 }
 
-// Host path of a full Windows path; on failure LastError says why.
-std::optional<fs::path> Resolve(std::string_view path) { return ResolveParsed(ParsePath(path)); }
-
-// Resolves a path that names an entry inside a folder (not a drive root or share).
-std::optional<fs::path> ResolveEntry(std::string_view path) {
-    std::optional<PathParts> parts = ParsePath(path);
+// The same for a path that names an entry inside a folder (not a drive root or share).
+std::optional<fs::path> EntryRoot(const std::optional<PathParts>& parts) {
     if (parts && parts->elements.empty()) {
         Fail(kErrorAccessDenied);
         return std::nullopt;
     }
-    return ResolveParsed(parts);
+    return RootOf(parts);
 }
+
+// A full Windows path resolved, with what resolving learnt of its last element.
+std::optional<detail::HostEntry> Locate(std::string_view path) {
+    std::optional<PathParts> parts = ParsePath(path);
+    std::optional<fs::path> root = RootOf(parts);
+    if (!root) return std::nullopt;
+    return detail::HostEntryUnder(*root, *parts);
+}
+
+// A path that names an entry inside a folder resolved, with what resolving learnt of it.
+std::optional<detail::HostEntry> LocateEntry(std::string_view path) {
+    std::optional<PathParts> parts = ParsePath(path);
+    std::optional<fs::path> root = EntryRoot(parts);
+    if (!root) return std::nullopt;
+    return detail::HostEntryUnder(*root, *parts);
+}
+
+std::optional<fs::path> HostOf(std::optional<detail::HostEntry>&& entry) {
+    if (!entry) return std::nullopt;
+    return std::move(entry->host);
+}
+
+// Host path of a full Windows path; on failure LastError says why.
+std::optional<fs::path> Resolve(std::string_view path) { return HostOf(Locate(path)); }
+
+// Resolves a path that names an entry inside a folder (not a drive root or share).
+std::optional<fs::path> ResolveEntry(std::string_view path) { return HostOf(LocateEntry(path)); }
 
 bool StatHost(const fs::path& host, struct stat& st) {
     if (::stat(host.c_str(), &st) == 0) return true;
     FailErrno(errno, host);
     return false;
+}
+
+// stat of a resolved entry: the lstat resolving took, unless it is a link to follow.
+bool StatEntry(const detail::HostEntry& entry, struct stat& st) {
+    if (entry.known == detail::HostEntry::Known::Present && !S_ISLNK(entry.st.st_mode)) {
+        st = entry.st;
+        return true;
+    }
+    return StatHost(entry.host, st);
 }
 
 bool IsReadOnlyFile(const struct stat& st) { return !S_ISDIR(st.st_mode) && (st.st_mode & S_IWUSR) == 0; }
@@ -163,18 +196,16 @@ std::string TemporaryNameFor(const fs::path& target) {
     return name.str();
 }
 
-// Copies the bytes of an open source into a new temporary file beside `target`, then renames
-// it over `target`. The temporary file is removed on every failure.
-bool CopyContent(int in, const struct stat& source, const fs::path& target, const CopyOptions& options) {
-    fs::path temp = target.parent_path() / TemporaryNameFor(target);
-    mode_t mode = (source.st_mode & 0777) | (options.keepAttributes ? 0 : S_IWUSR);
-    int out = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (out < 0) return FailErrno(errno, temp);
-    auto abandon = [&](int err) {
-        ::close(out);
-        ::unlink(temp.c_str());
-        return FailErrno(err, target);
-    };
+// Mode of a copy made from a file of mode `source` that receives the attributes `flags`:
+// read-only clears every write bit, anything else (no flags at all too) gives the owner one.
+mode_t CopyMode(mode_t source, std::optional<std::uint32_t> flags) {
+    const mode_t base = source & 0777;
+    return flags && (*flags & kAttrReadOnly) ? base & ~mode_t(0222) : base | S_IWUSR;
+}
+
+// Copies the bytes of an open source into an open file, in blocks; false with errno set when a
+// call fails, or with `stopped` set when the progress callback asked to stop.
+bool CopyBytes(int in, int out, const struct stat& source, const CopyOptions& options, bool& stopped) {
     const std::uint64_t total = static_cast<std::uint64_t>(source.st_size);
     const std::size_t block = std::max<std::size_t>(options.blockSize, 512);
     std::vector<char> buffer;
@@ -198,51 +229,95 @@ bool CopyContent(int in, const struct stat& source, const fs::path& target, cons
         }
         if (n < 0) {
             if (errno == EINTR) continue;
-            return abandon(errno);
+            return false;
         }
-        if (n == 0) break;
+        if (n == 0) return true;
         for (ssize_t written = 0; !inKernel && written < n;) {
             ssize_t w = ::write(out, buffer.data() + written, static_cast<std::size_t>(n - written));
             if (w < 0) {
                 if (errno == EINTR) continue;
-                return abandon(errno);
+                return false;
             }
             written += w;
         }
         done += static_cast<std::uint64_t>(n);
         if (options.progress && !options.progress(done, total)) {
-            ::close(out);
-            ::unlink(temp.c_str());
-            return Fail(1235);  // ERROR_REQUEST_ABORTED
+            stopped = true;
+            return false;
         }
+    }
+}
+
+// The file a copy is written to: the target itself when it was not there (made exclusively,
+// so nobody else's file is taken over), else a temporary file beside it that replaces it once
+// complete, so that a failed or stopped copy leaves the old target.
+struct CopyTarget {
+    fs::path target;
+    fs::path written;
+    int fd = -1;
+};
+
+// What becomes of the copy's file when a step fails: closed and removed; LastError is `error`.
+bool AbandonCopy(const CopyTarget& copy, std::uint32_t error) {
+    ::close(copy.fd);
+    ::unlink(copy.written.c_str());
+    return Fail(error);
+}
+bool AbandonCopyErrno(const CopyTarget& copy, int err) { return AbandonCopy(copy, ErrorFromErrno(err, copy.target)); }
+
+// Fills an open copy from the source and gives it its name, time, flags and mode. `flags`
+// are the attributes it receives (none: it is left without); a failure to store them fails the
+// copy only when `flagsRequired`.
+bool CompleteCopy(int in, const struct stat& source, const CopyTarget& copy, const CopyOptions& options,
+                  std::optional<std::uint32_t> flags, bool flagsRequired) {
+    bool stopped = false;
+    if (!CopyBytes(in, copy.fd, source, options, stopped)) {
+        return stopped ? AbandonCopy(copy, 1235) /* ERROR_REQUEST_ABORTED */ : AbandonCopyErrno(copy, errno);
     }
     if (options.keepTime) {
         struct timespec times[2];
         times[0].tv_nsec = UTIME_OMIT;
         times[0].tv_sec = 0;
         times[1] = source.st_mtim;
-        if (::futimens(out, times) != 0) return abandon(errno);
+        if (::futimens(copy.fd, times) != 0) return AbandonCopyErrno(copy, errno);
     }
-    if (::fchmod(out, mode) != 0) return abandon(errno);
-    if (::close(out) != 0) {
+    // A file's READONLY is its mode; the other flags go with the file while it is open for
+    // writing, before the mode may take the right to write them away.
+    const std::uint32_t stored = flags.value_or(0) & kSettable & ~kAttrReadOnly;
+    detail::FlagStore store = detail::FlagStore::Unsupported;
+    if (flags) {
+        store = detail::WriteFlagsOf(copy.fd, stored);
+        if (store == detail::FlagStore::Failed && flagsRequired) return AbandonCopyErrno(copy, errno);
+    }
+    if (::fchmod(copy.fd, CopyMode(source.st_mode, flags)) != 0) return AbandonCopyErrno(copy, errno);
+    if (::close(copy.fd) != 0) {
         int err = errno;
-        ::unlink(temp.c_str());
-        return FailErrno(err, target);
+        ::unlink(copy.written.c_str());
+        return FailErrno(err, copy.target);
     }
-    if (::rename(temp.c_str(), target.c_str()) != 0) {
+    if (copy.written != copy.target && ::rename(copy.written.c_str(), copy.target.c_str()) != 0) {
         int err = errno;
-        ::unlink(temp.c_str());
-        return FailErrno(err, target);
+        ::unlink(copy.written.c_str());
+        return FailErrno(err, copy.target);
     }
-    detail::NoteCreated(target);
+    detail::NoteCreated(copy.target);
+    // The sidecar may still list the flags of a replaced file, or must take the new ones.
+    if (!flags || store != detail::FlagStore::Unsupported) {
+        detail::ForgetFlags(copy.target);
+    } else if (!detail::WriteSidecarFlags(copy.target, stored) && flagsRequired) {
+        return FailErrno(errno, copy.target);
+    }
     return true;
 }
 
-// Opens a host file for reading only when it is a regular file, judged on the opened file:
-// a device (/dev/zero) would never end and a pipe would block, so neither is data. A pipe is
-// opened without waiting for a writer. -1 with LastError set otherwise.
-int OpenRegularFile(const fs::path& host) {
-    int fd = ::open(host.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+constexpr int kReadFlags = O_RDONLY | O_CLOEXEC | O_NONBLOCK;
+
+// Keeps a file just opened for reading (with kReadFlags) only when it is a regular file,
+// judged on the opened file: a device (/dev/zero) would never end and a pipe would block, so
+// neither is data; the pipe was opened without waiting for a writer. -1 with LastError set
+// otherwise (also when `fd` is -1, with errno from the open); `status`, when given, receives
+// the file's status. Regular files ignore O_NONBLOCK, so it stays.
+int KeepRegularFile(int fd, const fs::path& host, struct stat* status) {
     if (fd < 0) {
         FailErrno(errno, host);
         return -1;
@@ -253,35 +328,111 @@ int OpenRegularFile(const fs::path& host) {
         Fail(kErrorAccessDenied);
         return -1;
     }
-    // Regular files ignore O_NONBLOCK; clear it all the same for the reads that follow.
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    if (status) *status = st;
     return fd;
 }
 
-// Copies host file to host file with the rules of CopyFile; `from`/`to` already resolved.
-bool CopyHostFile(const fs::path& from, const fs::path& to, const CopyOptions& options) {
-    int in = OpenRegularFile(from);
-    if (in < 0) return false;
-    std::unique_ptr<int, void (*)(int*)> closer(&in, [](int* fd) { ::close(*fd); });
-    struct stat source {};
-    if (::fstat(in, &source) != 0) return FailErrno(errno, from);
-    std::uint32_t sourceAttributes = AttributesOf(from, source);
+// Opens a host file for reading when it is a regular file (see KeepRegularFile).
+int OpenRegularFile(const fs::path& host, struct stat* status = nullptr) {
+    return KeepRegularFile(::open(host.c_str(), kReadFlags), host, status);
+}
 
+// Opens the regular file a parsed path below `root` names for reading; `host` receives its
+// host path. The path as spelled is opened first: resolving picks that spelling whenever it is
+// there, and the open tells as much as a look-up would. Only a name that is not there as
+// spelled is resolved ignoring case.
+int OpenEntryForReading(const fs::path& root, const PathParts& parts, fs::path& host, struct stat* status = nullptr) {
+    host = detail::SpelledHostPath(root, parts);
+    int fd = ::open(host.c_str(), kReadFlags);
+    if (fd < 0 && (errno == ENOENT || errno == ENOTDIR)) {
+        const int err = errno;
+        fs::path resolved = detail::HostEntryUnder(root, parts).host;
+        if (resolved != host) {
+            host = std::move(resolved);
+            fd = ::open(host.c_str(), kReadFlags);
+        } else {
+            errno = err;
+        }
+    }
+    return KeepRegularFile(fd, host, status);
+}
+
+// The same for a Windows path; -1 with LastError set when it cannot be opened.
+int OpenPathForReading(std::string_view path, fs::path& host, struct stat* status = nullptr) {
+    std::optional<PathParts> parts = ParsePath(path);
+    std::optional<fs::path> root = EntryRoot(parts);
+    if (!root) return -1;
+    return OpenEntryForReading(*root, *parts, host, status);
+}
+
+// Whether an existing or missing target may receive a copy of `source`; LastError says why
+// not.
+bool MayReplace(const struct stat& source, const detail::HostEntry& to, const CopyOptions& options) {
     struct stat existing {};
-    if (::stat(to.c_str(), &existing) == 0) {
+    const bool known = to.known == detail::HostEntry::Known::Present && !S_ISLNK(to.st.st_mode);
+    if (known || ::stat(to.host.c_str(), &existing) == 0) {
+        if (known) existing = to.st;
         if (existing.st_dev == source.st_dev && existing.st_ino == source.st_ino) return Fail(kErrorAccessDenied);
         if (options.failIfExists) return Fail(kErrorFileExists);
         if (S_ISDIR(existing.st_mode) || IsReadOnlyFile(existing)) return Fail(kErrorAccessDenied);
-    } else if (errno != ENOENT) {
-        return FailErrno(errno, to);
-    } else {
-        struct stat folder {};
-        if (::stat(to.parent_path().c_str(), &folder) != 0 || !S_ISDIR(folder.st_mode)) return Fail(kErrorPathNotFound);
+        return true;
     }
-    if (!CopyContent(in, source, to, options)) return false;
-    detail::ForgetFlags(to);  // whatever the replaced file had
-    if (options.keepAttributes && !ApplyAttributes(to, sourceAttributes & ~kAttrNormal)) return false;
-    return Succeed();
+    if (errno != ENOENT) return FailErrno(errno, to.host);
+    struct stat folder {};
+    if (::stat(to.host.parent_path().c_str(), &folder) != 0 || !S_ISDIR(folder.st_mode)) return Fail(kErrorPathNotFound);
+    return true;
+}
+
+// Opens the file a copy to `to` is written to. A target that resolving found missing in its
+// folder is made directly; any other (or one made by someone else since) is checked first.
+std::optional<CopyTarget> OpenCopyTarget(const struct stat& source, const detail::HostEntry& to,
+                                         const CopyOptions& options) {
+    CopyTarget copy{to.host, to.host, -1};
+    if (to.known == detail::HostEntry::Known::Missing) {
+        copy.fd = ::open(to.host.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (copy.fd >= 0) return copy;
+        if (errno != EEXIST) {
+            FailErrno(errno, to.host);
+            return std::nullopt;
+        }
+    }
+    // Made by someone else since it was found missing: looked at anew.
+    const detail::HostEntry fresh{to.host, detail::HostEntry::Known::Nothing, {}};
+    if (!MayReplace(source, to.known == detail::HostEntry::Known::Missing ? fresh : to, options)) return std::nullopt;
+    copy.written = to.host.parent_path() / TemporaryNameFor(to.host);
+    copy.fd = ::open(copy.written.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (copy.fd < 0) {
+        FailErrno(errno, copy.written);
+        return std::nullopt;
+    }
+    return copy;
+}
+
+// Copies an open source (`from`, of status `source`) to a resolved target with the rules of
+// CopyFile.
+bool CopyOpenFile(int in, const struct stat& source, const fs::path& from, const detail::HostEntry& to,
+                  const CopyOptions& options) {
+    std::optional<std::uint32_t> flags = options.attributes;
+    if (options.keepAttributes) flags = AttributesOf(from, source) & ~kAttrNormal;
+    std::optional<CopyTarget> copy = OpenCopyTarget(source, to, options);
+    if (!copy) return false;
+    return CompleteCopy(in, source, *copy, options, flags, options.keepAttributes) && Succeed();
+}
+
+// Copies host file to host file with the rules of CopyFile.
+bool CopyHostFile(const fs::path& from, const fs::path& to, const CopyOptions& options) {
+    struct stat source {};
+    int in = OpenRegularFile(from, &source);
+    if (in < 0) return false;
+    std::unique_ptr<int, void (*)(int*)> closer(&in, [](int* fd) { ::close(*fd); });
+    return CopyOpenFile(in, source, from, detail::HostEntry{to, detail::HostEntry::Known::Nothing, {}}, options);
+}
+
+// Whether two parsed paths start from the same drive or share (as spelled).
+bool SameRoot(const PathParts& a, const PathParts& b) {
+    if (a.root != b.root) return false;
+    if (a.root == PathParts::Root::Drive) return a.drive == b.drive;
+    return a.root == PathParts::Root::Unc && a.server == b.server && a.share == b.share;
 }
 
 }  // namespace
@@ -291,24 +442,24 @@ std::uint32_t LastError() { return t_lastError; }
 void SetExtendedAttributesEnabledForTesting(bool enabled) { detail::SetExtendedAttributesEnabled(enabled); }
 
 bool FileExists(std::string_view path) {
-    std::optional<fs::path> host = Resolve(path);
+    std::optional<detail::HostEntry> entry = Locate(path);
     struct stat st {};
-    return host && StatHost(*host, st) && Succeed();
+    return entry && StatEntry(*entry, st) && Succeed();
 }
 
 bool DirectoryExists(std::string_view path) {
-    std::optional<fs::path> host = Resolve(path);
+    std::optional<detail::HostEntry> entry = Locate(path);
     struct stat st {};
-    if (!host || !StatHost(*host, st)) return false;
+    if (!entry || !StatEntry(*entry, st)) return false;
     return S_ISDIR(st.st_mode) ? Succeed() : Fail(kErrorPathNotFound);
 }
 
 std::uint32_t GetFileAttributes(std::string_view path) {
-    std::optional<fs::path> host = Resolve(path);
+    std::optional<detail::HostEntry> entry = Locate(path);
     struct stat st {};
-    if (!host || !StatHost(*host, st)) return kInvalidAttributes;
+    if (!entry || !StatEntry(*entry, st)) return kInvalidAttributes;
     Succeed();
-    return AttributesOf(*host, st);
+    return AttributesOf(entry->host, st);
 }
 
 bool SetFileAttributes(std::string_view path, std::uint32_t attributes) {
@@ -317,9 +468,9 @@ bool SetFileAttributes(std::string_view path, std::uint32_t attributes) {
 }
 
 std::optional<std::uint64_t> GetLastWriteTime(std::string_view path) {
-    std::optional<fs::path> host = Resolve(path);
+    std::optional<detail::HostEntry> entry = Locate(path);
     struct stat st {};
-    if (!host || !StatHost(*host, st)) return std::nullopt;
+    if (!entry || !StatEntry(*entry, st)) return std::nullopt;
     Succeed();
     return FileTimeOf(st.st_mtim);
 }
@@ -338,9 +489,9 @@ bool SetLastWriteTime(std::string_view path, std::uint64_t fileTime) {
 }
 
 std::optional<std::uint64_t> GetFileSize(std::string_view path) {
-    std::optional<fs::path> host = Resolve(path);
+    std::optional<detail::HostEntry> entry = Locate(path);
     struct stat st {};
-    if (!host || !StatHost(*host, st)) return std::nullopt;
+    if (!entry || !StatEntry(*entry, st)) return std::nullopt;
     // A device or a pipe has no size to speak of: only regular files have one.
     if (!S_ISREG(st.st_mode)) {
         Fail(kErrorAccessDenied);
@@ -485,11 +636,20 @@ bool MoveFile(std::string_view from, std::string_view to, bool replaceExisting) 
 }
 
 bool CopyFile(std::string_view from, std::string_view to, const CopyOptions& options) {
-    std::optional<fs::path> source = ResolveEntry(from);
-    if (!source) return false;
-    std::optional<fs::path> target = ResolveEntry(to);
-    if (!target) return false;
-    return CopyHostFile(*source, *target, options);
+    const std::optional<PathParts> fromParts = ParsePath(from);
+    const std::optional<fs::path> fromRoot = EntryRoot(fromParts);
+    if (!fromRoot) return false;
+    const std::optional<PathParts> toParts = ParsePath(to);
+    // Most copies stay on one drive: its folder is looked up once.
+    const bool sameRoot = toParts && !toParts->elements.empty() && SameRoot(*fromParts, *toParts);
+    const std::optional<fs::path> toRoot = sameRoot ? fromRoot : EntryRoot(toParts);
+    if (!toRoot) return false;
+    fs::path source;
+    struct stat st {};
+    int in = OpenEntryForReading(*fromRoot, *fromParts, source, &st);
+    if (in < 0) return false;
+    std::unique_ptr<int, void (*)(int*)> closer(&in, [](int* fd) { ::close(*fd); });
+    return CopyOpenFile(in, st, source, detail::HostEntryUnder(*toRoot, *toParts), options);
 }
 
 std::vector<FindData> FindFiles(std::string_view pathWithMask) {
@@ -539,15 +699,13 @@ std::vector<FindData> FindFiles(std::string_view pathWithMask) {
 }
 
 std::optional<std::string> ReadWholeFile(std::string_view path, std::string* error) {
-    std::optional<fs::path> host = ResolveEntry(path);
-    if (!host) {
-        if (error) *error = "invalid path";
-        return std::nullopt;
-    }
-    int fd = OpenRegularFile(*host);
+    fs::path host;
+    int fd = OpenPathForReading(path, host);
     if (fd < 0) {
         if (error) {
-            *error = host->string() + (LastError() == kErrorAccessDenied ? ": not a regular file" : ": not found");
+            *error = host.empty() ? std::string("invalid path")
+                                  : host.string() + (LastError() == kErrorAccessDenied ? ": not a regular file"
+                                                                                       : ": not found");
         }
         return std::nullopt;
     }
@@ -558,7 +716,7 @@ std::optional<std::string> ReadWholeFile(std::string_view path, std::string* err
         ssize_t n = ::read(fd, buffer, sizeof buffer);
         if (n < 0) {
             if (errno == EINTR) continue;
-            if (error) *error = "read " + host->string() + ": " + std::strerror(errno);
+            if (error) *error = "read " + host.string() + ": " + std::strerror(errno);
             Fail(kErrorAccessDenied);
             return std::nullopt;
         }
@@ -571,9 +729,8 @@ std::optional<std::string> ReadWholeFile(std::string_view path, std::string* err
 
 bool ReadFileBlocks(std::string_view path, const std::function<bool(const char*, std::size_t)>& take,
                     std::size_t blockSize) {
-    std::optional<fs::path> host = ResolveEntry(path);
-    if (!host) return false;
-    int fd = OpenRegularFile(*host);
+    fs::path host;
+    int fd = OpenPathForReading(path, host);
     if (fd < 0) return false;
     std::unique_ptr<int, void (*)(int*)> closer(&fd, [](int* f) { ::close(*f); });
     std::vector<char> buffer(std::max<std::size_t>(blockSize, 512));
@@ -581,7 +738,7 @@ bool ReadFileBlocks(std::string_view path, const std::function<bool(const char*,
         ssize_t n = ::read(fd, buffer.data(), buffer.size());
         if (n < 0) {
             if (errno == EINTR) continue;
-            return FailErrno(errno, *host);
+            return FailErrno(errno, host);
         }
         if (n == 0) return Succeed();
         if (!take(buffer.data(), static_cast<std::size_t>(n))) return Fail(1235);  // ERROR_REQUEST_ABORTED

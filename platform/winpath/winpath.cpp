@@ -23,24 +23,16 @@ bool IsAscii(std::string_view s) {
     return true;
 }
 
-// Host name of the entry of `folder` that stands for the Windows name `name` (see the header);
-// nullopt when there is none. `hostName` is `name` in UTF-8.
-std::optional<std::string> FindEntry(const fs::path& folder, std::string_view name, const std::string& hostName) {
-    struct stat st {};
-    if (::lstat((folder / hostName).c_str(), &st) == 0) return hostName;
-    return detail::FindNameIgnoringCase(folder, name, hostName);
-}
-
-// Host folder a parsed full path starts from; nullopt when its drive or share is not mapped or
-// the path is not a full one.
-std::optional<fs::path> RootFolder(const PathParts& parts) {
-    if (parts.root == PathParts::Root::Drive) {
-        auto drive = GetDrive(parts.drive);
-        if (!drive) return std::nullopt;
-        return drive->hostFolder;
+// The entry of `folder` that stands for the Windows name `name` (see the header); its exact
+// spelling first. `hostName` is `name` in UTF-8.
+detail::FolderLookup FindEntry(const fs::path& folder, std::string_view name, const std::string& hostName) {
+    detail::FolderLookup exact;
+    if (::lstat((folder / hostName).c_str(), &exact.st) == 0) {
+        exact.folderThere = true;
+        exact.name = hostName;
+        return exact;
     }
-    if (parts.root == PathParts::Root::Unc) return ShareFolder(parts.server, parts.share);
-    return std::nullopt;
+    return detail::FindNameIgnoringCase(folder, name, hostName);
 }
 
 // Number of elements of `root` when it holds `path` (both absolute and normal); -1 otherwise.
@@ -96,46 +88,86 @@ std::string HostNameToWindows(std::string_view hostName) {
 std::optional<fs::path> ToHostPath(std::string_view windowsPath) {
     std::optional<PathParts> parts = ParsePath(windowsPath);
     if (!parts) return std::nullopt;
-    return detail::HostPathOfParts(*parts);
+    std::optional<fs::path> root = detail::RootFolder(*parts);
+    if (!root) return std::nullopt;
+    return detail::HostEntryUnder(*root, *parts).host;
 }
 
-std::optional<fs::path> detail::HostPathOfParts(const PathParts& parts) {
-    std::optional<fs::path> root = RootFolder(parts);
-    if (!root || parts.elements.empty()) return root;
+std::optional<fs::path> detail::RootFolder(const PathParts& parts) {
+    if (parts.root == PathParts::Root::Drive) {
+        auto drive = GetDrive(parts.drive);
+        if (!drive) return std::nullopt;
+        return drive->hostFolder;
+    }
+    if (parts.root == PathParts::Root::Unc) return ShareFolder(parts.server, parts.share);
+    return std::nullopt;
+}
+
+namespace {
+
+// `folder` + "/" + `name`, without a second slash after a root.
+void AppendElement(std::string& folder, const std::string& name) {
+    if (folder.empty() || folder.back() != '/') folder.push_back('/');
+    folder += name;
+}
+
+}  // namespace
+
+fs::path detail::SpelledHostPath(const fs::path& root, const PathParts& parts) {
+    std::string host = root.native();
+    for (const std::string& element : parts.elements) AppendElement(host, WindowsNameToHost(element));
+    return host;
+}
+
+detail::HostEntry detail::HostEntryUnder(const fs::path& root, const PathParts& parts) {
+    using Known = HostEntry::Known;
+    HostEntry entry;
+    if (parts.elements.empty()) {
+        entry.host = root;
+        return entry;
+    }
     std::vector<std::string> hostNames;
     hostNames.reserve(parts.elements.size());
     for (const std::string& element : parts.elements) hostNames.push_back(WindowsNameToHost(element));
 
     // Most paths are on disk as spelled, or all of them but the last element (a file about to
-    // be made): then every element before is its own exact spelling, and one lstat tells.
-    std::string parent = root->native();
-    for (std::size_t i = 0; i + 1 < hostNames.size(); ++i) {
-        if (parent.empty() || parent.back() != '/') parent.push_back('/');
-        parent += hostNames[i];
-    }
+    // be made): then every element before is its own exact spelling, and one lstat tells, or
+    // the kept names of the folder do.
+    std::string parent = root.native();
+    for (std::size_t i = 0; i + 1 < hostNames.size(); ++i) AppendElement(parent, hostNames[i]);
     std::string exact = parent;
-    if (exact.empty() || exact.back() != '/') exact.push_back('/');
-    exact += hostNames.back();
-    struct stat st {};
-    if (::lstat(exact.c_str(), &st) == 0) return fs::path(std::move(exact));
-    if (hostNames.size() == 1 || ::lstat(parent.c_str(), &st) == 0) {
-        std::optional<std::string> found = detail::FindNameIgnoringCase(parent, parts.elements.back(), hostNames.back());
-        return fs::path(parent) / found.value_or(hostNames.back());
+    AppendElement(exact, hostNames.back());
+    if (::lstat(exact.c_str(), &entry.st) == 0) {
+        entry.host = std::move(exact);
+        entry.known = Known::Present;
+        return entry;
+    }
+    const FolderLookup last = FindNameIgnoringCase(parent, parts.elements.back(), hostNames.back());
+    if (last.folderThere || hostNames.size() == 1) {
+        entry.host = fs::path(parent) / last.name.value_or(hostNames.back());
+        entry.known = last.name ? Known::Present : last.folderThere ? Known::Missing : Known::Nothing;
+        entry.st = last.st;
+        return entry;
     }
 
     // Element by element from the root.
-    fs::path host = *root;
+    fs::path host = root;
     bool onDisk = true;
     for (std::size_t i = 0; i < hostNames.size(); ++i) {
-        if (onDisk) {
-            std::optional<std::string> found = FindEntry(host, parts.elements[i], hostNames[i]);
-            onDisk = found.has_value();
-            host /= found.value_or(hostNames[i]);
-        } else {
+        if (!onDisk) {
             host /= hostNames[i];
+            continue;
+        }
+        const FolderLookup found = FindEntry(host, parts.elements[i], hostNames[i]);
+        onDisk = found.name.has_value();
+        host /= found.name.value_or(hostNames[i]);
+        if (i + 1 == hostNames.size()) {
+            entry.known = found.name ? Known::Present : found.folderThere ? Known::Missing : Known::Nothing;
+            entry.st = found.st;
         }
     }
-    return host;
+    entry.host = std::move(host);
+    return entry;
 }
 
 std::string ToWindowsPath(const fs::path& hostPath) {

@@ -35,17 +35,14 @@ bool CopyFileKeepTime(std::string_view source, std::string_view target, std::uin
     wp::CopyOptions options;
     options.keepTime = true;
     options.keepAttributes = attributes == kKeepSourceAttributes;
+    // NORMAL clears every flag; the copy then has exactly the flags asked for.
+    if (!options.keepAttributes) options.attributes = attributes == 0 ? wp::kAttrNormal : attributes;
     options.blockSize = kCopyBlockSize;
     options.progress = [&](std::uint64_t, std::uint64_t) {
         if (pump) pump();
         return true;
     };
-    if (!wp::CopyFile(source, target, options)) return false;
-    if (attributes != kKeepSourceAttributes) {
-        // NORMAL clears every flag; the copy then has exactly the flags asked for.
-        wp::SetFileAttributes(target, attributes == 0 ? wp::kAttrNormal : attributes);
-    }
-    return true;
+    return wp::CopyFile(source, target, options);
 }
 
 bool CopyFileInto(std::string_view source, std::string_view target, const MessagePump& pump) {

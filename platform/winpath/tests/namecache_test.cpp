@@ -180,6 +180,35 @@ TEST_F(NameCacheTest, ChangesHiddenByOurOwnAreSeenWithinASecond) {
     }
 }
 
+TEST_F(NameCacheTest, ACopyReplacesACaseVariantAnotherProgramMadeMeanwhile) {
+    // A copy writes a target that the kept names call missing in place; a spelling made by
+    // another program since must be replaced, not joined by a second one.
+    HostFile("d/Source.txt");
+    std::ofstream(C("d/Source.txt"), std::ios::binary) << "new";
+    struct Case {
+        const char* what;
+        bool settled;        // the folder's names are old, or we changed it just now
+        std::int64_t after;  // clock moved on before the copy, ns
+    };
+    const Case cases[] = {{"quiet folder", true, 0}, {"folder we just changed", false, kSecond}};
+    for (const Case& c : cases) {
+        fs::remove(C("d/DATA.TXT"));
+        now_ = RealNow() + (c.settled ? 3 * kSecond : 0);
+        if (!c.settled) {
+            ASSERT_TRUE(WriteWholeFile("C:\\d\\Ours.txt", "x"));
+        }
+        ASSERT_EQ(Resolved("C:\\d\\data.txt"), "d/data.txt") << c.what;
+        struct timespec pause = {0, 30'000'000};
+        ::nanosleep(&pause, nullptr);
+        HostFile("d/DATA.TXT");
+        Advance(c.after);
+        ASSERT_TRUE(CopyFile("C:\\d\\Source.txt", "C:\\d\\data.txt")) << c.what;
+        EXPECT_FALSE(fs::exists(C("d/data.txt"))) << c.what;
+        std::ifstream in(C("d/DATA.TXT"), std::ios::binary);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "new") << c.what;
+    }
+}
+
 TEST_F(NameCacheTest, SpellingsThatDifferInCaseOnlyStayInTheirOrder) {
     HostFile("d/b.TXT");
     HostFile("d/B.txt");

@@ -127,6 +127,46 @@ TEST_P(Attributes, FollowTheFileThroughMoveWriteCopyAndDelete) {
     EXPECT_FALSE(HostExists(C("dst")));
 }
 
+TEST_P(Attributes, GivenToACopyInsteadOfTheSources) {
+    // A new target is written in place, an existing one through a temporary file: the flags
+    // asked for arrive either way, and read-only is the copy's mode.
+    ASSERT_TRUE(WriteWholeFile("C:\\src.dat", "1"));
+    ASSERT_TRUE(SetFileAttributes("C:\\src.dat", kAttrHidden | kAttrSystem));
+    struct Case {
+        const char* what;
+        std::uint32_t asked;
+        std::uint32_t expected;
+    };
+    const Case cases[] = {
+        {"none", kAttrNormal, kAttrNormal},
+        {"read-only and hidden", kAttrReadOnly | kAttrHidden, kAttrReadOnly | kAttrHidden},
+        {"archive", kAttrArchive, kAttrArchive},
+    };
+    for (const Case& c : cases) {
+        for (const char* target : {"C:\\new.dat", "C:\\old.dat"}) {
+            SetFileAttributes(target, kAttrNormal);
+            DeleteFile(target);
+            if (std::string(target) == "C:\\old.dat") {
+                ASSERT_TRUE(WriteWholeFile(target, "old"));
+            }
+            CopyOptions options;
+            options.keepAttributes = false;
+            options.attributes = c.asked;
+            ASSERT_TRUE(CopyFile("C:\\src.dat", target, options)) << c.what << " " << target;
+            EXPECT_EQ(GetFileAttributes(target), c.expected) << c.what << " " << target;
+            EXPECT_EQ(ReadWholeFile(target).value(), "1") << c.what << " " << target;
+            struct stat st {};
+            ASSERT_EQ(::stat(ToHostPath(target)->c_str(), &st), 0);
+            EXPECT_EQ((st.st_mode & 0222) == 0, (c.expected & kAttrReadOnly) != 0) << c.what << " " << target;
+        }
+    }
+    // The source's own flags, read-only among them, when they are kept.
+    ASSERT_TRUE(SetFileAttributes("C:\\src.dat", kAttrReadOnly | kAttrHidden));
+    ASSERT_TRUE(CopyFile("C:\\src.dat", "C:\\kept.dat"));
+    EXPECT_EQ(GetFileAttributes("C:\\kept.dat"), kAttrReadOnly | kAttrHidden);
+    EXPECT_EQ(Names(FindFiles("C:\\*.dat")), (std::vector<std::string>{"kept.dat", "new.dat", "old.dat", "src.dat"}));
+}
+
 TEST_P(Attributes, ListedByFindFiles) {
     ASSERT_TRUE(WriteWholeFile("C:\\f\\a.txt", "") == false);  // no folder yet
     ASSERT_TRUE(CreateDirectoryTree("C:\\f\\sub"));
@@ -339,6 +379,7 @@ TEST_F(Files, DeleteAndMoveFollowWindowsRules) {
     EXPECT_FALSE(MoveFile("C:\\c.txt", "C:\\b.txt", true));
     EXPECT_FALSE(WriteWholeFile("C:\\b.txt", "new"));
     EXPECT_FALSE(CopyFile("C:\\c.txt", "C:\\b.txt"));
+    EXPECT_EQ(LastError(), kErrorAccessDenied);
     EXPECT_EQ(ReadWholeFile("C:\\b.txt").value(), "a");
     ASSERT_TRUE(SetFileAttributes("C:\\b.txt", kAttrNormal));
     EXPECT_TRUE(DeleteFile("C:\\B.TXT"));
@@ -379,6 +420,28 @@ TEST_F(Files, CopyNeverLeavesAHalfTarget) {
     EXPECT_FALSE(CopyFile("C:\\windows", "C:\\w2"));
     EXPECT_FALSE(CopyFile("C:\\src.bin", "C:\\no\\such\\x"));
     EXPECT_EQ(LastError(), kErrorPathNotFound);
+}
+
+TEST_F(Files, AFailedCopyToANewNameLeavesNothing) {
+    // A target that did not exist is written in place: a copy stopped or failing half-way
+    // must take it away again, and the name must be free afterwards.
+    ASSERT_TRUE(WriteWholeFile("C:\\src.bin", std::string(100000, 's')));
+    CopyOptions stop;
+    stop.progress = [](std::uint64_t done, std::uint64_t) { return done < 16384; };
+    EXPECT_FALSE(CopyFile("C:\\src.bin", "C:\\New.bin", stop));
+    EXPECT_EQ(LastError(), 1235u);  // ERROR_REQUEST_ABORTED
+    EXPECT_EQ(Names(FindFiles("C:\\*.bin")), (std::vector<std::string>{"src.bin"}));
+    EXPECT_FALSE(FileExists("C:\\NEW.BIN"));
+    // The name is free: the next copy makes it as spelled then.
+    ASSERT_TRUE(CopyFile("C:\\src.bin", "C:\\NEW.BIN"));
+    EXPECT_TRUE(HostExists(C("NEW.BIN")));
+    EXPECT_EQ(GetFileSize("C:\\new.bin").value(), 100000u);
+    // Into a folder that is not there: no file, the error Windows gives.
+    EXPECT_FALSE(CopyFile("C:\\src.bin", "C:\\gone\\x.bin"));
+    EXPECT_EQ(LastError(), kErrorPathNotFound);
+    EXPECT_FALSE(CopyFile("C:\\missing.bin", "C:\\y.bin"));
+    EXPECT_EQ(LastError(), kErrorFileNotFound);
+    EXPECT_FALSE(FileExists("C:\\y.bin"));
 }
 
 TEST_F(Files, CopyOfAFileWhoseSizeTheKernelDoesNotKnowHasItsBytes) {

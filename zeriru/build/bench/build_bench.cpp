@@ -2,16 +2,17 @@
 // against `cp -r` of the same tree, and the LHA archive build with one and with two packing
 // threads against `tar | gzip -6` of the same tree.
 //
-//   zeriru_build_bench [--files N] [--total-mib M] [--keep] [--no-archive]
+//   zeriru_build_bench [--files N] [--total-mib M] [--dir FOLDER] [--keep] [--no-archive]
 //
 // Generates N files of 1 KiB to 1 MiB (M MiB in all, sizes log-uniform and scaled to the
-// total) in 100 folders under a new folder in /tmp, with a fresh prefix there, builds the
+// total) in 100 folders under a new folder in /tmp (or FOLDER), with a fresh prefix there, builds the
 // project as a folder and as an LHA archive (-lh5-), prints wall-clock and processor times,
 // and deletes everything unless --keep is given.
 //
 // Examples:
 //   zeriru_build_bench                          # 10,000 files, 500 MiB
 //   zeriru_build_bench --files 2000 --total-mib 100
+//   zeriru_build_bench --no-archive --dir /dev/shm   # in memory: no disk, no block allocator
 #include "platform/prefix.h"
 #include "platform/registry.h"
 #include "platform/sjis.h"
@@ -119,27 +120,32 @@ int main(int argc, char** argv) {
     std::uint64_t totalMiB = 500;
     bool keep = false;
     bool archive = true;
+    std::string dir = "/tmp";
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--files" && i + 1 < argc) {
             files = std::clamp(std::atoi(argv[++i]), 1, 32768);
         } else if (arg == "--total-mib" && i + 1 < argc) {
             totalMiB = std::clamp<std::uint64_t>(std::strtoull(argv[++i], nullptr, 10), 1, 32768);
+        } else if (arg == "--dir" && i + 1 < argc) {
+            dir = argv[++i];
         } else if (arg == "--keep") {
             keep = true;
         } else if (arg == "--no-archive") {
             archive = false;
         } else {
-            std::fprintf(stderr, "usage: zeriru_build_bench [--files N] [--total-mib M] [--keep] [--no-archive]\n"
-                                 "example: zeriru_build_bench --files 2000 --total-mib 100\n");
+            std::fprintf(stderr,
+                         "usage: zeriru_build_bench [--files N] [--total-mib M] [--dir FOLDER] [--keep] [--no-archive]\n"
+                         "example: zeriru_build_bench --files 2000 --total-mib 100\n"
+                         "example: zeriru_build_bench --no-archive --dir /dev/shm\n");
             return 64;
         }
     }
     const std::uint64_t total = std::clamp<std::uint64_t>(totalMiB * kMiB, files * kKiB, files * kMiB);
 
-    char rootTemplate[] = "/tmp/zeriru_build_bench_XXXXXX";
-    if (!::mkdtemp(rootTemplate)) {
-        std::perror("mkdtemp");
+    std::string rootTemplate = dir + "/zeriru_build_bench_XXXXXX";
+    if (!::mkdtemp(rootTemplate.data())) {
+        std::perror(("mkdtemp " + rootTemplate).c_str());
         return 1;
     }
     const fs::path root = rootTemplate;

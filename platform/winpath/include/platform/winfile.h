@@ -105,15 +105,19 @@ struct CopyOptions {
     bool failIfExists = false;
     bool keepTime = true;        // the copy receives the source's last-write time
     bool keepAttributes = true;  // ... and its attributes
+    // Without keepAttributes: attributes the copy receives instead (as SetFileAttributes takes
+    // them, NORMAL alone for none). A failure to store them does not fail the copy.
+    std::optional<std::uint32_t> attributes;
     // Called after every block with the bytes copied and the total; returning false stops the
     // copy (the target is then left as it was).
     std::function<bool(std::uint64_t done, std::uint64_t total)> progress;
     std::size_t blockSize = 8192;  // bytes per block
 };
-// Copies a file. The copy is written under a temporary name and renamed into place, so a
-// failing copy never leaves a half-written target. Copying a file onto itself fails, and so
-// does copying anything that is no regular file (kErrorAccessDenied), judged on the opened
-// source: a device would never end, a pipe would wait for a writer.
+// Copies a file. A target that is not there yet is made directly and removed again when the
+// copy fails; an existing one is replaced by a copy written under a temporary name and renamed
+// into place, so a failing copy never leaves a half-written target. Copying a file onto itself
+// fails, and so does copying anything that is no regular file (kErrorAccessDenied), judged on
+// the opened source: a device would never end, a pipe would wait for a writer.
 bool CopyFile(std::string_view from, std::string_view to, const CopyOptions& options = {});
 
 struct FindData {
