@@ -7,13 +7,18 @@
 #include <openssl/evp.h>
 
 #include <algorithm>
+#include <atomic>
 #include <memory>
+#include <thread>
 
 namespace zeriru {
 
 namespace wp = platform::winpath;
 
 namespace {
+
+// Files hashed side by side at most.
+constexpr std::size_t kMaxThreads = 8;
 
 std::string Hex(const unsigned char* bytes, unsigned size) {
     static const char digits[] = "0123456789abcdef";
@@ -42,28 +47,58 @@ std::optional<ManifestEntry> Measure(std::string_view path, std::string name) {
     return entry;
 }
 
-bool DescribeBelow(const std::string& folder, const std::string& prefix, std::string_view skip,
-                   std::vector<ManifestEntry>& out) {
+struct FileToDescribe {
+    std::string path;  // Windows path
+    std::string name;  // host name below the folder described
+};
+
+// Every file below `folder`, depth first, but the one named `skip` directly in it.
+void ListBelow(const std::string& folder, const std::string& prefix, std::string_view skip,
+               std::vector<FileToDescribe>& out) {
     for (const wp::FindData& found : wp::FindFiles(wp::JoinPath(folder, "*"))) {
         if (prefix.empty() && !skip.empty() && found.name == skip) continue;
-        const std::string path = wp::JoinPath(folder, found.name);
-        const std::string name = prefix + wp::WindowsNameToHost(found.name);
+        std::string path = wp::JoinPath(folder, found.name);
+        std::string name = prefix + wp::WindowsNameToHost(found.name);
         if (found.attributes & wp::kAttrDirectory) {
-            if (!DescribeBelow(path, name + "/", {}, out)) return false;
-            continue;
+            ListBelow(path, name + "/", {}, out);
+        } else {
+            out.push_back({std::move(path), std::move(name)});
         }
-        std::optional<ManifestEntry> entry = Measure(path, name);
-        if (!entry) return false;
-        out.push_back(std::move(*entry));
     }
-    return true;
+}
+
+// Measures the files on every processor (hashing costs as much as copying them); false when
+// one cannot be read.
+bool MeasureAll(const std::vector<FileToDescribe>& files, std::vector<ManifestEntry>& out) {
+    out.assign(files.size(), {});
+    std::atomic<std::size_t> next{0};
+    std::atomic<bool> failed{false};
+    auto work = [&] {
+        for (std::size_t i; !failed && (i = next++) < files.size();) {
+            std::optional<ManifestEntry> entry = Measure(files[i].path, files[i].name);
+            if (entry) {
+                out[i] = std::move(*entry);
+            } else {
+                failed = true;
+            }
+        }
+    };
+    const std::size_t processors = std::max(1u, std::thread::hardware_concurrency());
+    const std::size_t helpers = std::min({processors, kMaxThreads, files.size()}) - (files.empty() ? 0 : 1);
+    std::vector<std::jthread> threads;
+    for (std::size_t t = 0; t < helpers; ++t) threads.emplace_back(work);
+    work();
+    threads.clear();  // joins them
+    return !failed;
 }
 
 }  // namespace
 
 std::optional<std::vector<ManifestEntry>> DescribeFolder(std::string_view folder, std::string_view skip) {
+    std::vector<FileToDescribe> files;
+    ListBelow(std::string(folder), {}, skip, files);
     std::vector<ManifestEntry> entries;
-    if (!DescribeBelow(std::string(folder), {}, skip, entries)) return std::nullopt;
+    if (!MeasureAll(files, entries)) return std::nullopt;
     std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) { return a.name < b.name; });
     return entries;
 }
