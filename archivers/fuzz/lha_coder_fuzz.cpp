@@ -23,38 +23,35 @@ std::string Expand(const std::uint8_t* data, std::size_t size) {
     return out;
 }
 
+// Reads `data` from *at on.
+archivers::ByteSource ReadFrom(const std::string& data, std::size_t* at) {
+    return [&data, at](std::uint8_t* buf, std::size_t n) -> std::ptrdiff_t {
+        const std::size_t k = std::min(n, data.size() - *at);
+        std::copy(data.data() + *at, data.data() + *at + k, buf);
+        *at += k;
+        return static_cast<std::ptrdiff_t>(k);
+    };
+}
+
+archivers::ByteSink AppendTo(std::string* out) {
+    return [out](const std::uint8_t* d, std::size_t n) {
+        out->append(reinterpret_cast<const char*>(d), n);
+        return true;
+    };
+}
+
 void RoundTrip(const archivers::lha::MethodTraits& traits, const std::string& original) {
     std::string packed;
     std::size_t at = 0;
-    const archivers::ByteSource in = [&](std::uint8_t* buf, std::size_t n) -> std::ptrdiff_t {
-        const std::size_t k = std::min(n, original.size() - at);
-        std::copy(original.data() + at, original.data() + at + k, buf);
-        at += k;
-        return static_cast<std::ptrdiff_t>(k);
-    };
-    const archivers::ByteSink toPacked = [&](const std::uint8_t* d, std::size_t n) {
-        packed.append(reinterpret_cast<const char*>(d), n);
-        return true;
-    };
     archivers::lha::Encoder encoder(traits);
-    const archivers::lha::CodingResult enc = encoder.Encode(in, toPacked);
+    const archivers::lha::CodingResult enc = encoder.Encode(ReadFrom(original, &at), AppendTo(&packed));
     if (!enc.ok || enc.compressedSize != packed.size()) std::abort();
 
     std::string unpacked;
     std::size_t from = 0;
-    const archivers::ByteSource packedIn = [&](std::uint8_t* buf, std::size_t n) -> std::ptrdiff_t {
-        const std::size_t k = std::min(n, packed.size() - from);
-        std::copy(packed.data() + from, packed.data() + from + k, buf);
-        from += k;
-        return static_cast<std::ptrdiff_t>(k);
-    };
-    const archivers::ByteSink toUnpacked = [&](const std::uint8_t* d, std::size_t n) {
-        unpacked.append(reinterpret_cast<const char*>(d), n);
-        return true;
-    };
     std::string error;
-    const archivers::lha::CodingResult dec =
-        archivers::lha::DecodeMember(traits, packedIn, packed.size(), original.size(), toUnpacked, &error);
+    const archivers::lha::CodingResult dec = archivers::lha::DecodeMember(
+        traits, ReadFrom(packed, &from), packed.size(), original.size(), AppendTo(&unpacked), &error);
     if (!dec.ok || dec.crc != enc.crc || unpacked != original) std::abort();
 }
 
