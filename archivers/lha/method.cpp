@@ -7,6 +7,8 @@ namespace {
 // chains already give -lh5- within about 2% of gzip -6 and -lh7- below gzip -9, at about 0.8
 // of gzip -6's speed per core; longer chains buy a little size for much time, shorter ones
 // (28 for -lh5-) or fewer searches inside long matches cost more size than they save time.
+// After an 8-byte match the next position searches a quarter of the chain: on programs that
+// takes 8-14% off -lh5-'s time for 0.1% of size.
 // Data made of long repeats (text from a small vocabulary, tables, padding) is the exception:
 // its chains are full of real candidates, so a search at every position costs three times
 // gzip's time, while a deeper lazy search (gzip -6's settings) finds matches as good. Once a
@@ -15,7 +17,7 @@ namespace {
 // prose it changes next to nothing.
 constexpr MethodTraits kMethods[] = {
     {"-lh0-", true, 0, 0, {}, {}, 0, 0, false},
-    {"-lh5-", false, 13, 4, {32, 32, 16}, {128, 128, 8}, 16, 12, true},
+    {"-lh5-", false, 13, 4, {32, 32, 8}, {128, 128, 8}, 16, 12, true},
     {"-lh6-", false, 15, 5, {16, 32, 8}, {128, 128, 8}, 16, 12, true},
     {"-lh7-", false, 16, 5, {16, 32, 8}, {128, 128, 8}, 16, 12, true},
 };
