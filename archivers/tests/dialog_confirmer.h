@@ -54,10 +54,12 @@ private:
                 if (ok != 0) {
                     if (folder_) w::SendMessage(children[6], w::WM_SETTEXT, 0, *folder_);
                     if (command_) w::SendMessage(children[10], w::WM_SETTEXT, 0, *command_);
+                    // Counted before the click: the click closes the dialog, and the build that
+                    // waited for it may return and be checked before SendMessage does.
+                    ++confirmed_;
+                    last = dialog;
                     w::SendMessage(ok, w::WM_LBUTTONDOWN, 0);
                     w::SendMessage(ok, w::WM_LBUTTONUP, 0);
-                    last = dialog;
-                    ++confirmed_;
                 }
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
