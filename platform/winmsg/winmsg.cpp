@@ -3,6 +3,7 @@
 #include "platform/sync.h"
 
 #include <dirent.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -136,8 +137,9 @@ bool Request(uint32_t pid, const std::string& body, std::string& reply) {
     timeval tv{kReplyTimeoutMs / 1000, 0};
     ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
     if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-        // Nobody listens: the owner died without cleaning up.
-        if (errno == ECONNREFUSED) ::unlink(path.c_str());
+        // Nobody listens. Either the owner died without cleaning up, and its socket is swept,
+        // or it is just starting: its socket is bound but not listening yet, and must stay.
+        if (errno == ECONNREFUSED && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) ::unlink(path.c_str());
         ::close(fd);
         return false;
     }

@@ -5,11 +5,14 @@
 #include "runtime_folder_fixture.h"
 
 #include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <thread>
 
@@ -108,6 +111,23 @@ TEST_F(WinMsgTest, RegistrationEndsWithTheWindowObject) {
     EXPECT_EQ(FindWindow("short-lived"), 0u);
     EXPECT_FALSE(IsWindow(edit));
     EXPECT_EQ(SendMessage(edit, WM_SETTEXT, 0, "x"), 0);
+}
+
+TEST_F(WinMsgTest, AnOwnerStillStartingKeepsItsSocket) {
+    // A living process whose socket is bound but not listening yet, as every owner is for a
+    // moment while it starts: a search meanwhile skips it and must not sweep its socket, or
+    // its windows could never be found.
+    std::filesystem::create_directories(SocketFolder());
+    const std::string path = SocketFolder() + "/" + std::to_string(::getppid()) + ".sock";
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    ASSERT_LT(path.size(), sizeof addr.sun_path);
+    std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    EXPECT_EQ(FindWindow("starting"), 0u);
+    EXPECT_TRUE(std::filesystem::exists(path)) << "a starting owner's socket was swept";
+    ::close(fd);
 }
 
 TEST_F(WinMsgTest, RegistrationEndsWhenTheOwnerProcessDies) {
