@@ -13,6 +13,7 @@
 #include "zeriru/command_line.h"
 #include "zeriru/gui/screenshot_tool.h"
 #include "zeriru/gui/main_form.h"
+#include "zeriru/gui/sample_main_window.h"
 #include "zeriru/main_window_model.h"
 
 #include <QAction>
@@ -146,27 +147,14 @@ int main(int argc, char** argv) {
     const std::string editor = StartScreenshots(argv[1], &g_folder);
     if (editor.empty()) return 1;
     EditorEnvironment env({editor, {}, {}});
-    EditorOptions options = env.settings().ReadOptions();
-    options.mode = 1;  // advanced: every page shows
-    env.settings().WriteOptions(options);
     const std::string key = "Software\\Vendor\\App";
     env.registry().SetValue(reg::Root::CurrentUser, key, "InstallDir", reg::Value::String("C:\\Program Files\\App"));
     env.registry().SetValue(reg::Root::CurrentUser, key, "Path", reg::Value::ExpandString("%TEMP%\\App"));
     env.registry().SetValue(reg::Root::CurrentUser, key, "Count", reg::Value::Dword(12));
     env.registry().SetValue(reg::Root::CurrentUser, key, "Data", reg::Value::Binary(std::string("\x0a\xff", 2)));
-
-    ScriptedUi ui;  // the pictures need no answers
-    ui.onProcessMessages = [] { QApplication::processEvents(); };
     qtsupport::ScriptedDialogRunner runner;
-    TMainForm::Seams seams;
-    seams.ui = &ui;
-    seams.runner = &runner;
-    seams.environment = &env;
-    seams.openUrl = [](const std::string&) { return true; };
-    TMainForm form(seams);
-    form.show();
-    const std::string sample = editor + platform::sjis::S("samples\\見本アプリ\\見本アプリ.PJ2");
-    form.StartUp({platform::winpath::ToHostPath(sample)->string()});
+    SampleMainWindow window(editor, env, runner);
+    TMainForm& form = window.form();
 
     QueueShortCutShots(runner);
     form.model().EditSetting(SettingEditorKind::ShortCut);

@@ -12,6 +12,7 @@
 #include "zeriru/command_line.h"
 #include "zeriru/gui/screenshot_tool.h"
 #include "zeriru/gui/main_form.h"
+#include "zeriru/gui/sample_main_window.h"
 #include "zeriru/main_window_model.h"
 
 #include <QApplication>
@@ -162,23 +163,10 @@ int main(int argc, char** argv) {
     const std::string editor = StartScreenshots(argv[1], &g_folder);
     if (editor.empty()) return 1;
     EditorEnvironment env({editor, {}, {}});
-    EditorOptions options = env.settings().ReadOptions();
-    options.mode = 1;  // advanced: every page shows
-    env.settings().WriteOptions(options);
-
-    ScriptedUi ui;  // the pictures need no answers
-    ui.onProcessMessages = [] { QApplication::processEvents(); };
     PictureRunner pictures;
     qtsupport::ScriptedDialogRunner& runner = pictures.scripted;
-    TMainForm::Seams seams;
-    seams.ui = &ui;
-    seams.runner = &pictures;
-    seams.environment = &env;
-    seams.openUrl = [](const std::string&) { return true; };
-    TMainForm form(seams);
-    form.show();
-    const std::string sample = editor + platform::sjis::S("samples\\見本アプリ\\見本アプリ.PJ2");
-    form.StartUp({platform::winpath::ToHostPath(sample)->string()});
+    SampleMainWindow window(editor, env, pictures);
+    TMainForm& form = window.form();
 
     QueueUninstallShots(runner);
     form.model().EditSetting(SettingEditorKind::Uninstall);
