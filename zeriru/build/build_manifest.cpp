@@ -84,9 +84,9 @@ bool MeasureAll(const std::vector<FileToDescribe>& files, std::vector<ManifestEn
         }
     };
     const std::size_t processors = std::max(1u, std::thread::hardware_concurrency());
-    const std::size_t helpers = std::min({processors, kMaxThreads, files.size()}) - (files.empty() ? 0 : 1);
+    const std::size_t workers = std::min({processors, kMaxThreads, std::max<std::size_t>(files.size(), 1)});
     std::vector<std::jthread> threads;
-    for (std::size_t t = 0; t < helpers; ++t) threads.emplace_back(work);
+    for (std::size_t t = 1; t < workers; ++t) threads.emplace_back(work);  // this thread is the first
     work();
     threads.clear();  // joins them
     return !failed;
